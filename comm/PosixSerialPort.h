@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "comm/SerialPort.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace hz70 {
+
+// SerialPort on a POSIX terminal device (termios). "COM1".."COM8" are resolved with ResolveComName;
+// any other name is taken as a device path. Operations the device does not offer (modem lines and
+// RS-485 mode on a pseudo-terminal) are skipped quietly.
+class PosixSerialPort final : public SerialPort {
+public:
+    // With `fixedDevice` set, every Open goes to that path whatever name it is given: this is how a
+    // command-line tool points the link's "COMn" at a chosen device.
+    explicit PosixSerialPort(std::optional<std::string> fixedDevice = std::nullopt);
+    ~PosixSerialPort() override;
+    PosixSerialPort(const PosixSerialPort&) = delete;
+    PosixSerialPort& operator=(const PosixSerialPort&) = delete;
+
+    [[nodiscard]] bool Open(const std::string& name) override;
+    void Close() override;
+    [[nodiscard]] bool IsOpen() const override;
+    bool SetQueueSizes(std::size_t input, std::size_t output) override;
+    bool SaveState() override;
+    bool RestoreState() override;
+    bool SetImmediateReads() override;
+    [[nodiscard]] bool Apply(const LineConfig& config) override;
+    bool Purge(unsigned flags) override;
+    bool ClearModemLine(ModemLine line) override;
+    [[nodiscard]] bool ReadErrorState(PortErrorState& state) override;
+    void ClearBreak() override;
+    [[nodiscard]] int Read(std::uint8_t* buffer, std::size_t size) override;
+    [[nodiscard]] int Write(const std::uint8_t* data, std::size_t size) override;
+
+    // The path the last Open used, and the reason it failed (empty after a success).
+    [[nodiscard]] const std::string& devicePath() const;
+    [[nodiscard]] const std::string& lastError() const;
+
+private:
+    struct State;
+    std::optional<std::string> fixedDevice_;
+    std::unique_ptr<State> state_;
+};
+
+} // namespace hz70

@@ -1,0 +1,202 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "comm/Clock.h"
+#include "comm/LineConfig.h"
+#include "comm/SerialPort.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace hz70 {
+
+// The five link settings, in the order the settings file and the port dialog use.
+struct TTransSettings {
+    std::int32_t COM = 0;      // 0 = COM1 ... 7 = COM8
+    std::int32_t Baud = 5;     // index into kBaudTable
+    std::int32_t Mode = 0;     // index into kModeTable
+    std::int32_t Type = 0;     // kept and handed back; the link never uses it
+    std::int32_t Timeout = -1; // ms; below kMinReplyTimeout the baud table's default is taken
+
+    friend bool operator==(const TTransSettings&, const TTransSettings&) = default;
+};
+
+struct BaudEntry {
+    const char* text;
+    int rate;
+    int defaultTimeout; // ms
+};
+
+struct ModeEntry {
+    const char* text;
+    bool rtu;
+};
+
+inline constexpr int kPortCount = 8;
+inline constexpr int kMinReplyTimeout = 100;
+
+inline constexpr std::array<BaudEntry, 10> kBaudTable{{
+    {"300", 300, 5000},
+    {"600", 600, 5000},
+    {"1200", 1200, 3900},
+    {"2400", 2400, 2100},
+    {"4800", 4800, 1500},
+    {"9600", 9600, 1500},
+    {"19200", 19200, 1500},
+    {"38400", 38400, 1500},
+    {"57600", 57600, 1500},
+    {"115200", 115200, 1500},
+}};
+
+inline constexpr std::array<ModeEntry, 7> kModeTable{{
+    {"N,8,1", false},
+    {"E,7,1", false},
+    {"O,7,1", false},
+    {"N,8,2", true},
+    {"E,8,1", true},
+    {"O,8,1", true},
+    {"N,8,1", true},
+}};
+
+[[nodiscard]] constexpr bool IsRtuMode(int modeIndex) {
+    return modeIndex >= 3;
+}
+
+// True when every index lies inside its table, so the settings can configure a port.
+[[nodiscard]] bool SettingsInTables(const TTransSettings& settings);
+
+// One request or one reply. The first kHeaderRoom bytes of `data` are room for a request's header, put
+// in front of its payload so that the frame reads in wire order.
+struct ModbusFrame {
+    static constexpr int kHeaderRoom = 6;
+    static constexpr int kCapacity = 250;
+    static constexpr int kDataStart = kHeaderRoom;
+
+    std::uint8_t address = 0;
+    std::uint8_t function = 0; // a reply's as received: 0x80 + function for an exception
+    std::uint16_t reg = 0;     // first register (request only)
+    std::uint16_t count = 0;   // registers of a function-3 request
+    std::uint8_t byteCount = 0;
+    int length = 0;          // request: frame bytes; reply: bytes after the function code, no check
+    std::uint32_t stamp = 0; // reply: when the wait began or last saw input; 0 = not started
+    int readPos = kDataStart;
+    int writePos = kDataStart;
+    std::array<std::uint8_t, kHeaderRoom + kCapacity> data{};
+};
+
+// Result codes of the exchanges.
+enum ResultCode : int {
+    kPortNotOpen = -2,
+    kRefused = -1,
+    kNoReply = 2,
+    kReadOk = 3,
+    kWriteOk = 6,
+    kSlaveIdOk = 17,
+    kBusy = 25,
+};
+inline constexpr int kExceptionFlag = 0x80;
+inline constexpr std::uint8_t kHz70SlaveId = 0x8E;
+
+// The serial link and the Modbus master: one object owns the port, a receive ring and a
+// single-transaction master over it. All operations return at once except ReadRegisters,
+// WriteRegister and ReportSlaveId, which block until their reply or time-out.
+class TTrans {
+public:
+    static constexpr int kRingSize = 512;
+    static constexpr int kLineSize = 100;
+    static constexpr int kPayloadLimit = 100;
+    static constexpr int kClosed = -100;
+    static constexpr int kOpenFailed = -1;
+    static constexpr std::uint32_t kBusGap = 60;           // ms of quiet before a polled request
+    static constexpr std::uint32_t kBlockingPause = 20;    // ms before a blocking request
+    static constexpr std::uint32_t kRecoveryQuiet = 60000; // ms of silence before re-applying
+    static constexpr std::size_t kInputQueueSize = 1024;
+    static constexpr std::size_t kOutputQueueSize = 350;
+
+    TTrans(SerialPort& port, Clock& clock);
+    ~TTrans();
+    TTrans(const TTrans&) = delete;
+    TTrans& operator=(const TTrans&) = delete;
+
+    // --- link ---
+    int Open(int port);
+    int Close();
+    // Stores the settings (refusing any index outside the tables) and applies them to an open port.
+    // Nonzero when the port was open and accepted them.
+    int SetSettings(const TTransSettings& s);
+    void GetSettings(TTransSettings& s) const;
+    int Send(const std::uint8_t* bytes, int length);
+    int ReadInput();
+
+    // --- Modbus master ---
+    void ResetPayload();
+    int PutValue(char kind, const void* value);
+    int GetValue(char kind, void* destination);
+    int ReadRegistersAsync(std::uint8_t address, std::uint16_t reg, std::uint16_t count);
+    int ReadRegisters(std::uint8_t address, std::uint16_t reg, std::uint16_t count);
+    int WriteRegister(std::uint8_t address, std::uint16_t reg);
+    int ReportSlaveId(std::uint8_t address, std::uint8_t* id);
+    int AwaitReply();
+
+    // --- state, read-only ---
+    [[nodiscard]] int portState() const { return portState_; }
+    [[nodiscard]] int portIndex() const { return portIndex_; }
+    [[nodiscard]] int baudIndex() const { return baudIndex_; }
+    [[nodiscard]] int modeIndex() const { return modeIndex_; }
+    [[nodiscard]] int type() const { return type_; }
+    [[nodiscard]] int replyTimeout() const { return replyTimeout_; }
+    [[nodiscard]] const std::string& dcbText() const { return dcbText_; }
+    [[nodiscard]] int transState() const { return transState_; }
+    [[nodiscard]] int rxHead() const { return rxHead_; }
+    [[nodiscard]] int rxTail() const { return rxTail_; }
+    [[nodiscard]] const ModbusFrame& txFrame() const { return txFrame_; }
+    [[nodiscard]] const ModbusFrame& rxFrame() const { return rxFrame_; }
+    // The encoded request exactly as last written to the port.
+    [[nodiscard]] const std::uint8_t* txLine() const { return txLine_.data(); }
+    [[nodiscard]] int txLineLength() const { return txLineLength_; }
+
+private:
+    // Opens the configured port at the start of an exchange; false when it is not (or cannot be) open.
+    bool EnsureOpen();
+    void BecomeIdle();
+    void FinishPendingRead();
+    int AwaitResult();
+    int SendRequest();
+    int BuildRead(std::uint8_t address, std::uint16_t reg, std::uint16_t count);
+    // Puts `header` in front of the payload and encodes the frame into txLine; false when it does not fit.
+    bool Assemble(const std::uint8_t* header, int headerLength);
+    void Encode();
+    int ParseReply();
+    int ParseAscii();
+    int ParseRtu();
+    void AcceptReply(int frameBytes);
+    [[nodiscard]] int PayloadLength() const { return txFrame_.writePos - ModbusFrame::kDataStart; }
+    [[nodiscard]] int ReplyEnd() const { return ModbusFrame::kDataStart + 2 + rxFrame_.length; }
+
+    SerialPort& port_;
+    Clock& clock_;
+
+    int portState_ = kClosed;
+    TTransSettings settings_;
+    int portIndex_ = 0;
+    int baudIndex_ = 5;
+    int modeIndex_ = 0;
+    int type_ = 0;
+    int replyTimeout_ = 1500;
+    std::string dcbText_ = "9600,N,8,1";
+    LineConfig dcb_;
+    std::array<std::uint8_t, kRingSize> rxRing_{};
+    int rxHead_ = 0;
+    int rxTail_ = 0;
+
+    ModbusFrame txFrame_;
+    ModbusFrame rxFrame_;
+    std::array<std::uint8_t, kLineSize> txLine_{};
+    int txLineLength_ = 0;
+    int transState_ = 0;
+    std::uint32_t lastRxTime_ = 0;
+};
+
+} // namespace hz70
