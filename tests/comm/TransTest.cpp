@@ -1,0 +1,637 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "comm/Trans.h"
+
+#include "comm/ModbusChecksum.h"
+#include "support/FakeClock.h"
+#include "support/FakeSerialPort.h"
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <limits>
+
+namespace hz70 {
+namespace {
+
+using test::Bytes;
+using test::FakeClock;
+using test::FakeSerialPort;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+
+constexpr int kAsciiMode = 0;
+constexpr int kRtuMode = 6;
+
+Bytes Rtu(Bytes frame) {
+    const std::uint16_t crc = Crc16(frame);
+    frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+    frame.push_back(static_cast<std::uint8_t>(crc >> 8));
+    return frame;
+}
+
+std::string Ascii(const Bytes& frame) {
+    std::string line = ":";
+    Bytes withLrc = frame;
+    withLrc.push_back(Lrc(frame));
+    for (const std::uint8_t byte : withLrc) {
+        line += HexDigit(byte >> 4);
+        line += HexDigit(byte);
+    }
+    return line + "\r\n";
+}
+
+// A function-3 reply from `address` carrying `words`.
+Bytes ReadReply(std::uint8_t address, const std::vector<std::uint16_t>& words) {
+    Bytes frame{address, 3, static_cast<std::uint8_t>(2 * words.size())};
+    for (const std::uint16_t word : words) {
+        frame.push_back(static_cast<std::uint8_t>(word >> 8));
+        frame.push_back(static_cast<std::uint8_t>(word & 0xFF));
+    }
+    return frame;
+}
+
+class TransTest : public ::testing::Test {
+protected:
+    // Each tick query moves the fake clock on by 1 ms, so blocking waits end by their time-out.
+    FakeClock clock{1'000'000, 1};
+    FakeSerialPort port;
+    TTrans trans{port, clock};
+
+    void UseMode(int mode, int timeout = 200) {
+        TTransSettings s;
+        s.Mode = mode;
+        s.Timeout = timeout;
+        trans.SetSettings(s);
+    }
+
+    // Answers every request with `reply` at once.
+    void AnswerWith(const Bytes& reply) {
+        port.onWrite = [this, reply](const Bytes&) { port.Arrive(reply); };
+    }
+
+    // Runs the polled read until it stops answering 25, advancing 100 ms per tick like the poll timer.
+    int PollUntilDone(std::uint8_t address = 1, std::uint16_t reg = 4018, std::uint16_t count = 7) {
+        for (int tick = 0; tick < 1000; ++tick) {
+            const int result = trans.ReadRegistersAsync(address, reg, count);
+            if (result != kBusy) {
+                return result;
+            }
+            clock.Advance(100);
+        }
+        return -999;
+    }
+
+    std::vector<std::uint16_t> ReadWords(int count) {
+        std::vector<std::uint16_t> words;
+        for (int i = 0; i < count; ++i) {
+            std::uint16_t word = 0;
+            EXPECT_EQ(trans.GetValue('i', &word), 0);
+            words.push_back(word);
+        }
+        return words;
+    }
+};
+
+// --- link settings, open and close ---
+
+TEST_F(TransTest, ReplyTimeoutComesFromSettingsOrTheBaudTable) {
+    struct Case {
+        int baud, timeout, expected;
+    };
+    for (const Case c : {Case{5, 99, 1500}, Case{5, 100, 100}, Case{0, -1, 5000}, Case{2, -1, 3900},
+                         Case{3, -1, 2100}, Case{9, 250, 250}}) {
+        TTransSettings s;
+        s.Baud = c.baud;
+        s.Timeout = c.timeout;
+        trans.SetSettings(s);
+        EXPECT_EQ(trans.replyTimeout(), c.expected) << "baud " << c.baud << " timeout " << c.timeout;
+    }
+    TTransSettings s;
+    s.Baud = 5;
+    s.Mode = 0;
+    trans.SetSettings(s);
+    EXPECT_EQ(trans.dcbText(), "9600,N,8,1");
+    s.Baud = 9;
+    s.Mode = 4;
+    trans.SetSettings(s);
+    EXPECT_EQ(trans.dcbText(), "115200,E,8,1");
+}
+
+TEST_F(TransTest, SettingsOutsideTheTablesAreRefusedAndChangeNothing) {
+    TTransSettings good{2, 6, 4, 7, 300};
+    trans.SetSettings(good);
+    for (const TTransSettings bad :
+         {TTransSettings{8, 5, 0, 0, -1}, TTransSettings{-1, 5, 0, 0, -1}, TTransSettings{0, 10, 0, 0, -1},
+          TTransSettings{0, -1, 0, 0, -1}, TTransSettings{0, 5, 7, 0, -1}, TTransSettings{0, 5, -1, 0, -1}}) {
+        EXPECT_EQ(trans.SetSettings(bad), 0);
+        TTransSettings got;
+        trans.GetSettings(got);
+        EXPECT_EQ(got, good);
+        EXPECT_EQ(trans.baudIndex(), 6);
+        EXPECT_EQ(trans.modeIndex(), 4);
+    }
+    EXPECT_TRUE(port.calls.empty());
+}
+
+TEST_F(TransTest, SetSettingsOnAClosedPortStoresOnlyAndOpenAppliesThem) {
+    TTransSettings s{3, 7, 5, 42, 99};
+    EXPECT_EQ(trans.SetSettings(s), 0);
+    EXPECT_TRUE(port.calls.empty());
+    TTransSettings got;
+    trans.GetSettings(got);
+    EXPECT_EQ(got, s); // Type and Timeout come back exactly as handed in
+
+    EXPECT_EQ(trans.Open(3), 3);
+    EXPECT_EQ(port.openedName, "COM4");
+    EXPECT_THAT(port.calls, ElementsAre("Open", "SetQueueSizes", "SaveState", "SetImmediateReads", "Apply",
+                                        "Apply", "ClearRts", "Purge"));
+    ASSERT_EQ(port.applied.size(), 2u);
+    EXPECT_EQ(port.applied[0].baudRate, 110);
+    EXPECT_EQ(port.applied[1], (LineConfig{38400, 'O', 8, 1, true}));
+}
+
+TEST_F(TransTest, OpeningTheOpenPortTouchesNothingAndAnotherComKeepsTheOpenPort) {
+    ASSERT_EQ(trans.Open(0), 0);
+    port.calls.clear();
+    port.Arrive("queued");
+    EXPECT_EQ(trans.Open(0), 0);
+    EXPECT_TRUE(port.calls.empty());
+    EXPECT_EQ(port.pendingInput(), 6u);
+
+    TTransSettings s;
+    s.COM = 5;
+    EXPECT_NE(trans.SetSettings(s), 0);
+    EXPECT_EQ(trans.portState(), 0);
+    EXPECT_EQ(port.CallCount("Open"), 0);
+    EXPECT_EQ(trans.portIndex(), 5);
+
+    // Only after Close does the next exchange open the new port.
+    trans.Close();
+    trans.ReadRegistersAsync(1, 4018, 7);
+    EXPECT_EQ(port.openedName, "COM6");
+}
+
+TEST_F(TransTest, AFailedOpenSticksUntilClose) {
+    port.openSucceeds = false;
+    EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kPortNotOpen);
+    EXPECT_EQ(trans.portState(), TTrans::kOpenFailed);
+    port.openSucceeds = true;
+    EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kPortNotOpen);
+    trans.SetSettings(TTransSettings{});
+    EXPECT_EQ(trans.ReadRegisters(1, 4000, 16), kPortNotOpen);
+    std::uint8_t id = 0;
+    EXPECT_EQ(trans.ReportSlaveId(1, &id), kPortNotOpen);
+    EXPECT_EQ(port.CallCount("Open"), 1);
+    EXPECT_TRUE(port.writes.empty());
+
+    EXPECT_EQ(trans.Close(), TTrans::kClosed);
+    EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
+    EXPECT_EQ(port.CallCount("Open"), 2);
+    EXPECT_EQ(port.writes.size(), 1u);
+}
+
+TEST_F(TransTest, CloseHandsThePortBackAndGoesIdle) {
+    UseMode(kRtuMode);
+    ASSERT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
+    EXPECT_EQ(trans.transState(), kBusy);
+    port.calls.clear();
+    EXPECT_EQ(trans.Close(), TTrans::kClosed);
+    EXPECT_THAT(port.calls, ElementsAre("Purge", "RestoreState", "ClearDtr", "ClearRts", "Close"));
+    EXPECT_EQ(trans.transState(), 0);
+    EXPECT_EQ(trans.portState(), TTrans::kClosed);
+}
+
+TEST_F(TransTest, SendNeedsAnOpenPortAndEmptiesTheRing) {
+    const std::uint8_t bytes[] = {1, 2, 3};
+    EXPECT_EQ(trans.Send(bytes, 3), kPortNotOpen);
+    EXPECT_TRUE(port.writes.empty());
+
+    UseMode(kRtuMode);
+    ASSERT_EQ(trans.Open(0), 0);
+    // A complete, valid reply that arrived before the request must never be taken as its answer.
+    port.Arrive(Rtu(ReadReply(1, {1, 2, 3, 4, 5, 6, 7})));
+    ASSERT_EQ(trans.ReadInput(), 19);
+    EXPECT_EQ(trans.rxHead(), 19);
+    EXPECT_EQ(trans.Send(bytes, 3), 3);
+    EXPECT_EQ(trans.rxHead(), 0);
+    EXPECT_EQ(trans.rxTail(), 0);
+    port.writeSucceeds = false;
+    EXPECT_EQ(trans.Send(bytes, 3), 0); // a failed write is not a negative result
+}
+
+TEST_F(TransTest, ReadInputCopesWithOverflowUnreadableStateAndWrapsTheRing) {
+    ASSERT_EQ(trans.Open(0), 0);
+    port.Arrive("abc");
+    port.overflowPending = true;
+    EXPECT_EQ(trans.ReadInput(), 0);
+    EXPECT_EQ(port.pendingInput(), 0u);
+
+    port.errorStateReadable = false;
+    port.Arrive("abc");
+    EXPECT_EQ(trans.ReadInput(), -1);
+    port.errorStateReadable = true;
+    port.Purge(SerialPort::RxClear);
+
+    // 510 bytes, then 4 more: the ring wraps from 511 to 0.
+    port.Arrive(Bytes(510, 0x55));
+    EXPECT_EQ(trans.ReadInput(), 510);
+    port.Arrive(Bytes{1, 2, 3, 4});
+    EXPECT_EQ(trans.ReadInput(), 4);
+    EXPECT_EQ(trans.rxHead(), 2);
+}
+
+// --- request framing ---
+
+TEST_F(TransTest, ReadRequestIsFramedExactlyInRtuAndAscii) {
+    UseMode(kRtuMode);
+    ASSERT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
+    ASSERT_EQ(port.writes.size(), 1u);
+    EXPECT_THAT(port.writes[0], ElementsAre(0x01, 0x03, 0x0F, 0xB2, 0x00, 0x07, 0xA7, 0x3B));
+
+    trans.Close();
+    UseMode(kAsciiMode);
+    ASSERT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
+    ASSERT_EQ(port.writes.size(), 2u);
+    EXPECT_EQ(port.writes[1], test::ToBytes(":01030FB2000734\r\n"));
+}
+
+TEST_F(TransTest, WriteAndSlaveIdRequestsAreFramedWithTheirHeaders) {
+    UseMode(kRtuMode);
+    AnswerWith(Rtu({1, 6, 0x0F, 0xB0, 0x00, 0xC8}));
+    trans.ResetPayload();
+    const std::uint16_t value = 200;
+    ASSERT_EQ(trans.PutValue('i', &value), 0);
+    EXPECT_EQ(trans.WriteRegister(1, 4016), kWriteOk);
+    EXPECT_EQ(port.writes.back(), Rtu({1, 6, 0x0F, 0xB0, 0x00, 0xC8}));
+
+    trans.Close();
+    UseMode(kAsciiMode);
+    AnswerWith(test::ToBytes(Ascii({0x11, 0x11, 2, 0x8E, 0xFF})));
+    std::uint8_t id = 0;
+    EXPECT_EQ(trans.ReportSlaveId(0x11, &id), kSlaveIdOk);
+    EXPECT_EQ(port.writes.back(), test::ToBytes(":1111DE\r\n"));
+    EXPECT_EQ(id, 0x8E);
+}
+
+TEST_F(TransTest, RequestsThatDoNotFitTheLineAreRefused) {
+    UseMode(kAsciiMode);
+    trans.ResetPayload();
+    const std::uint16_t word = 1;
+    // 46 payload bytes make a 50-byte frame: 105 characters in ASCII.
+    for (int i = 0; i < 23; ++i) {
+        ASSERT_EQ(trans.PutValue('i', &word), 0);
+    }
+    EXPECT_EQ(trans.WriteRegister(1, 4000), kRefused);
+    EXPECT_TRUE(port.writes.empty());
+    // The refused payload is gone: the next write needs a fresh value.
+    EXPECT_EQ(trans.WriteRegister(1, 4000), kRefused);
+}
+
+TEST_F(TransTest, AddressZeroAndAnEmptyPayloadAreRefusedBeforeSending) {
+    ASSERT_EQ(trans.Open(0), 0);
+    EXPECT_EQ(trans.ReadRegistersAsync(0, 4018, 7), kRefused);
+    EXPECT_EQ(trans.ReadRegisters(0, 4000, 16), kRefused);
+    EXPECT_EQ(trans.WriteRegister(1, 4016), kRefused);
+    EXPECT_TRUE(port.writes.empty());
+}
+
+// --- reply parsing ---
+
+TEST_F(TransTest, RtuReplyInPiecesIsTakenOnceItsLastCrcByteArrives) {
+    UseMode(kRtuMode);
+    const Bytes reply = Rtu(ReadReply(1, {200, 0xFFEC, 3, 4, 5, 6, 7}));
+    ASSERT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
+    for (std::size_t i = 0; i + 1 < reply.size(); i += 5) {
+        port.Arrive(Bytes(reply.begin() + static_cast<long>(i),
+                          reply.begin() + static_cast<long>(std::min(i + 5, reply.size() - 1))));
+        clock.Advance(10);
+        EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
+    }
+    // The last CRC byte, followed by bytes that belong to nothing.
+    port.Arrive(Bytes{reply.back(), 0x01, 0x03, 0x99});
+    EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kReadOk);
+    EXPECT_EQ(trans.rxHead(), trans.rxTail());
+    EXPECT_THAT(ReadWords(7), ElementsAre(200, 0xFFEC, 3, 4, 5, 6, 7));
+    std::uint16_t beyond = 0;
+    EXPECT_EQ(trans.GetValue('i', &beyond), -1);
+}
+
+TEST_F(TransTest, AsciiReplySplitOverTicksIsTakenAtItsLineFeedAndLeadingNoiseIsDropped) {
+    UseMode(kAsciiMode);
+    const std::string reply = "#~x" + Ascii(ReadReply(1, {1, 2, 3, 4, 5, 6, 7}));
+    ASSERT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
+    const std::size_t cut = reply.size() - 1;
+    for (std::size_t i = 0; i < cut; i += 7) {
+        port.Arrive(reply.substr(i, std::min<std::size_t>(7, cut - i)));
+        clock.Advance(100);
+        EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
+    }
+    EXPECT_EQ(trans.rxTail(), 3); // waiting on the ':'
+    port.Arrive("\n");
+    EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kReadOk);
+    EXPECT_THAT(ReadWords(7), ElementsAre(1, 2, 3, 4, 5, 6, 7));
+}
+
+TEST_F(TransTest, LowerCaseAsciiDigitsAreNeverAccepted) {
+    UseMode(kAsciiMode);
+    std::string reply = Ascii(ReadReply(1, {0xABCD, 2, 3, 4, 5, 6, 7}));
+    for (char& c : reply) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    AnswerWith(test::ToBytes(reply));
+    EXPECT_EQ(PollUntilDone(), kNoReply);
+}
+
+TEST_F(TransTest, RepliesThatDoNotAnswerTheRequestGiveNoReply) {
+    UseMode(kRtuMode);
+    AnswerWith(Rtu(ReadReply(2, {1, 2, 3, 4, 5, 6, 7})));
+    EXPECT_EQ(PollUntilDone(1), kNoReply) << "another slave's reply";
+
+    clock.Advance(100);
+    AnswerWith(Rtu(ReadReply(1, {1, 2, 3, 4, 5, 6, 7})));
+    ASSERT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
+    clock.Advance(100);
+    EXPECT_EQ(trans.ReadRegistersAsync(1, 4000, 7), kNoReply) << "polled for another register";
+}
+
+TEST_F(TransTest, FunctionThreeReplyWithAWrongByteCountIsIgnored) {
+    for (const int mode : {kRtuMode, kAsciiMode}) {
+        trans.Close();
+        UseMode(mode);
+        Bytes reply = ReadReply(1, {1, 2, 3, 4, 5, 6, 7});
+        reply[2] = 12;
+        const Bytes wire = mode == kRtuMode ? Rtu(reply) : test::ToBytes(Ascii(reply));
+        AnswerWith(wire);
+        EXPECT_EQ(PollUntilDone(), kNoReply) << "mode " << mode;
+        clock.Advance(100);
+    }
+}
+
+TEST_F(TransTest, ExceptionRepliesGiveTheFlaggedFunctionAndTheirCode) {
+    for (const int mode : {kRtuMode, kAsciiMode}) {
+        trans.Close();
+        UseMode(mode);
+        const Bytes reply{1, 0x83, 2};
+        AnswerWith(mode == kRtuMode ? Rtu(reply) : test::ToBytes(Ascii(reply)));
+        EXPECT_EQ(PollUntilDone(), 0x83);
+        std::uint8_t code = 0;
+        EXPECT_EQ(trans.GetValue('c', &code), 0);
+        EXPECT_EQ(code, 2);
+        clock.Advance(100);
+    }
+
+    const Bytes refused{1, 0x86, 3};
+    AnswerWith(test::ToBytes(Ascii(refused)));
+    trans.ResetPayload();
+    const std::uint16_t value = 9999;
+    trans.PutValue('i', &value);
+    EXPECT_EQ(trans.WriteRegister(1, 4000), 134);
+    std::uint8_t code = 0;
+    EXPECT_EQ(trans.GetValue('c', &code), 0);
+    EXPECT_EQ(code, 3);
+}
+
+TEST_F(TransTest, AcceptedAsciiReplyIsNotSpoiltByAPartialOneBehindIt) {
+    UseMode(kAsciiMode);
+    AnswerWith(test::ToBytes(Ascii(ReadReply(1, {11, 12, 13, 14, 15, 16, 17})) + ":0103FF"));
+    EXPECT_EQ(PollUntilDone(), kReadOk);
+    EXPECT_THAT(ReadWords(7), ElementsAre(11, 12, 13, 14, 15, 16, 17));
+}
+
+TEST_F(TransTest, GarbageLongerThanAnyReplyIsDroppedWithoutOverrun) {
+    UseMode(kRtuMode);
+    ASSERT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
+    port.Arrive(Bytes(400, 0x5A));
+    clock.Advance(100);
+    EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
+    port.Arrive(Rtu(ReadReply(1, {1, 2, 3, 4, 5, 6, 7})));
+    clock.Advance(100);
+    // Whatever the scan makes of it, it stays inside its buffers and the exchange ends.
+    const int result = PollUntilDone();
+    EXPECT_TRUE(result == kReadOk || result == kNoReply) << result;
+
+    trans.Close();
+    UseMode(kAsciiMode);
+    ASSERT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
+    port.Arrive(":" + std::string(505, 'A')); // 252 bytes' worth of digits
+    EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
+    port.Arrive(Ascii(ReadReply(1, {1, 2, 3, 4, 5, 6, 7})));
+    clock.Advance(100);
+    EXPECT_EQ(PollUntilDone(), kReadOk);
+}
+
+TEST_F(TransTest, FramesTooShortToHoldAnAddressFunctionAndCheckAreNotReplies) {
+    UseMode(kAsciiMode);
+    AnswerWith(test::ToBytes(":\r\n:00\r\n"));
+    EXPECT_EQ(PollUntilDone(), kNoReply);
+
+    trans.Close();
+    UseMode(kRtuMode);
+    clock.Advance(100);
+    AnswerWith(Bytes{0xFF, 0xFF}); // the CRC of nothing
+    EXPECT_EQ(PollUntilDone(), kNoReply);
+}
+
+// --- timing ---
+
+TEST_F(TransTest, PolledReadKeepsSixtyMillisecondsOfQuietBeforeTheNextRequest) {
+    UseMode(kRtuMode);
+    AnswerWith(Rtu(ReadReply(1, {1, 2, 3, 4, 5, 6, 7})));
+    clock.SetAutoAdvance(0);
+    ASSERT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
+    ASSERT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kReadOk);
+    clock.Advance(59);
+    EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
+    EXPECT_EQ(port.writes.size(), 1u);
+    clock.Advance(1);
+    EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
+    EXPECT_EQ(port.writes.size(), 2u);
+}
+
+TEST_F(TransTest, TimeoutRestartsWhenBytesArriveAndSurvivesTheTickWrap) {
+    UseMode(kRtuMode, 200);
+    clock.SetAutoAdvance(0);
+    clock.Set(0xFFFFFFFFu - 150); // the tick wraps during the wait
+    ASSERT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
+    clock.Advance(150);
+    EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy); // wait starts here
+    clock.Advance(190);
+    port.Arrive(Bytes{0x01, 0x03});
+    EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy); // bytes arrive: the wait restarts
+    clock.Advance(200);
+    EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy); // exactly the time-out: still waiting
+    clock.Advance(1);
+    EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kNoReply);
+    EXPECT_EQ(trans.rxHead(), 0);
+}
+
+TEST_F(TransTest, AMinuteOfSilenceReappliesTheLinkAtTheNextTimeout) {
+    UseMode(kRtuMode, 1000);
+    ASSERT_EQ(trans.Open(0), 0);
+    clock.Set(100'000);
+    clock.SetAutoAdvance(0);
+    ASSERT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
+    port.applied.clear();
+    trans.ReadRegistersAsync(1, 4018, 7);
+    clock.Advance(1001);
+    EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kNoReply);
+    EXPECT_EQ(port.applied.size(), 2u) << "silent since start: re-applied";
+
+    // Input within the last minute: a time-out does not re-apply.
+    clock.Advance(100);
+    ASSERT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
+    port.Arrive(Bytes{0x77});
+    trans.ReadRegistersAsync(1, 4018, 7);
+    clock.Advance(1001);
+    port.applied.clear();
+    EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kNoReply);
+    EXPECT_TRUE(port.applied.empty());
+}
+
+// --- blocking exchanges ---
+
+TEST_F(TransTest, BlockingReadRepeatsExactlyOnce) {
+    UseMode(kRtuMode);
+    ASSERT_EQ(trans.Open(0), 0);
+    EXPECT_EQ(trans.ReadRegisters(1, 4000, 16), kNoReply);
+    EXPECT_EQ(port.writes.size(), 2u);
+    EXPECT_EQ(port.writes[0], port.writes[1]);
+    EXPECT_EQ(clock.sleptMs(), TTrans::kBlockingPause);
+
+    // A reply from another slave counts as a failure too; the repeat then succeeds.
+    int requests = 0;
+    port.onWrite = [&](const Bytes&) {
+        port.Arrive(Rtu(ReadReply(++requests == 1 ? 9 : 1, std::vector<std::uint16_t>(16, 7))));
+    };
+    EXPECT_EQ(trans.ReadRegisters(1, 4000, 16), kReadOk);
+    EXPECT_EQ(requests, 2);
+    EXPECT_EQ(trans.transState(), 0);
+    EXPECT_THAT(ReadWords(16), ElementsAreArray(std::vector<std::uint16_t>(16, 7)));
+}
+
+TEST_F(TransTest, WriteAndSlaveIdNeverRepeatAndTheSlaveIdPauseIsNoSleep) {
+    UseMode(kAsciiMode);
+    ASSERT_EQ(trans.Open(0), 0);
+    trans.ResetPayload();
+    const std::uint16_t value = 5;
+    trans.PutValue('i', &value);
+    EXPECT_EQ(trans.WriteRegister(1, 4010), kNoReply);
+    EXPECT_EQ(port.writes.size(), 1u);
+
+    const int sleepsBefore = clock.sleepCalls();
+    std::uint8_t id = 0x55;
+    EXPECT_EQ(trans.ReportSlaveId(1, &id), kNoReply);
+    EXPECT_EQ(port.writes.size(), 2u);
+    EXPECT_EQ(id, 0x55);
+    EXPECT_EQ(clock.sleepCalls(), sleepsBefore);
+}
+
+TEST_F(TransTest, BlockingExchangeFirstFinishesAPendingPollAndDropsItsResult) {
+    UseMode(kRtuMode);
+    ASSERT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
+    port.Arrive(Rtu(ReadReply(1, {1, 2, 3, 4, 5, 6, 7})));
+    AnswerWith(Rtu({1, 0x11, 2, 0x8E, 0xFF}));
+    std::uint8_t id = 0;
+    EXPECT_EQ(trans.ReportSlaveId(1, &id), kSlaveIdOk);
+    EXPECT_EQ(id, 0x8E);
+    EXPECT_EQ(port.writes.size(), 2u);
+    EXPECT_EQ(trans.transState(), 0);
+}
+
+TEST_F(TransTest, SlaveIdReplyTooShortToHoldAnIdLeavesItAlone) {
+    UseMode(kRtuMode);
+    AnswerWith(Rtu({1, 0x11}));
+    std::uint8_t id = 0x42;
+    EXPECT_EQ(trans.ReportSlaveId(1, &id), kSlaveIdOk);
+    EXPECT_EQ(id, 0x42);
+}
+
+// --- payload values ---
+
+TEST_F(TransTest, PutValueStopsOnceThePayloadHoldsMoreThanAHundredBytes) {
+    trans.ResetPayload();
+    const std::uint32_t dword = 0;
+    for (int i = 0; i < 25; ++i) {
+        ASSERT_EQ(trans.PutValue('l', &dword), 0); // 100 bytes
+    }
+    const std::uint8_t byte = 1;
+    EXPECT_EQ(trans.PutValue('c', &byte), 0); // 101
+    EXPECT_EQ(trans.PutValue('c', &byte), -1);
+    const std::string text(300, 'x');
+    trans.ResetPayload();
+    EXPECT_EQ(trans.PutValue('s', text.c_str()), -1) << "text longer than the frame";
+}
+
+TEST_F(TransTest, ValuesTravelInTheirByteOrders) {
+    // Put every kind into a request, loop it back as a reply, and read it again.
+    UseMode(kRtuMode);
+    trans.ResetPayload();
+    const std::uint8_t c = 0xA5;
+    const std::uint16_t i = 0x1234;
+    const std::uint32_t l = 0x89ABCDEF;
+    const float f = 1.5f;
+    const char* s = "HZ";
+    for (const auto& [kind, value] : std::vector<std::pair<char, const void*>>{
+             {'c', &c}, {'i', &i}, {'l', &l}, {'f', &f}, {'g', &f}, {'s', s}, {'?', &c}}) {
+        ASSERT_EQ(trans.PutValue(kind, value), 0);
+    }
+    port.onWrite = [this](const Bytes& request) {
+        Bytes reply(request.begin(), request.end() - 2);
+        port.Arrive(Rtu(reply));
+    };
+    ASSERT_EQ(trans.WriteRegister(1, 0x0102), kWriteOk);
+    const Bytes& wire = port.writes.back();
+    EXPECT_THAT(Bytes(wire.begin() + 4, wire.end() - 2),
+                ElementsAre(0xA5, 0x12, 0x34, 0x89, 0xAB, 0xCD, 0xEF, 0x3F, 0xC0, 0x00, 0x00, 0x00, 0x00,
+                            0xC0, 0x3F, 'H', 'Z', 0));
+
+    // The reply's read cursor is on byte 2: skip the register number first.
+    std::uint16_t reg = 0;
+    ASSERT_EQ(trans.GetValue('i', &reg), 0);
+    EXPECT_EQ(reg, 0x0102);
+    std::uint8_t c2 = 0;
+    std::uint16_t i2 = 0;
+    std::uint32_t l2 = 0;
+    float f2 = 0, g2 = 0;
+    char s2[8] = {};
+    EXPECT_EQ(trans.GetValue('c', &c2), 0);
+    EXPECT_EQ(trans.GetValue('i', &i2), 0);
+    EXPECT_EQ(trans.GetValue('l', &l2), 0);
+    EXPECT_EQ(trans.GetValue('f', &f2), 0);
+    EXPECT_EQ(trans.GetValue('g', &g2), 0);
+    EXPECT_EQ(trans.GetValue('s', s2), 0);
+    EXPECT_EQ(c2, c);
+    EXPECT_EQ(i2, i);
+    EXPECT_EQ(l2, l);
+    EXPECT_EQ(f2, f);
+    EXPECT_EQ(g2, f);
+    EXPECT_STREQ(s2, "HZ");
+    EXPECT_EQ(trans.GetValue('?', &c2), 0);
+    EXPECT_EQ(trans.GetValue('c', &c2), 0) << "the cursor stays on the NUL";
+    EXPECT_EQ(c2, 0);
+    EXPECT_EQ(trans.GetValue('c', &c2), -1);
+}
+
+TEST_F(TransTest, FloatsOutsideTheRangeOrNotANumberReadAsTheNoValueMark) {
+    UseMode(kRtuMode);
+    const float mark = std::bit_cast<float>(0x60AD78ECu);
+    for (const float bad :
+         {std::numeric_limits<float>::quiet_NaN(), 3e20f, -2e20f, std::numeric_limits<float>::infinity()}) {
+        const auto bits = std::bit_cast<std::uint32_t>(bad);
+        Bytes reply{1, 3, 4};
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            reply.push_back(static_cast<std::uint8_t>(bits >> shift));
+        }
+        AnswerWith(Rtu(reply));
+        ASSERT_EQ(trans.ReadRegisters(1, 4018, 2), kReadOk);
+        float f = 0;
+        ASSERT_EQ(trans.GetValue('f', &f), 0);
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(f), 0x60AD78ECu) << bad;
+        EXPECT_EQ(f, mark);
+    }
+}
+
+} // namespace
+} // namespace hz70
