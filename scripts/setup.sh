@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
   # tests, peers and screenshots
-  python3 python3-pymodbus python3-serial mbpoll socat
+  python3 python3-pymodbus python3-serial python3-serial-asyncio mbpoll socat
   xvfb xauth imagemagick
 )
 

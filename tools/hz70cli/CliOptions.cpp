@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "CliOptions.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace hz70::cli {
+
+std::optional<long> ParseBoundedNumber(const std::string& text, long minimum, long maximum) {
+    if (text.empty() || text.front() == ' ' || text.front() == '+') {
+        return std::nullopt;
+    }
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text.c_str(), &end, hex ? 16 : 10);
+    if (errno != 0 || end == text.c_str() || *end != '\0' || value < minimum || value > maximum) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<int> ComIndex(const std::string& name) {
+    if (name.size() == 4 && name.starts_with("COM") && name[3] >= '1' && name[3] <= '8') {
+        return name[3] - '1';
+    }
+    return std::nullopt;
+}
+
+const char* UsageText() {
+    return "Usage: hz70cli [options] COMMAND [arguments]\n"
+           "\n"
+           "Talks to HZ70 controllers on a serial line as a Modbus master.\n"
+           "\n"
+           "Commands:\n"
+           "  identify            report slave id (function 17); an HZ70 answers 142\n"
+           "  read REG COUNT      read COUNT holding registers from REG (function 3)\n"
+           "  write REG VALUE     write VALUE (0..65535) to register REG (function 6)\n"
+           "\n"
+           "Options:\n"
+           "  --port NAME         COM1..COM8 or a device path (default COM1; COMn is looked up as\n"
+           "                      ./COMn, then /dev/ttyUSB{n-1}, /dev/ttyACM{n-1}, /dev/ttyS{n-1})\n"
+           "  --baud INDEX        0..9 = 300 600 1200 2400 4800 9600 19200 38400 57600 115200 (default 5)\n"
+           "  --mode INDEX        0 ASCII N,8,1  1 ASCII E,7,1  2 ASCII O,7,1  3 RTU N,8,2\n"
+           "                      4 RTU E,8,1  5 RTU O,8,1  6 RTU N,8,1 (default 0)\n"
+           "  --address N         slave address 1..247 (default 1)\n"
+           "  --timeout MS        reply time-out; below 100 the baud rate's default is used\n"
+           "  --help              show this text\n"
+           "\n"
+           "Prints \"result CODE\" and the values; exits 0 when the controller answered, 1 when the\n"
+           "exchange failed (2 no valid reply, -2 port not open, 128+function exception), 2 on bad usage.\n";
+}
+
+std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::string>& args) {
+    CliOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+            continue;
+        }
+        if (!arg.starts_with("--")) {
+            if (options.command.empty()) {
+                options.command = arg;
+            } else {
+                options.arguments.push_back(arg);
+            }
+            continue;
+        }
+        if (i + 1 == args.size()) {
+            return "option " + arg + " needs a value";
+        }
+        const std::string& value = args[++i];
+        const auto number = [&](long minimum, long maximum) -> std::optional<int> {
+            const auto parsed = ParseBoundedNumber(value, minimum, maximum);
+            return parsed ? std::optional<int>(static_cast<int>(*parsed)) : std::nullopt;
+        };
+        std::optional<int> parsed;
+        if (arg == "--port") {
+            options.port = value;
+            options.settings.COM = ComIndex(value).value_or(0);
+            continue;
+        }
+        if (arg == "--baud" && (parsed = number(0, static_cast<long>(kBaudTable.size()) - 1))) {
+            options.settings.Baud = *parsed;
+        } else if (arg == "--mode" && (parsed = number(0, static_cast<long>(kModeTable.size()) - 1))) {
+            options.settings.Mode = *parsed;
+        } else if (arg == "--address" && (parsed = number(1, 247))) {
+            options.address = *parsed;
+        } else if (arg == "--timeout" && (parsed = number(-1, 600000))) {
+            options.settings.Timeout = *parsed;
+        } else if (arg == "--baud" || arg == "--mode" || arg == "--address" || arg == "--timeout") {
+            return "bad value for " + arg + ": " + value;
+        } else {
+            return "unknown option " + arg;
+        }
+    }
+    if (options.command.empty() && !options.help) {
+        return std::string("no command given");
+    }
+    return options;
+}
+
+} // namespace hz70::cli

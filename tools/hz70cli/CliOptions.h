@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "comm/Trans.h"
+
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace hz70::cli {
+
+struct CliOptions {
+    std::string port = "COM1"; // COM1..COM8 or a device path
+    TTransSettings settings;   // COM follows `port` when it is a COM name
+    int address = 1;
+    std::string command;
+    std::vector<std::string> arguments;
+    bool help = false;
+};
+
+// Parses the command line (without the program name). Returns the options or a message for the user.
+[[nodiscard]] std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::string>& args);
+
+// Parses a whole decimal or 0x-hexadecimal number within [minimum, maximum].
+[[nodiscard]] std::optional<long> ParseBoundedNumber(const std::string& text, long minimum, long maximum);
+
+// The index of "COM1".."COM8" (0..7), or nothing for any other name.
+[[nodiscard]] std::optional<int> ComIndex(const std::string& name);
+
+[[nodiscard]] const char* UsageText();
+
+} // namespace hz70::cli
