@@ -36,7 +36,7 @@ public:
     [[nodiscard]] int Read(std::uint8_t* buffer, std::size_t size) override;
     [[nodiscard]] int Write(const std::uint8_t* data, std::size_t size) override;
 
-    // The path the last Open used, and the reason it failed (empty after a success).
+    // The path the last Open used, and why the last Open or Apply failed (cleared by a successful Open).
     [[nodiscard]] const std::string& devicePath() const;
     [[nodiscard]] const std::string& lastError() const;
 

@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "comm/PortNames.h"
+
+#include <system_error>
+
+namespace hz70 {
+namespace {
+
+constexpr int kFirstCom = 1;
+constexpr int kLastCom = 8;
+
+// 1..8 for exactly "COM1".."COM8"; other names are device paths and are not touched.
+std::optional<int> ComNumber(const std::string& name) {
+    if (name.size() != 4 || name.compare(0, 3, "COM") != 0) {
+        return std::nullopt;
+    }
+    const int number = name[3] - '0';
+    if (number < kFirstCom || number > kLastCom) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+std::filesystem::path WorkingDirectoryEntry(const std::string& entry) {
+    std::error_code error;
+    const auto directory = std::filesystem::current_path(error);
+    return error ? std::filesystem::path(entry) : directory / entry;
+}
+
+// The working-directory entry counts even when it is a dangling link: the operator meant that port, and
+// quietly falling through to a /dev device could talk to a different bus.
+bool EntryPresent(const std::filesystem::path& path, bool isWorkingDirectoryEntry) {
+    std::error_code error;
+    return isWorkingDirectoryEntry ? std::filesystem::exists(std::filesystem::symlink_status(path, error))
+                                   : std::filesystem::exists(path, error);
+}
+
+} // namespace
+
+std::vector<std::filesystem::path> ComNameCandidates(int comNumber) {
+    if (comNumber < kFirstCom || comNumber > kLastCom) {
+        return {};
+    }
+    const std::string index = std::to_string(comNumber - 1);
+    return {
+        WorkingDirectoryEntry("COM" + std::to_string(comNumber)),
+        "/dev/ttyUSB" + index,
+        "/dev/ttyACM" + index,
+        "/dev/ttyS" + index,
+    };
+}
+
+std::optional<std::filesystem::path> ResolveComName(const std::string& name) {
+    const auto number = ComNumber(name);
+    if (!number) {
+        return std::filesystem::path(name);
+    }
+    const auto candidates = ComNameCandidates(*number);
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        if (EntryPresent(candidates[i], i == 0)) {
+            return candidates[i];
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace hz70
