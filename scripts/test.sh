@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Everything CI checks, from a fresh Debian 12 machine: packages, the build, every test, a second build
+# of the core and its tests with AddressSanitizer + UndefinedBehaviorSanitizer, and a bounded fuzzing run.
+#   HZ70_FUZZ_SECONDS  seconds per fuzz target (default 30)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc)
+bash "$root/scripts/setup.sh"
+
+echo "== sanitizer build: core and unit tests"
+cmake -S "$root" -B "$root/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHZ70_CORE_ONLY=ON \
+  -DHZ70_SANITIZE=ON -DHZ70_BENCHMARKS=OFF >/dev/null
+cmake --build "$root/build-asan" -j"$jobs"
+ctest --test-dir "$root/build-asan" -L unit --output-on-failure -j"$jobs"
+
+echo "== fuzzing"
+bash "$root/scripts/fuzz.sh" "${HZ70_FUZZ_SECONDS:-30}"
+
+echo "== build and every test"
+cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$root/build" -j"$jobs"
+ctest --test-dir "$root/build" --output-on-failure -j"$jobs"
