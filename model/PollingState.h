@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+namespace hz70 {
+
+// The poll timer's switch. The main window owns the one instance; the controller routines that block
+// clear it while they run, so that no poll step starts in the middle of their exchange.
+struct PollingState {
+    int PollingEnabled = 1; // 0 = timer ticks do nothing
+};
+
+// Clears PollingEnabled for its lifetime and then puts back the value it found.
+class PollingPause {
+public:
+    explicit PollingPause(PollingState& state) : state_(state), saved_(state.PollingEnabled) {
+        state_.PollingEnabled = 0;
+    }
+    ~PollingPause() { state_.PollingEnabled = saved_; }
+    PollingPause(const PollingPause&) = delete;
+    PollingPause& operator=(const PollingPause&) = delete;
+
+private:
+    PollingState& state_;
+    int saved_;
+};
+
+} // namespace hz70

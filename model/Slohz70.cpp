@@ -1,0 +1,192 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "model/Slohz70.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace hz70 {
+namespace {
+
+constexpr int kFailuresBeforeGivingUp = 3;
+constexpr std::uint8_t kExceptionToWrite = kExceptionFlag + 6;
+
+// Modbus unicast addresses are 1..247; anything else in a record must not reach the wire, where it
+// would be cut to a byte and address some other slave.
+std::optional<std::uint8_t> SlaveAddress(const TRegulator& record) {
+    if (record.address < 1 || record.address > 247) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint8_t>(record.address);
+}
+
+// A function-3 reply that the master accepted may still carry fewer words than were asked for.
+bool ReplyHoldsWords(const TTrans& trans, int words) {
+    return trans.rxFrame().byteCount >= 2 * words;
+}
+
+std::uint16_t NextWord(TTrans& trans) {
+    std::uint16_t word = 0;
+    (void)trans.GetValue('i', &word);
+    return word;
+}
+
+void StoreMeasured(TParametr& row, std::uint16_t word) {
+    row.raw = static_cast<std::int16_t>(word);
+    row.value = row.type == kScaledValue ? row.raw * row.scale + row.offset : 0.0;
+}
+
+void StoreSetting(TParametr& row, std::uint16_t word) {
+    row.raw = static_cast<std::int16_t>(word);
+    const bool computed = row.type == kScaledValue || (row.type == kPlainWord && row.flags == 0);
+    row.value = computed ? word * row.scale + row.offset : 0.0;
+}
+
+int CountFailedPoll(TRegulator& record) {
+    if (record.failCount < kFailuresBeforeGivingUp) {
+        ++record.failCount;
+    }
+    record.commError = 1;
+    if (record.failCount < kFailuresBeforeGivingUp) {
+        return kPollPending;
+    }
+    for (TParametr& row : record.measured) {
+        row.raw = 0;
+        if (row.type == kScaledValue) {
+            row.value = kNoValue;
+        }
+    }
+    return kPollFailed;
+}
+
+} // namespace
+
+TRegulator& InitRegulator(TRegulator& record) {
+    record = TRegulator{};
+    record.measuredCount = kMeasuredRows;
+    record.settingsCount = kSettingsBlock;
+    std::copy_n(RegisterMap.begin(), kMeasuredRows, record.measured.begin());
+    std::copy_n(RegisterMap.begin() + kMeasuredRows, kSettingsRows, record.settings.begin());
+    for (TParametr& row : record.measured) {
+        row.value = kNoValue;
+    }
+    for (TParametr& row : record.settings) {
+        row.value = kNoValue;
+    }
+    return record;
+}
+
+void SetTemperatureUnit(TRegulator& record, const char* unit) {
+    for (const int row : {kMeasuredTemperature, kCurrentSetpoint}) {
+        record.measured[static_cast<std::size_t>(row)].unit = unit;
+    }
+    for (const int setting : {0, 1, 2, 4, 5}) {
+        record.settings[static_cast<std::size_t>(setting)].unit = unit;
+    }
+}
+
+int PollStep(TRegulator& record, TTrans& trans) {
+    const auto address = SlaveAddress(record);
+    int result = address ? trans.ReadRegistersAsync(*address, record.measured[0].reg,
+                                                    static_cast<std::uint16_t>(record.measuredCount))
+                         : kRefused;
+    if (result == kReadOk && !ReplyHoldsWords(trans, record.measuredCount)) {
+        result = kNoReply;
+    }
+    record.lastResult = static_cast<std::int16_t>(result);
+    if (result == kBusy) {
+        return kPollPending;
+    }
+    if (result != kReadOk) {
+        return CountFailedPoll(record);
+    }
+    for (int i = 0; i < record.measuredCount; ++i) {
+        StoreMeasured(record.measured[static_cast<std::size_t>(i)], NextWord(trans));
+    }
+    record.failCount = 0;
+    return kPollUpdated;
+}
+
+int Attach(TRegulator& record, TTrans& trans, PollingState& polling) {
+    const PollingPause pause(polling);
+    record.identified = 0;
+    std::uint8_t id = 0;
+    const auto address = SlaveAddress(record);
+    const int result = address ? trans.ReportSlaveId(*address, &id) : kRefused;
+    record.lastResult = static_cast<std::int16_t>(result);
+    if (result == kBusy) {
+        record.monitoring = 0;
+        record.commError = 1;
+        return kBusy;
+    }
+    if (result == kSlaveIdOk) {
+        record.deviceId = id;
+        record.identified = id == kHz70SlaveId ? 1 : 0;
+        record.commError = 0;
+    }
+    if (record.identified == 1) {
+        (void)ReadSettings(record, trans, polling, kFirstSettingRegister, kSettingsBlock);
+    }
+    record.monitoring = 1;
+    return 0;
+}
+
+int Identify(TRegulator& record, TTrans& trans) {
+    record.identified = 0;
+    std::uint8_t id = 0;
+    const auto address = SlaveAddress(record);
+    const int result = address ? trans.ReportSlaveId(*address, &id) : kRefused;
+    record.lastResult = static_cast<std::int16_t>(result);
+    if (result != kSlaveIdOk) {
+        record.commError = 1;
+        return result;
+    }
+    record.deviceId = id;
+    record.identified = 1;
+    record.commError = 0;
+    return 0;
+}
+
+int ReadSettings(TRegulator& record, TTrans& trans, PollingState& polling, std::uint16_t first, int count) {
+    const int firstRow = first - kFirstSettingRegister;
+    if (firstRow < 0 || count < 1 || firstRow + count > kSettingsRows) {
+        return 1;
+    }
+    const PollingPause pause(polling);
+    const auto address = SlaveAddress(record);
+    int result = address ? trans.ReadRegisters(*address, first, static_cast<std::uint16_t>(count)) : kRefused;
+    if (result == kReadOk && !ReplyHoldsWords(trans, count)) {
+        result = kNoReply;
+    }
+    record.lastResult = static_cast<std::int16_t>(result);
+    if (result != kReadOk) {
+        record.commError = 1;
+        return 1;
+    }
+    for (int j = 0; j < count; ++j) {
+        StoreSetting(record.settings[static_cast<std::size_t>(firstRow + j)], NextWord(trans));
+    }
+    record.commError = 0;
+    return 0;
+}
+
+int WriteSetting(TRegulator& record, TTrans& trans, std::uint16_t reg, std::uint16_t value) {
+    const auto address = SlaveAddress(record);
+    const auto attempt = [&] {
+        trans.ResetPayload();
+        (void)trans.PutValue('i', &value);
+        return address ? trans.WriteRegister(*address, reg) : kRefused;
+    };
+    int result = attempt();
+    if (result != kWriteOk) {
+        result = attempt();
+    }
+    record.lastResult = static_cast<std::int16_t>(result);
+    if (result == kExceptionToWrite) {
+        std::uint8_t code = 0;
+        (void)trans.GetValue('c', &code);
+        record.writeException = code;
+    }
+    return result;
+}
+
+} // namespace hz70
