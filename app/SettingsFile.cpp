@@ -1,0 +1,266 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/SettingsFile.h"
+
+#include "app/Cp1250.h"
+#include "app/FileAccess.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+namespace hz70 {
+namespace {
+
+using Lines = std::vector<std::string_view>;
+
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
+}
+
+int DigitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    const char lower = LowerAscii(c);
+    return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : 99;
+}
+
+// Lines end at CR LF, at a lone LF or at a lone CR.
+Lines SplitLines(std::string_view text) {
+    Lines lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n') {
+            continue;
+        }
+        lines.push_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            ++i;
+        }
+        start = i + 1;
+    }
+    if (start < text.size()) {
+        lines.push_back(text.substr(start));
+    }
+    return lines;
+}
+
+// The text after the first "=" of the first line whose key matches; empty when none does.
+std::string_view LookUp(const Lines& lines, std::string_view key) {
+    for (const std::string_view line : lines) {
+        const std::size_t equals = line.find('=');
+        if (equals != std::string_view::npos && EqualsIgnoringCase(line.substr(0, equals), key)) {
+            return line.substr(equals + 1);
+        }
+    }
+    return {};
+}
+
+void ReadInteger(const Lines& lines, std::string_view key, int& holder) {
+    if (const auto value = ParseInteger(LookUp(lines, key))) {
+        holder = *value;
+    }
+}
+
+// Takes the text before the next ";" off `rest`; nothing when no ";" is left.
+std::optional<std::string_view> NextToken(std::string_view& rest) {
+    const std::size_t semicolon = rest.find(';');
+    if (semicolon == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string_view token = rest.substr(0, semicolon);
+    rest.remove_prefix(semicolon + 1);
+    return token;
+}
+
+// A slot whose ";" is missing takes the previous slot's token again.
+void ReadAddresses(std::string_view rest, ZoneAddresses& addresses) {
+    std::string_view token;
+    for (int& address : addresses) {
+        token = NextToken(rest).value_or(token);
+        if (const auto value = ParseInteger(token)) {
+            address = *value;
+        }
+    }
+}
+
+// A slot whose ";" is missing keeps its name. Each byte is one character, so the cut counts characters.
+void ReadNames(std::string_view rest, ZoneNames& names) {
+    if (rest.empty()) {
+        return;
+    }
+    for (std::string& name : names) {
+        if (const auto token = NextToken(rest)) {
+            name = Cp1250ToUtf8(token->substr(0, kZoneNameLength));
+        }
+    }
+}
+
+// Values outside what the link and the zone arrays can hold fall back to something they can.
+void MendRanges(ProgramSettings& settings) {
+    const TTransSettings defaults = ProgramSettings{}.link;
+    TTransSettings& link = settings.link;
+    if (link.COM < 0 || link.COM >= kPortCount) {
+        link.COM = defaults.COM;
+    }
+    if (link.Baud < 0 || link.Baud >= static_cast<int>(kBaudTable.size())) {
+        link.Baud = defaults.Baud;
+    }
+    if (link.Mode < 0 || link.Mode >= static_cast<int>(kModeTable.size())) {
+        link.Mode = defaults.Mode;
+    }
+    settings.zones.DevCount = std::clamp(settings.zones.DevCount, 0, kZoneSlots);
+}
+
+void AppendLine(std::string& out, std::string_view key, std::string_view value) {
+    out.append(key).append("=").append(value).append("\r\n");
+}
+
+std::string Decimal(int value) {
+    return std::to_string(value);
+}
+
+} // namespace
+
+std::optional<int> ParseInteger(std::string_view text) {
+    std::size_t i = text.find_first_not_of(' ');
+    if (i == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const bool negative = text[i] == '-';
+    if (text[i] == '-' || text[i] == '+') {
+        ++i;
+    }
+    int base = 10;
+    if (text.substr(i, 1) == "$") {
+        base = 16;
+        i += 1;
+    } else if (text.substr(i, 2) == "0x" || text.substr(i, 2) == "0X") {
+        base = 16;
+        i += 2;
+    }
+    if (i == text.size()) {
+        return std::nullopt;
+    }
+    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<int>::max()} + 1;
+    std::int64_t magnitude = 0;
+    for (; i < text.size(); ++i) {
+        const int digit = DigitValue(text[i]);
+        if (digit >= base) {
+            return std::nullopt;
+        }
+        magnitude = magnitude * base + digit;
+        if (magnitude > kLimit) {
+            return std::nullopt;
+        }
+    }
+    const std::int64_t value = negative ? -magnitude : magnitude;
+    if (value > std::numeric_limits<int>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<int>(value);
+}
+
+ProgramSettings ParseSettingsFile(std::string_view bytes) {
+    const Lines lines = SplitLines(bytes);
+    ProgramSettings s;
+    ReadInteger(lines, "COM", s.link.COM);
+    ReadInteger(lines, "Baud", s.link.Baud);
+    ReadInteger(lines, "Mode", s.link.Mode);
+    ReadInteger(lines, "Type", s.link.Type);
+    ReadInteger(lines, "Timeout", s.link.Timeout);
+    ReadInteger(lines, "DevCount", s.zones.DevCount);
+    ReadInteger(lines, "CheckL", s.chart.CheckL);
+    ReadInteger(lines, "CheckR", s.chart.CheckR);
+    ReadInteger(lines, "Okres", s.chart.Okres);
+    ReadInteger(lines, "MaxL", s.chart.MaxL);
+    ReadInteger(lines, "MinL", s.chart.MinL);
+    ReadInteger(lines, "MaxR", s.chart.MaxR);
+    ReadInteger(lines, "MinR", s.chart.MinR);
+    ReadAddresses(LookUp(lines, "DevAddr"), s.zones.DevAddr);
+    ReadNames(LookUp(lines, "DevName"), s.zones.DevName);
+    s.chart.FormatL = Cp1250ToUtf8(LookUp(lines, "FormatL"));
+    s.chart.FormatR = Cp1250ToUtf8(LookUp(lines, "FormatR"));
+    MendRanges(s);
+    return s;
+}
+
+std::string FormatSettingsFile(const ProgramSettings& s) {
+    std::string addresses;
+    std::string names;
+    for (int slot = 0; slot < kZoneSlots; ++slot) {
+        addresses +=
+            std::to_string(static_cast<unsigned>(s.zones.DevAddr[static_cast<std::size_t>(slot)])) + ";";
+        names += s.zones.DevName[static_cast<std::size_t>(slot)] + ";";
+    }
+    std::string text;
+    AppendLine(text, "COM", Decimal(s.link.COM));
+    AppendLine(text, "Baud", Decimal(s.link.Baud));
+    AppendLine(text, "Mode", Decimal(s.link.Mode));
+    AppendLine(text, "Type", Decimal(s.link.Type));
+    AppendLine(text, "Timeout", Decimal(s.link.Timeout));
+    AppendLine(text, "DevCount", Decimal(s.zones.DevCount));
+    AppendLine(text, "DevAddr", addresses);
+    AppendLine(text, "DevName", names);
+    AppendLine(text, "CheckL", Decimal(s.chart.CheckL));
+    AppendLine(text, "CheckR", Decimal(s.chart.CheckR));
+    AppendLine(text, "Okres", Decimal(s.chart.Okres));
+    AppendLine(text, "MaxL", Decimal(s.chart.MaxL));
+    AppendLine(text, "MinL", Decimal(s.chart.MinL));
+    AppendLine(text, "MaxR", Decimal(s.chart.MaxR));
+    AppendLine(text, "MinR", Decimal(s.chart.MinR));
+    AppendLine(text, "FormatL", s.chart.FormatL);
+    AppendLine(text, "FormatR", s.chart.FormatR);
+    return Utf8ToCp1250(text);
+}
+
+std::optional<std::filesystem::path> FindSettingsFile(const std::filesystem::path& directory) {
+    std::optional<std::filesystem::path> found;
+    std::error_code error;
+    for (auto entry = std::filesystem::directory_iterator(directory, error);
+         !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        if (name == kSettingsFileName) {
+            return entry->path();
+        }
+        // Of several spellings, the same one is taken every time.
+        if (EqualsIgnoringCase(name, kSettingsFileName) && (!found || name < found->filename().string())) {
+            found = entry->path();
+        }
+    }
+    if (!found && error) {
+        // A directory that cannot be listed may still hold the file under its usual name.
+        const std::filesystem::path usual = directory / kSettingsFileName;
+        if (std::error_code ignored; std::filesystem::exists(usual, ignored)) {
+            return usual;
+        }
+    }
+    return found;
+}
+
+SettingsLoad LoadSettingsFile(const std::filesystem::path& directory) {
+    SettingsLoad load;
+    const auto file = FindSettingsFile(directory);
+    if (!file) {
+        return load;
+    }
+    load.file = *file;
+    const std::string bytes = ReadSmallFile(*file, kMaxSettingsFileSize, load.error);
+    if (!load.error) {
+        load.settings = ParseSettingsFile(bytes);
+    }
+    return load;
+}
+
+std::error_code SaveSettingsFile(const std::filesystem::path& directory, const ProgramSettings& settings) {
+    const std::filesystem::path file = FindSettingsFile(directory).value_or(directory / kSettingsFileName);
+    return WriteFileAtomically(file, FormatSettingsFile(settings));
+}
+
+} // namespace hz70

@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "app/ZoneList.h"
+#include "comm/Trans.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace hz70 {
+
+// The trend chart's axis settings; the chart window copies them in when shown and back at the end.
+struct ChartSettings {
+    int CheckL = 0; // left axis option bits
+    int CheckR = 0; // right axis option bits
+    int Okres = 1;  // tracking-period index
+    int MaxL = 400;
+    int MinL = 0;
+    int MaxR = 100;
+    int MinR = 0;
+    std::string FormatL = "###0.###";
+    std::string FormatR = "###0.###";
+
+    friend bool operator==(const ChartSettings&, const ChartSettings&) = default;
+};
+
+// Everything the settings file holds; default-constructed it is what the program starts from.
+struct ProgramSettings {
+    TTransSettings link{0, 5, 0, 0, 1000};
+    ZoneList zones;
+    ChartSettings chart;
+
+    friend bool operator==(const ProgramSettings&, const ProgramSettings&) = default;
+};
+
+inline constexpr const char* kSettingsFileName = "HZ70wiz.INI";
+// Far above any file the program writes; keeps a stray huge file from exhausting memory.
+inline constexpr std::size_t kMaxSettingsFileSize = 1 << 20;
+
+// An optionally signed decimal number, or hexadecimal after "$" or "0x", with blanks allowed in front
+// and nothing after the digits; it must fit 32 bits. Anything else, the empty text included, is not one.
+[[nodiscard]] std::optional<int> ParseInteger(std::string_view text);
+
+// Reads the file's bytes (Windows-1250, any line ends) over the defaults. Values that would break the
+// program are mended: link indexes outside the link's tables go back to their defaults and DevCount
+// is held to 0..8.
+[[nodiscard]] ProgramSettings ParseSettingsFile(std::string_view bytes);
+
+// The file's bytes: the 17 lines in their fixed order, each ended by CR LF, in Windows-1250.
+[[nodiscard]] std::string FormatSettingsFile(const ProgramSettings& settings);
+
+// The settings file in `directory`, its name matched without regard to letter case.
+[[nodiscard]] std::optional<std::filesystem::path> FindSettingsFile(const std::filesystem::path& directory);
+
+struct SettingsLoad {
+    ProgramSettings settings;
+    std::filesystem::path file; // the file found; empty when there is none
+    std::error_code error;      // the file exists but could not be read; settings are the defaults
+};
+
+// Reads the settings file of `directory` over the defaults. No file is not an error.
+[[nodiscard]] SettingsLoad LoadSettingsFile(const std::filesystem::path& directory);
+
+// Writes the settings file of `directory` (replacing the one found, else creating kSettingsFileName).
+[[nodiscard]] std::error_code SaveSettingsFile(const std::filesystem::path& directory,
+                                               const ProgramSettings& settings);
+
+} // namespace hz70

@@ -1,0 +1,312 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/SettingsFile.h"
+
+#include "app/Cp1250.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <sys/resource.h>
+
+namespace hz70 {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+
+constexpr const char* kDefaultsFile = "COM=0\r\n"
+                                      "Baud=5\r\n"
+                                      "Mode=0\r\n"
+                                      "Type=0\r\n"
+                                      "Timeout=1000\r\n"
+                                      "DevCount=1\r\n"
+                                      "DevAddr=1;0;0;0;0;0;0;0;\r\n"
+                                      "DevName=STREFA  1;STREFA  2;STREFA  3;STREFA  4;STREFA  5;STREFA  6;"
+                                      "STREFA  7;STREFA  8;\r\n"
+                                      "CheckL=0\r\n"
+                                      "CheckR=0\r\n"
+                                      "Okres=1\r\n"
+                                      "MaxL=400\r\n"
+                                      "MinL=0\r\n"
+                                      "MaxR=100\r\n"
+                                      "MinR=0\r\n"
+                                      "FormatL=###0.###\r\n"
+                                      "FormatR=###0.###\r\n";
+
+// Number of characters in UTF-8 text.
+std::size_t Characters(const std::string& text) {
+    std::size_t n = 0;
+    for (const char c : text) {
+        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    }
+    return n;
+}
+
+TEST(SettingsFileTest, DefaultsAreWrittenByteForByte) {
+    EXPECT_EQ(FormatSettingsFile(ProgramSettings{}), kDefaultsFile);
+    EXPECT_EQ(ParseSettingsFile(kDefaultsFile), ProgramSettings{});
+}
+
+TEST(SettingsFileTest, IntegersFollowTheNumberRule) {
+    struct Case {
+        const char* text;
+        std::optional<int> value;
+    };
+    for (const Case c : {
+             Case{"250", 250},
+             Case{" 250", 250},
+             Case{"  -3", -3},
+             Case{"+7", 7},
+             Case{"$1F", 31},
+             Case{"0x1f", 31},
+             Case{"-0X10", -16},
+             Case{"2147483647", 2147483647},
+             Case{"-2147483648", -2147483647 - 1},
+             Case{"", std::nullopt},
+             Case{"   ", std::nullopt},
+             Case{"250 ms", std::nullopt},
+             Case{"250 ", std::nullopt},
+             Case{"abc", std::nullopt},
+             Case{"$", std::nullopt},
+             Case{"0x", std::nullopt},
+             Case{"-", std::nullopt},
+             Case{"12a", std::nullopt},
+             Case{"\t5", std::nullopt},
+             Case{"2147483648", std::nullopt},
+             Case{"99999999999999999999", std::nullopt},
+         }) {
+        EXPECT_EQ(ParseInteger(c.text), c.value) << '"' << c.text << '"';
+    }
+}
+
+TEST(SettingsFileTest, TimeoutKeepsItsDefaultUnlessTheValueIsAnInteger) {
+    EXPECT_EQ(ParseSettingsFile("Timeout= 250").link.Timeout, 250);
+    EXPECT_EQ(ParseSettingsFile("Timeout=250 ms").link.Timeout, 1000);
+    EXPECT_EQ(ParseSettingsFile("Timeout=abc").link.Timeout, 1000);
+    EXPECT_EQ(ParseSettingsFile("Timeout=50").link.Timeout, 50) << "the link applies its own floor";
+}
+
+TEST(SettingsFileTest, KeysIgnoreCaseAndTheFirstMatchingLineWins) {
+    const ProgramSettings s = ParseSettingsFile("devaddr=3;4;\nCOM\nBAUD=7\rbaud=2\r\n"
+                                                "formatl=a=b\n=9\nMode=");
+    EXPECT_THAT(s.zones.DevAddr, ElementsAre(3, 4, 4, 4, 4, 4, 4, 4));
+    EXPECT_EQ(s.link.COM, 0) << "a line without '=' is no match";
+    EXPECT_EQ(s.link.Baud, 7);
+    EXPECT_EQ(s.link.Mode, 0);
+    EXPECT_EQ(s.chart.FormatL, "a=b");
+}
+
+TEST(SettingsFileTest, AddressTokensRepeatTheLastOneWhenSemicolonsRunOut) {
+    EXPECT_THAT(ParseSettingsFile("DevAddr=5;").zones.DevAddr, ElementsAre(5, 5, 5, 5, 5, 5, 5, 5));
+    EXPECT_THAT(ParseSettingsFile("DevAddr=2;7;").zones.DevAddr, ElementsAre(2, 7, 7, 7, 7, 7, 7, 7));
+    EXPECT_THAT(ParseSettingsFile("DevAddr=5").zones.DevAddr, ElementsAre(1, 0, 0, 0, 0, 0, 0, 0));
+    EXPECT_THAT(ParseSettingsFile("DevAddr=9;x;;300;").zones.DevAddr,
+                ElementsAre(9, 0, 0, 300, 300, 300, 300, 300))
+        << "a token that is not an integer keeps the slot's default; no range check";
+}
+
+TEST(SettingsFileTest, NamesAreCutAt29CharactersAndMissingOnesKeepTheirDefault) {
+    const std::string longName(35, 'N');
+    const ProgramSettings s = ParseSettingsFile("DevName=" + longName + ";Piec;");
+    EXPECT_EQ(s.zones.DevName[0], std::string(29, 'N'));
+    EXPECT_EQ(s.zones.DevName[1], "Piec");
+    EXPECT_EQ(s.zones.DevName[2], "STREFA  3");
+
+    // 35 Polish letters: one byte each on disk, two each in memory; the cut counts characters.
+    std::string polishBytes;
+    for (int i = 0; i < 35; ++i) {
+        polishBytes += '\xB3'; // ł
+    }
+    const std::string name = ParseSettingsFile("DevName=" + polishBytes + ";").zones.DevName[0];
+    EXPECT_EQ(Characters(name), 29u);
+    EXPECT_EQ(name.substr(0, 2), "ł");
+    EXPECT_EQ(ParseSettingsFile("DevName=").zones.DevName, DefaultZoneNames());
+}
+
+TEST(SettingsFileTest, PolishNamesAreWindows1250OnDiskAndRoundTrip) {
+    ProgramSettings s;
+    s.zones.DevName[0] = "Żółta strefa ąęś";
+    s.zones.DevName[1] = "Łódź 中";
+    s.chart.FormatL = "0.0 °C";
+    const std::string bytes = FormatSettingsFile(s);
+    EXPECT_NE(bytes.find("DevName=\xAF\xF3\xB3ta strefa \xB9\xEA\x9C;\xA3\xF3\x64\x9F ?;"),
+              std::string::npos);
+    EXPECT_NE(bytes.find("FormatL=0.0 \xB0"
+                         "C\r\n"),
+              std::string::npos);
+
+    const ProgramSettings back = ParseSettingsFile(bytes);
+    EXPECT_EQ(back.zones.DevName[0], "Żółta strefa ąęś");
+    EXPECT_EQ(back.zones.DevName[1], "Łódź ?") << "a character the code page lacks is written as '?'";
+    EXPECT_EQ(back.chart.FormatL, "0.0 °C");
+}
+
+TEST(SettingsFileTest, MissingFormatIsEmptyAndUnknownKeysAreDroppedOnWrite) {
+    const ProgramSettings s = ParseSettingsFile("FormatR=#0\r\nExtra=1\r\n");
+    EXPECT_EQ(s.chart.FormatL, "");
+    EXPECT_EQ(s.chart.FormatR, "#0");
+    const std::string written = FormatSettingsFile(s);
+    EXPECT_EQ(written.find("Extra"), std::string::npos);
+    EXPECT_NE(written.find("\r\nFormatL=\r\nFormatR=#0\r\n"), std::string::npos);
+}
+
+TEST(SettingsFileTest, ValuesThatWouldBreakTheProgramAreMended) {
+    const ProgramSettings s = ParseSettingsFile("COM=8\nBaud=10\nMode=7\nType=-3\nTimeout=-5\nDevCount=9");
+    EXPECT_EQ(s.link, (TTransSettings{0, 5, 0, -3, -5}));
+    EXPECT_EQ(s.zones.DevCount, 8);
+    EXPECT_EQ(ParseSettingsFile("COM=-1\nBaud=-1\nMode=-1\nDevCount=-2").link, ProgramSettings{}.link);
+    EXPECT_EQ(ParseSettingsFile("DevCount=-2").zones.DevCount, 0);
+    const ProgramSettings inTable = ParseSettingsFile("COM=7\nBaud=9\nMode=6\nDevCount=0");
+    EXPECT_EQ(inTable.link, (TTransSettings{7, 9, 6, 0, 1000}));
+    EXPECT_EQ(inTable.zones.DevCount, 0);
+}
+
+TEST(Cp1250Test, EveryByteRoundTripsAndForeignTextBecomesQuestionMarks) {
+    std::string all;
+    for (int b = 0; b < 256; ++b) {
+        all += static_cast<char>(b);
+    }
+    EXPECT_EQ(Utf8ToCp1250(Cp1250ToUtf8(all)), all);
+    EXPECT_EQ(Cp1250ToUtf8("\x80\xA5\xB9\xCA\xEA\x8C\x9C\x8F\x9F\xAF\xBF\xA3\xB3\xD1\xF1\xD3\xF3\xC6\xE6"),
+              "€ĄąĘęŚśŹźŻżŁłŃńÓóĆć");
+    EXPECT_EQ(Utf8ToCp1250("a中😀b"), "a??b") << "one '?' per character";
+    EXPECT_EQ(Utf8ToCp1250("x\xC3"), "x?") << "cut sequence";
+    EXPECT_EQ(Utf8ToCp1250("\xC0\xAF\xED\xA0\x80"), "?????") << "overlong form and surrogate";
+}
+
+// A fresh directory for one test, removed afterwards.
+class SettingsStoreTest : public ::testing::Test {
+protected:
+    fs::path dir;
+
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "hz70settingsXXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
+
+    static void WriteBytes(const fs::path& file, const std::string& bytes) {
+        std::ofstream(file, std::ios::binary) << bytes;
+    }
+    static std::string ReadBytes(const fs::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+    [[nodiscard]] std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+TEST_F(SettingsStoreTest, NoFileMeansDefaultsAndANewFileGetsTheUsualName) {
+    const SettingsLoad load = LoadSettingsFile(dir);
+    EXPECT_EQ(load.settings, ProgramSettings{});
+    EXPECT_TRUE(load.file.empty());
+    EXPECT_FALSE(load.error);
+
+    EXPECT_FALSE(SaveSettingsFile(dir, ProgramSettings{}));
+    EXPECT_THAT(Names(), ElementsAre("HZ70wiz.INI"));
+    EXPECT_EQ(ReadBytes(dir / "HZ70wiz.INI"), kDefaultsFile);
+}
+
+TEST_F(SettingsStoreTest, FileIsFoundWhateverItsLetterCaseAndReplacedInPlace) {
+    WriteBytes(dir / "hz70WIZ.ini", "DevCount=3\n");
+    SettingsLoad load = LoadSettingsFile(dir);
+    EXPECT_EQ(load.file, dir / "hz70WIZ.ini");
+    EXPECT_EQ(load.settings.zones.DevCount, 3);
+
+    load.settings.zones.DevCount = 2;
+    EXPECT_FALSE(SaveSettingsFile(dir, load.settings));
+    EXPECT_THAT(Names(), ElementsAre("hz70WIZ.ini"));
+    EXPECT_EQ(LoadSettingsFile(dir).settings.zones.DevCount, 2);
+
+    WriteBytes(dir / "HZ70wiz.INI", "DevCount=5\n");
+    EXPECT_EQ(LoadSettingsFile(dir).settings.zones.DevCount, 5) << "the usual spelling is preferred";
+}
+
+TEST_F(SettingsStoreTest, FileThatCannotBeReadGivesDefaultsAndAnError) {
+    fs::create_directory(dir / "HZ70wiz.ini");
+    SettingsLoad load = LoadSettingsFile(dir);
+    EXPECT_TRUE(load.error);
+    EXPECT_EQ(load.settings, ProgramSettings{});
+    EXPECT_EQ(load.file, dir / "HZ70wiz.ini");
+    EXPECT_TRUE(SaveSettingsFile(dir, ProgramSettings{})) << "a directory is not replaced";
+
+    fs::remove(dir / "HZ70wiz.ini");
+    WriteBytes(dir / "HZ70wiz.INI", "COM=3\n" + std::string(kMaxSettingsFileSize, ' '));
+    load = LoadSettingsFile(dir);
+    EXPECT_EQ(load.error, std::errc::file_too_large);
+    EXPECT_EQ(load.settings, ProgramSettings{});
+
+    EXPECT_TRUE(SaveSettingsFile(dir / "missing", ProgramSettings{}));
+}
+
+// Makes every write beyond `bytes` into any file fail, as a full disk would, until destroyed.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit limited = saved_;
+        limited.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limited);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
+TEST_F(SettingsStoreTest, SaveCutShortLeavesTheOldFileWhole) {
+    ASSERT_FALSE(SaveSettingsFile(dir, ProgramSettings{}));
+    ProgramSettings changed;
+    changed.zones.DevCount = 4;
+    changed.zones.DevName[7] = std::string(29, 'z');
+
+    std::error_code error;
+    {
+        const FileSizeLimit limit(100);
+        error = SaveSettingsFile(dir, changed);
+    }
+    EXPECT_EQ(error, std::errc::file_too_large) << "the failed save is reported";
+    EXPECT_EQ(ReadBytes(dir / "HZ70wiz.INI"), kDefaultsFile);
+    EXPECT_THAT(Names(), ElementsAre("HZ70wiz.INI")) << "the half-written file is gone";
+
+    // A crash part way through the new file leaves it beside the old one: reading ignores it and the
+    // next save replaces both.
+    WriteBytes(dir / "HZ70wiz.INI.new", std::string(kDefaultsFile).substr(0, 60));
+    EXPECT_EQ(LoadSettingsFile(dir).settings, ProgramSettings{});
+    EXPECT_FALSE(SaveSettingsFile(dir, changed));
+    EXPECT_THAT(Names(), ElementsAre("HZ70wiz.INI"));
+    EXPECT_EQ(LoadSettingsFile(dir).settings, changed);
+}
+
+TEST_F(SettingsStoreTest, LinkedFileIsReplacedAtItsTarget) {
+    fs::create_directory(dir / "real");
+    WriteBytes(dir / "real" / "settings.txt", "DevCount=2\n");
+    fs::create_symlink(dir / "real" / "settings.txt", dir / "HZ70wiz.INI");
+    EXPECT_EQ(LoadSettingsFile(dir).settings.zones.DevCount, 2);
+    EXPECT_FALSE(SaveSettingsFile(dir, ProgramSettings{}));
+    EXPECT_TRUE(fs::is_symlink(dir / "HZ70wiz.INI"));
+    EXPECT_EQ(ReadBytes(dir / "real" / "settings.txt"), kDefaultsFile);
+}
+
+} // namespace
+} // namespace hz70
