@@ -1,0 +1,183 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "hz70sim/LineDevice.h"
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace hz70::sim {
+
+namespace {
+
+std::string SystemError(const std::string& what) {
+    return what + ": " + std::strerror(errno);
+}
+
+bool MakeRaw(int fd) {
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0) {
+        return false;
+    }
+    cfmakeraw(&tio);
+    tio.c_cflag |= CLOCAL | CREAD;
+    return tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
+// Masters normally set raw mode themselves; a raw start keeps a careless one from mangling CR LF.
+bool PrepareSlaveSide(const std::string& slavePath) {
+    const int slave = ::open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (slave < 0) {
+        return false;
+    }
+    const bool ok = MakeRaw(slave);
+    ::close(slave);
+    return ok;
+}
+
+// Points `linkPath` at `target`, replacing an older symbolic link there in one step.
+bool PlaceLink(const std::string& target, const std::string& linkPath, std::string& error) {
+    struct stat existing {};
+    if (::lstat(linkPath.c_str(), &existing) == 0 && !S_ISLNK(existing.st_mode)) {
+        error = linkPath + " exists and is not a symbolic link";
+        return false;
+    }
+    const std::string temporary = linkPath + ".hz70sim-" + std::to_string(::getpid());
+    ::unlink(temporary.c_str());
+    if (::symlink(target.c_str(), temporary.c_str()) != 0) {
+        error = SystemError("cannot make the link " + linkPath);
+        return false;
+    }
+    if (::rename(temporary.c_str(), linkPath.c_str()) != 0) {
+        error = SystemError("cannot make the link " + linkPath);
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Removes `linkPath` only while it still points at `target`: another simulator may own it by now.
+void RemoveLinkIfOurs(const std::string& linkPath, const std::string& target) {
+    std::array<char, 4096> buffer{};
+    const ssize_t length = ::readlink(linkPath.c_str(), buffer.data(), buffer.size() - 1);
+    if (length > 0 && std::string(buffer.data(), static_cast<std::size_t>(length)) == target) {
+        ::unlink(linkPath.c_str());
+    }
+}
+
+speed_t SpeedOf(int baud) {
+    switch (baud) {
+    case 300:
+        return B300;
+    case 600:
+        return B600;
+    case 1200:
+        return B1200;
+    case 2400:
+        return B2400;
+    case 4800:
+        return B4800;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    default:
+        return B0;
+    }
+}
+
+bool ConfigureSerial(int fd, const LineMode& mode, int baud) {
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0 || SpeedOf(baud) == B0) {
+        return false;
+    }
+    cfmakeraw(&tio);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CLOCAL | CREAD | (mode.dataBits == 7 ? CS7 : CS8);
+    if (mode.parity != 'N') {
+        tio.c_cflag |= PARENB | (mode.parity == 'O' ? PARODD : 0);
+    }
+    if (mode.stopBits == 2) {
+        tio.c_cflag |= CSTOPB;
+    }
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    cfsetispeed(&tio, SpeedOf(baud));
+    cfsetospeed(&tio, SpeedOf(baud));
+    return tcsetattr(fd, TCSANOW, &tio) == 0 && tcflush(fd, TCIOFLUSH) == 0;
+}
+
+} // namespace
+
+std::unique_ptr<LineDevice> LineDevice::CreatePseudoTerminal(const std::string& linkPath,
+                                                             std::string& error) {
+    std::unique_ptr<LineDevice> line(new LineDevice);
+    line->fd_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (line->fd_ < 0 || ::grantpt(line->fd_) != 0 || ::unlockpt(line->fd_) != 0) {
+        error = SystemError("cannot make a pseudo-terminal");
+        return nullptr;
+    }
+    const char* slavePath = ::ptsname(line->fd_);
+    if (slavePath == nullptr || !PrepareSlaveSide(slavePath)) {
+        error = SystemError("cannot prepare the pseudo-terminal");
+        return nullptr;
+    }
+    line->slavePath_ = slavePath;
+    line->watchFd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (line->watchFd_ < 0 || ::inotify_add_watch(line->watchFd_, slavePath, IN_OPEN) < 0) {
+        error = SystemError("cannot watch " + line->slavePath_);
+        return nullptr;
+    }
+    if (!PlaceLink(line->slavePath_, linkPath, error)) {
+        return nullptr;
+    }
+    line->linkPath_ = linkPath;
+    line->description_ = line->slavePath_ + " (link " + linkPath + ")";
+    return line;
+}
+
+std::unique_ptr<LineDevice> LineDevice::OpenSerial(const std::string& path, const LineMode& mode, int baud,
+                                                   std::string& error) {
+    std::unique_ptr<LineDevice> line(new LineDevice);
+    line->fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (line->fd_ < 0) {
+        error = SystemError("cannot open " + path);
+        return nullptr;
+    }
+    if (!ConfigureSerial(line->fd_, mode, baud)) {
+        error = SystemError("cannot configure " + path);
+        return nullptr;
+    }
+    line->description_ = path;
+    return line;
+}
+
+LineDevice::~LineDevice() {
+    if (!linkPath_.empty()) {
+        RemoveLinkIfOurs(linkPath_, slavePath_);
+    }
+    if (watchFd_ >= 0) {
+        ::close(watchFd_);
+    }
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+void LineDevice::drainOpenWatch() const {
+    std::array<char, 1024> events{};
+    while (::read(watchFd_, events.data(), events.size()) > 0) {
+    }
+}
+
+} // namespace hz70::sim

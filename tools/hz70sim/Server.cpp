@@ -1,0 +1,242 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "hz70sim/Server.h"
+
+#include "hz70sim/Commands.h"
+#include "hz70sim/LineDevice.h"
+#include "hz70sim/SlaveLink.h"
+#include "hz70sim/TextParsing.h"
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <poll.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+namespace hz70::sim {
+
+namespace {
+
+constexpr std::size_t kReadChunk = 4096;
+constexpr std::size_t kMaxOutbox = 65536; // a master that stops reading loses replies, as on a real line
+
+Micros Now() {
+    return std::chrono::duration_cast<Micros>(std::chrono::steady_clock::now().time_since_epoch());
+}
+
+class EventLoop {
+public:
+    EventLoop(LineDevice& line, SlaveLink& link, Bus& bus, CommandInterpreter& commands)
+        : line_(line), link_(link), bus_(bus), commands_(commands) {}
+
+    int run();
+
+private:
+    enum Slot { LineSlot, OpenWatchSlot, InputSlot, SignalSlot, SlotCount };
+
+    [[nodiscard]] bool blockSignals();
+    [[nodiscard]] timespec timeout(Micros now) const;
+    [[nodiscard]] bool readLine(Micros now);
+    void hangUp();
+    void readCommands();
+    void writeOutbox();
+
+    LineDevice& line_;
+    SlaveLink& link_;
+    Bus& bus_;
+    CommandInterpreter& commands_;
+    int signalFd_ = -1;
+    bool peerPresent_ = true; // a pseudo-terminal says otherwise at the first poll
+    bool inputOpen_ = true;
+    bool quit_ = false;
+    std::string input_;
+    std::vector<std::uint8_t> outbox_;
+};
+
+bool EventLoop::blockSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    if (sigprocmask(SIG_BLOCK, &signals, nullptr) != 0) {
+        return false;
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+    signalFd_ = signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
+    return signalFd_ >= 0;
+}
+
+timespec EventLoop::timeout(Micros now) const {
+    constexpr Micros kIdle{3'600'000'000};
+    const Micros wait = std::clamp(link_.nextDeadline().value_or(now + kIdle) - now, Micros{0}, kIdle);
+    return timespec{static_cast<time_t>(wait.count() / 1'000'000),
+                    static_cast<long>(wait.count() % 1'000'000) * 1000};
+}
+
+int EventLoop::run() {
+    if (!blockSignals()) {
+        std::cerr << "hz70sim: cannot take SIGINT and SIGTERM: " << std::strerror(errno) << '\n';
+        return 1;
+    }
+    while (!quit_) {
+        std::array<pollfd, SlotCount> fds{};
+        fds[LineSlot] = {peerPresent_ ? line_.fd() : -1,
+                         static_cast<short>(POLLIN | (outbox_.empty() ? 0 : POLLOUT)), 0};
+        fds[OpenWatchSlot] = {line_.openWatchFd(), POLLIN, 0};
+        fds[InputSlot] = {inputOpen_ ? STDIN_FILENO : -1, POLLIN, 0};
+        fds[SignalSlot] = {signalFd_, POLLIN, 0};
+        const timespec wait = timeout(Now());
+        if (ppoll(fds.data(), fds.size(), &wait, nullptr) < 0 && errno != EINTR) {
+            std::cerr << "hz70sim: poll failed: " << std::strerror(errno) << '\n';
+            return 1;
+        }
+        const Micros now = Now();
+        if (fds[SignalSlot].revents != 0) {
+            std::cout << "hz70sim: stopped by signal" << std::endl;
+            break;
+        }
+        if (fds[OpenWatchSlot].revents != 0) {
+            line_.drainOpenWatch();
+            peerPresent_ = true;
+        }
+        if (fds[InputSlot].revents != 0) {
+            readCommands();
+        }
+        if ((fds[LineSlot].revents & POLLIN) != 0) {
+            if (!readLine(now)) {
+                return 1;
+            }
+        } else if ((fds[LineSlot].revents & (POLLHUP | POLLERR)) != 0) {
+            hangUp();
+        }
+        link_.expire(now);
+        link_.release(now, outbox_);
+        writeOutbox();
+    }
+    return 0;
+}
+
+// False when a real device fails; a pseudo-terminal whose master went away only waits for the next.
+bool EventLoop::readLine(Micros now) {
+    std::array<std::uint8_t, kReadChunk> buffer{};
+    while (true) {
+        const ssize_t count = ::read(line_.fd(), buffer.data(), buffer.size());
+        if (count > 0) {
+            link_.receive(now, std::span(buffer.data(), static_cast<std::size_t>(count)));
+            continue;
+        }
+        if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
+            return true;
+        }
+        if (line_.isPseudoTerminal()) {
+            hangUp();
+            return true;
+        }
+        std::cerr << "hz70sim: the line failed: " << (count == 0 ? "end of file" : std::strerror(errno))
+                  << '\n';
+        return false;
+    }
+}
+
+void EventLoop::hangUp() {
+    peerPresent_ = false;
+    outbox_.clear();
+}
+
+void EventLoop::readCommands() {
+    std::array<char, 1024> buffer{};
+    const ssize_t count = ::read(STDIN_FILENO, buffer.data(), buffer.size());
+    if (count <= 0) {
+        if (count == 0 || (errno != EAGAIN && errno != EINTR)) {
+            inputOpen_ = false; // run on without commands, e.g. started with </dev/null
+        }
+        return;
+    }
+    input_.append(buffer.data(), static_cast<std::size_t>(count));
+    std::size_t newline = 0;
+    while (!quit_ && (newline = input_.find('\n')) != std::string::npos) {
+        const std::string line = input_.substr(0, newline);
+        input_.erase(0, newline + 1);
+        bus_.advanceTo(Now());
+        const CommandInterpreter::Reply reply = commands_.execute(line);
+        std::cout << reply.text << std::flush;
+        quit_ = reply.quit;
+    }
+}
+
+void EventLoop::writeOutbox() {
+    if (!peerPresent_) {
+        outbox_.clear();
+        return;
+    }
+    if (outbox_.empty()) {
+        return;
+    }
+    const ssize_t written = ::write(line_.fd(), outbox_.data(), outbox_.size());
+    if (written > 0) {
+        outbox_.erase(outbox_.begin(), outbox_.begin() + written);
+    } else if (written < 0 && errno != EAGAIN && errno != EINTR) {
+        outbox_.clear();
+    }
+    if (outbox_.size() > kMaxOutbox) {
+        outbox_.clear();
+    }
+}
+
+std::string Banner(const SimOptions& options, const LineDevice& line, const LineMode& mode) {
+    std::vector<std::uint8_t> zones = options.bus.zones;
+    std::string text = "hz70sim: zones " + FormatAddressList(zones);
+    for (const auto& [address, id] : options.bus.foreign) {
+        text += ", foreign " + std::to_string(address) + "=" + std::to_string(id);
+    }
+    text += " on " + line.description() + ", mode " + std::to_string(mode.index) + " (" + mode.text() +
+            (mode.ascii ? " ASCII" : " RTU") + "), " + std::to_string(options.baud) + " bit/s";
+    return text;
+}
+
+} // namespace
+
+int RunSimulator(const SimOptions& options) {
+    const LineMode mode = *LineModeFromIndex(options.mode);
+    std::string error;
+    const std::unique_ptr<LineDevice> line =
+        options.link ? LineDevice::CreatePseudoTerminal(*options.link, error)
+                     : LineDevice::OpenSerial(*options.device, mode, options.baud, error);
+    if (!line) {
+        std::cerr << "hz70sim: " << error << '\n';
+        return 1;
+    }
+    std::ofstream logFile;
+    if (options.logPath) {
+        logFile.open(*options.logPath, std::ios::out | std::ios::trunc);
+        if (!logFile) {
+            std::cerr << "hz70sim: cannot write the log " << *options.logPath << '\n';
+            return 1;
+        }
+    }
+
+    Bus bus(options.bus);
+    for (const std::uint8_t address : options.silenced) {
+        if (SlaveDevice* device = bus.find(address)) {
+            device->silenced = true;
+        }
+    }
+    bus.advanceTo(Now()); // the zones power up now
+    FaultInjector faults(options.bus.seed);
+    faults.settings() = options.faults;
+    SlaveLink::LogSink log;
+    if (logFile.is_open()) {
+        log = [&logFile](const std::string& entry) { logFile << entry << '\n' << std::flush; };
+    }
+    SlaveLink link(LinkSetup{mode, options.baud, options.responseDelay}, bus, faults, log);
+    CommandInterpreter commands(bus, faults);
+
+    std::cout << Banner(options, *line, mode) << std::endl;
+    EventLoop loop(*line, link, bus, commands);
+    return loop.run();
+}
+
+} // namespace hz70::sim
