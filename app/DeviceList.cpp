@@ -1,0 +1,25 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/DeviceList.h"
+
+#include <algorithm>
+
+namespace hz70 {
+
+void RebuildDeviceList(DeviceList& devices, const ZoneList& zones, TTrans& trans, PollingState& polling) {
+    devices.clear();
+    const int count = std::clamp(zones.DevCount, 0, kZoneSlots);
+    for (int slot = 0; slot < count; ++slot) {
+        auto entry = std::make_unique<DeviceEntry>();
+        TRegulator& record = InitRegulator(entry->record);
+        record.address = static_cast<std::int16_t>(zones.DevAddr[static_cast<std::size_t>(slot)]);
+        record.zoneNumber = static_cast<std::int16_t>(slot + 1);
+        record.name = zones.DevName[static_cast<std::size_t>(slot)];
+        (void)Attach(record, trans, polling);
+        record.commError = 1;
+        entry->FailureReported = 1;
+        devices.push_back(std::move(entry));
+    }
+    polling.PollingEnabled = 1;
+}
+
+} // namespace hz70

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "app/ZoneList.h"
+#include "model/PollingState.h"
+#include "model/Slohz70.h"
+
+#include <memory>
+#include <vector>
+
+namespace hz70 {
+
+// One configured zone: its controller record and the poll cycle's mark for it. Views keep pointers to
+// `record`, which stays put for the life of the entry.
+struct DeviceEntry {
+    TRegulator record;
+    // 1 = the operator was already asked about the zone's current run of failures, or the zone has not
+    // answered since the list was built.
+    int FailureReported = 1;
+};
+
+// The records of the configured zones, in slot order.
+using DeviceList = std::vector<std::unique_ptr<DeviceEntry>>;
+
+// Replaces the list with one attached record per configured zone: blocking, one Report Slave ID per
+// zone plus the settings of each HZ70 found. Every record starts with commError set, and polling is
+// enabled afterwards. The caller starts its poll cycle again at the first zone.
+void RebuildDeviceList(DeviceList& devices, const ZoneList& zones, TTrans& trans, PollingState& polling);
+
+} // namespace hz70

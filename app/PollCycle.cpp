@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/PollCycle.h"
+
+namespace hz70 {
+namespace {
+
+constexpr int kNotPolled = -1;
+
+} // namespace
+
+std::string StopMonitoringText(const TRegulator& zone) {
+    return "Błąd transmisji.\nWyłączyć monitorowanie Strefy " + zone.name;
+}
+
+PollCycle::PollCycle(DeviceList& devices, const ZoneList& zones, TTrans& trans, PollingState& polling,
+                     MonitoringQuestion& question, ZoneViews& views)
+    : devices_(devices), zones_(zones), trans_(trans), polling_(polling), question_(question), views_(views) {
+}
+
+void PollCycle::Tick() {
+    if (asking_ || polling_.PollingEnabled == 0) {
+        return;
+    }
+    if (pollIndex_ >= static_cast<int>(devices_.size())) {
+        // The list shrank, or a hand-edited zone list names a slot that has no record.
+        pollIndex_ = 0;
+        return;
+    }
+    DeviceEntry& zone = *devices_[static_cast<std::size_t>(pollIndex_)];
+    const int result = zone.record.monitoring != 0 ? PollZone(zone) : kNotPolled;
+    if (result == kPollFailed && zone.FailureReported == 0) {
+        AskAboutFailure(zone);
+    }
+    views_.NotifyViews(zone.record);
+    if (result != kPollPending) {
+        Advance();
+    }
+}
+
+int PollCycle::PollZone(DeviceEntry& zone) {
+    const int result = PollStep(zone.record, trans_);
+    if (result == kPollUpdated) {
+        zone.record.commError = 0;
+        zone.FailureReported = 0;
+    }
+    return result;
+}
+
+void PollCycle::AskAboutFailure(DeviceEntry& zone) {
+    zone.FailureReported = 1;
+    asking_ = true;
+    const bool stop = question_.AskStopMonitoring(zone.record);
+    asking_ = false;
+    zone.record.monitoring = stop ? 0 : 1;
+}
+
+void PollCycle::Advance() {
+    ++pollIndex_;
+    const bool pastTheZones = pollIndex_ >= kZoneSlots || pollIndex_ >= static_cast<int>(devices_.size()) ||
+                              zones_.DevAddr[static_cast<std::size_t>(pollIndex_)] == 0;
+    if (pastTheZones) {
+        pollIndex_ = 0;
+    }
+}
+
+} // namespace hz70

@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "app/DeviceList.h"
+#include "app/ZoneList.h"
+#include "comm/Trans.h"
+#include "model/PollingState.h"
+#include "model/Slohz70.h"
+
+#include <string>
+
+namespace hz70 {
+
+// Asks the operator whether to stop monitoring a zone that stopped answering.
+class MonitoringQuestion {
+public:
+    virtual ~MonitoringQuestion() = default;
+    // Shows StopMonitoringText(zone) under kStopMonitoringCaption with Yes and No; true for Yes.
+    [[nodiscard]] virtual bool AskStopMonitoring(const TRegulator& zone) = 0;
+};
+
+// Hands a record the cycle worked on to every view, in the views' fixed order.
+class ZoneViews {
+public:
+    virtual ~ZoneViews() = default;
+    virtual void NotifyViews(TRegulator& zone) = 0;
+};
+
+inline constexpr const char* kStopMonitoringCaption = "HZ70";
+[[nodiscard]] std::string StopMonitoringText(const TRegulator& zone);
+
+// The poll timer's work: each tick advances the non-blocking poll of one zone, then hands that zone to
+// the views, and moves to the next zone once the zone's exchange is over. Holds no timer itself: the
+// main window calls Tick every 100 ms, a headless tool may call it from any loop.
+class PollCycle {
+public:
+    PollCycle(DeviceList& devices, const ZoneList& zones, TTrans& trans, PollingState& polling,
+              MonitoringQuestion& question, ZoneViews& views);
+
+    void Tick();
+    // Starts again at the first zone; callers do this after rebuilding the device list.
+    void Restart() { pollIndex_ = 0; }
+    // The slot being worked on; views read it while NotifyViews runs.
+    [[nodiscard]] int pollIndex() const { return pollIndex_; }
+
+private:
+    [[nodiscard]] int PollZone(DeviceEntry& zone);
+    void AskAboutFailure(DeviceEntry& zone);
+    void Advance();
+
+    DeviceList& devices_;
+    const ZoneList& zones_;
+    TTrans& trans_;
+    PollingState& polling_;
+    MonitoringQuestion& question_;
+    ZoneViews& views_;
+    int pollIndex_ = 0;
+    // The question runs a nested event loop in the window; ticks arriving meanwhile must do nothing.
+    bool asking_ = false;
+};
+
+} // namespace hz70

@@ -1,0 +1,252 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/PollCycle.h"
+
+#include "app/DeviceList.h"
+#include "model/FakeHz70Bus.h"
+#include "support/FakeClock.h"
+#include "support/FakeSerialPort.h"
+
+#include <deque>
+#include <functional>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace hz70 {
+namespace {
+
+using test::FakeClock;
+using test::FakeHz70Bus;
+using test::FakeSerialPort;
+using ::testing::ElementsAre;
+
+// Answers the question from a script and remembers which zones it was asked about.
+class ScriptedQuestion final : public MonitoringQuestion {
+public:
+    std::deque<bool> answers;
+    std::vector<int> askedZones;
+    std::function<void()> whileAsking;
+
+    bool AskStopMonitoring(const TRegulator& zone) override {
+        askedZones.push_back(zone.zoneNumber);
+        if (whileAsking) {
+            whileAsking();
+        }
+        const bool answer = answers.empty() ? false : answers.front();
+        if (!answers.empty()) {
+            answers.pop_front();
+        }
+        return answer;
+    }
+};
+
+class RecordingViews final : public ZoneViews {
+public:
+    std::vector<int> zones; // zone number of every record handed over
+
+    void NotifyViews(TRegulator& zone) override { zones.push_back(zone.zoneNumber); }
+
+    // The slots visited, one entry per stay on a zone.
+    [[nodiscard]] std::vector<int> VisitedSlots() const {
+        std::vector<int> slots;
+        for (const int zone : zones) {
+            if (slots.empty() || slots.back() != zone - 1) {
+                slots.push_back(zone - 1);
+            }
+        }
+        return slots;
+    }
+};
+
+constexpr std::uint8_t AddressOf(int slot) {
+    return static_cast<std::uint8_t>(20 + slot);
+}
+
+class PollCycleTest : public ::testing::Test {
+protected:
+    FakeClock clock{1'000'000, 1};
+    FakeSerialPort port;
+    TTrans trans{port, clock};
+    FakeHz70Bus bus{port};
+    PollingState polling;
+    ZoneList zones;
+    DeviceList devices;
+    ScriptedQuestion question;
+    RecordingViews views;
+    PollCycle cycle{devices, zones, trans, polling, question, views};
+
+    void SetUp() override { UseTimeout(100); }
+
+    void UseTimeout(int milliseconds) { trans.SetSettings(TTransSettings{0, 5, 6, 0, milliseconds}); }
+
+    // Configures `count` zones, all answering, and builds their records.
+    void BuildZones(int count) {
+        zones.DevCount = count;
+        for (int slot = 0; slot < kZoneSlots; ++slot) {
+            zones.DevAddr[static_cast<std::size_t>(slot)] = slot < count ? AddressOf(slot) : 0;
+            bus.slaves[AddressOf(slot)].registers[4020] = static_cast<std::uint16_t>(100 * slot);
+        }
+        RebuildDeviceList(devices, zones, trans, polling);
+        cycle.Restart();
+        bus.requests.clear();
+        views.zones.clear();
+    }
+
+    void Ticks(int count) {
+        for (int i = 0; i < count; ++i) {
+            cycle.Tick();
+            clock.Advance(100);
+        }
+    }
+
+    TRegulator& Zone(int slot) { return devices[static_cast<std::size_t>(slot)]->record; }
+};
+
+TEST_F(PollCycleTest, ThreeZonesAreVisitedInTurnAndMarkedCurrent) {
+    BuildZones(3);
+    for (int slot = 0; slot < 3; ++slot) {
+        EXPECT_EQ(Zone(slot).commError, 1) << "no answer yet since the list was built";
+    }
+    Ticks(8); // the first tick waits out the bus pause after the build's own exchanges
+    EXPECT_THAT(views.VisitedSlots(), ElementsAre(0, 1, 2, 0));
+    for (int slot = 0; slot < 3; ++slot) {
+        EXPECT_EQ(Zone(slot).commError, 0);
+        EXPECT_EQ(devices[static_cast<std::size_t>(slot)]->FailureReported, 0);
+    }
+    EXPECT_DOUBLE_EQ(Zone(2).measured[kMeasuredTemperature].value, 20.0);
+}
+
+TEST_F(PollCycleTest, EightZonesWrapAfterTheLastSlot) {
+    BuildZones(8);
+    Ticks(18);
+    EXPECT_THAT(views.VisitedSlots(), ElementsAre(0, 1, 2, 3, 4, 5, 6, 7, 0));
+}
+
+TEST_F(PollCycleTest, ZoneStillBusyHoldsTheCycleAndASilentNewZoneRaisesNoQuestion) {
+    UseTimeout(1000);
+    bus.slaves[AddressOf(0)].silent = true;
+    BuildZones(2);
+    bus.slaves[AddressOf(0)].silent = true;
+    Ticks(25);
+    EXPECT_EQ(cycle.pollIndex(), 0);
+    EXPECT_EQ(bus.RequestsTo(AddressOf(1)), 0);
+    EXPECT_THAT(views.VisitedSlots(), ElementsAre(0)) << "the views see the zone on every tick";
+
+    Ticks(20);
+    EXPECT_EQ(Zone(0).failCount, 3);
+    EXPECT_GT(bus.RequestsTo(AddressOf(1)), 0);
+    EXPECT_TRUE(question.askedZones.empty()) << "the zone never answered";
+    EXPECT_EQ(Zone(0).monitoring, 1);
+}
+
+TEST_F(PollCycleTest, QuestionComesOncePerRunOfFailuresWhileTicksWait) {
+    BuildZones(2);
+    Ticks(4);
+    bus.slaves[AddressOf(0)].silent = true;
+    int requestsDuringQuestion = -1;
+    question.whileAsking = [&] {
+        const std::size_t before = bus.requests.size();
+        const int index = cycle.pollIndex();
+        Ticks(5);
+        requestsDuringQuestion = static_cast<int>(bus.requests.size() - before);
+        EXPECT_EQ(cycle.pollIndex(), index);
+    };
+    question.answers = {false, false};
+
+    Ticks(60);
+    EXPECT_THAT(question.askedZones, ElementsAre(1));
+    EXPECT_EQ(requestsDuringQuestion, 0);
+    EXPECT_EQ(Zone(0).monitoring, 1) << "No keeps the zone polled";
+    EXPECT_EQ(Zone(0).commError, 1);
+    const int requestsSoFar = bus.RequestsTo(AddressOf(0));
+    Ticks(20);
+    EXPECT_GT(bus.RequestsTo(AddressOf(0)), requestsSoFar);
+    EXPECT_THAT(question.askedZones, ElementsAre(1)) << "no second question for the same run";
+
+    bus.slaves[AddressOf(0)].silent = false;
+    Ticks(10);
+    EXPECT_EQ(Zone(0).commError, 0);
+    bus.slaves[AddressOf(0)].silent = true;
+    Ticks(60);
+    EXPECT_THAT(question.askedZones, ElementsAre(1, 1)) << "a new run after an answer asks again";
+}
+
+TEST_F(PollCycleTest, YesStopsPollingTheZoneButTheViewsStillReceiveIt) {
+    BuildZones(2);
+    Ticks(4);
+    bus.slaves[AddressOf(1)].silent = true;
+    question.answers = {true};
+    Ticks(60);
+    ASSERT_THAT(question.askedZones, ElementsAre(2));
+    EXPECT_EQ(Zone(1).monitoring, 0);
+
+    const int silentRequests = bus.RequestsTo(AddressOf(1));
+    const int otherRequests = bus.RequestsTo(AddressOf(0));
+    views.zones.clear();
+    Ticks(20);
+    EXPECT_EQ(bus.RequestsTo(AddressOf(1)), silentRequests);
+    EXPECT_GT(bus.RequestsTo(AddressOf(0)), otherRequests + 3);
+    EXPECT_GT(std::count(views.zones.begin(), views.zones.end(), 2), 3);
+    EXPECT_EQ(Zone(1).measured[kMeasuredTemperature].value, kNoValue);
+}
+
+TEST_F(PollCycleTest, SlotWithoutARecordSendsTheCycleBackToTheStart) {
+    // A hand-edited list: three addresses but only two zones counted.
+    zones.DevCount = 2;
+    zones.DevAddr = {AddressOf(0), AddressOf(1), AddressOf(2), 0, 0, 0, 0, 0};
+    for (int slot = 0; slot < 3; ++slot) {
+        bus.slaves[AddressOf(slot)];
+    }
+    RebuildDeviceList(devices, zones, trans, polling);
+    Ticks(10);
+    EXPECT_THAT(views.VisitedSlots(), ElementsAre(0, 1, 0, 1, 0));
+
+    // The list shrinks under a cycle that was not restarted.
+    zones.DevCount = 1;
+    RebuildDeviceList(devices, zones, trans, polling);
+    views.zones.clear();
+    Ticks(8);
+    EXPECT_THAT(views.VisitedSlots(), ElementsAre(0));
+    EXPECT_EQ(cycle.pollIndex(), 0);
+}
+
+TEST_F(PollCycleTest, NothingHappensWhilePollingIsDisabled) {
+    BuildZones(2);
+    polling.PollingEnabled = 0;
+    Ticks(10);
+    EXPECT_TRUE(bus.requests.empty());
+    EXPECT_TRUE(views.zones.empty());
+}
+
+TEST_F(PollCycleTest, RebuiltRecordsFollowTheZoneListAndEnablePolling) {
+    zones.DevCount = 3;
+    zones.DevAddr = {5, 6, 7, 0, 0, 0, 0, 0};
+    zones.DevName[1] = "Piec";
+    bus.slaves[5];
+    bus.slaves[6].slaveId = 0x42;
+    bus.slaves[5].registers[4000] = 180;
+    polling.PollingEnabled = 0;
+    RebuildDeviceList(devices, zones, trans, polling);
+
+    ASSERT_EQ(devices.size(), 3u);
+    EXPECT_EQ(polling.PollingEnabled, 1);
+    for (int slot = 0; slot < 3; ++slot) {
+        EXPECT_EQ(Zone(slot).address, 5 + slot);
+        EXPECT_EQ(Zone(slot).zoneNumber, slot + 1);
+        EXPECT_EQ(Zone(slot).commError, 1);
+        EXPECT_EQ(Zone(slot).monitoring, 1);
+        EXPECT_EQ(devices[static_cast<std::size_t>(slot)]->FailureReported, 1);
+    }
+    EXPECT_EQ(Zone(1).name, "Piec");
+    EXPECT_EQ(Zone(0).settings[0].value, 180.0);
+    EXPECT_EQ(Zone(1).identified, 0);
+    EXPECT_EQ(Zone(2).identified, 0);
+    EXPECT_EQ(StopMonitoringText(Zone(0)), "Błąd transmisji.\nWyłączyć monitorowanie Strefy STREFA  1");
+
+    zones.DevCount = 12;
+    RebuildDeviceList(devices, zones, trans, polling);
+    EXPECT_EQ(devices.size(), 8u);
+}
+
+} // namespace
+} // namespace hz70
