@@ -25,6 +25,8 @@ public:
     // When the next byte becomes complete; nothing when all is sent.
     [[nodiscard]] std::optional<Micros> nextRelease() const;
     [[nodiscard]] bool idle() const { return pieces_.empty(); }
+    // When the last queued byte will be complete.
+    [[nodiscard]] Micros lineFreeAt() const { return lineFreeAt_; }
 
 private:
     struct Piece {

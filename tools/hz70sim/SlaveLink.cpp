@@ -88,7 +88,9 @@ std::string SlaveLink::reply(Micros now, std::uint8_t address, std::vector<std::
         answer += ",corrupt";
     }
 
-    Micros start = now + std::max(setup_.responseDelay + settings.extraDelay, turnaround_);
+    // After the request's end, and a frame gap after whatever went out before, so replies stay apart.
+    Micros start = std::max(now + std::max(setup_.responseDelay + settings.extraDelay, turnaround_),
+                            transmitter_.lineFreeAt() + frameGap_);
     if (settings.extraDelay.count() > 0) {
         answer += ",delay" + std::to_string(settings.extraDelay.count() / 1000);
     }
