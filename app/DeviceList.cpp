@@ -4,6 +4,15 @@
 #include <algorithm>
 
 namespace hz70 {
+namespace {
+
+// A hand-edited list may hold any number; one that is no Modbus address must not be cut down to 16 bits
+// and land on some other controller. Address 0 is refused by every exchange.
+std::int16_t RecordAddress(int address) {
+    return address >= 1 && address <= 247 ? static_cast<std::int16_t>(address) : 0;
+}
+
+} // namespace
 
 void RebuildDeviceList(DeviceList& devices, const ZoneList& zones, TTrans& trans, PollingState& polling) {
     devices.clear();
@@ -11,7 +20,7 @@ void RebuildDeviceList(DeviceList& devices, const ZoneList& zones, TTrans& trans
     for (int slot = 0; slot < count; ++slot) {
         auto entry = std::make_unique<DeviceEntry>();
         TRegulator& record = InitRegulator(entry->record);
-        record.address = static_cast<std::int16_t>(zones.DevAddr[static_cast<std::size_t>(slot)]);
+        record.address = RecordAddress(zones.DevAddr[static_cast<std::size_t>(slot)]);
         record.zoneNumber = static_cast<std::int16_t>(slot + 1);
         record.name = zones.DevName[static_cast<std::size_t>(slot)];
         (void)Attach(record, trans, polling);

@@ -85,11 +85,13 @@ void SetTemperatureUnit(TRegulator& record, const char* unit) {
 }
 
 int PollStep(TRegulator& record, TTrans& trans) {
+    // The count is a public field; it must never index past the measured rows.
+    const int count = std::clamp<int>(record.measuredCount, 0, kMeasuredRows);
     const auto address = SlaveAddress(record);
     int result = address ? trans.ReadRegistersAsync(*address, record.measured[0].reg,
-                                                    static_cast<std::uint16_t>(record.measuredCount))
+                                                    static_cast<std::uint16_t>(count))
                          : kRefused;
-    if (result == kReadOk && !ReplyHoldsWords(trans, record.measuredCount)) {
+    if (result == kReadOk && !ReplyHoldsWords(trans, count)) {
         result = kNoReply;
     }
     record.lastResult = static_cast<std::int16_t>(result);
@@ -99,7 +101,7 @@ int PollStep(TRegulator& record, TTrans& trans) {
     if (result != kReadOk) {
         return CountFailedPoll(record);
     }
-    for (int i = 0; i < record.measuredCount; ++i) {
+    for (int i = 0; i < count; ++i) {
         StoreMeasured(record.measured[static_cast<std::size_t>(i)], NextWord(trans));
     }
     record.failCount = 0;

@@ -219,8 +219,8 @@ TEST_F(PollCycleTest, NothingHappensWhilePollingIsDisabled) {
 }
 
 TEST_F(PollCycleTest, RebuiltRecordsFollowTheZoneListAndEnablePolling) {
-    zones.DevCount = 3;
-    zones.DevAddr = {5, 6, 7, 0, 0, 0, 0, 0};
+    zones.DevCount = 4;
+    zones.DevAddr = {5, 6, 7, 65536 + 5, 0, 0, 0, 0};
     zones.DevName[1] = "Piec";
     bus.slaves[5];
     bus.slaves[6].slaveId = 0x42;
@@ -228,7 +228,9 @@ TEST_F(PollCycleTest, RebuiltRecordsFollowTheZoneListAndEnablePolling) {
     polling.PollingEnabled = 0;
     RebuildDeviceList(devices, zones, trans, polling);
 
-    ASSERT_EQ(devices.size(), 3u);
+    ASSERT_EQ(devices.size(), 4u);
+    EXPECT_EQ(Zone(3).address, 0) << "no Modbus address; never cut to 5";
+    EXPECT_EQ(bus.RequestsTo(5), 2);
     EXPECT_EQ(polling.PollingEnabled, 1);
     for (int slot = 0; slot < 3; ++slot) {
         EXPECT_EQ(Zone(slot).address, 5 + slot);
