@@ -6,3 +6,13 @@ foreach(case mbpoll-rtu pymodbus-rtu pymodbus-ascii pacing)
                      --sim $<TARGET_FILE:hz70sim> ${case})
     set_tests_properties(conformance.sim.${case} PROPERTIES LABELS "conformance" TIMEOUT 30 SKIP_RETURN_CODE 77)
 endforeach()
+
+# Our own master against hz70sim with every fault kind: each exchange ends in its documented result code.
+if(TARGET hz70cli)
+    foreach(mode 0 6)
+        add_test(NAME integration.sim.hz70cli.mode${mode}
+                 COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/sim_hz70cli.py
+                         --sim $<TARGET_FILE:hz70sim> --cli $<TARGET_FILE:hz70cli> --mode ${mode})
+        set_tests_properties(integration.sim.hz70cli.mode${mode} PROPERTIES LABELS "integration" TIMEOUT 30)
+    endforeach()
+endif()

@@ -1,0 +1,143 @@
+#!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""Our own master (hz70cli) against hz70sim with every fault kind the simulator injects.
+
+Faults are switched on hz70sim's standard input between exchanges; every exchange must end in the result
+code the master documents, within a bound set by its reply time-out (nothing hangs).
+"""
+import argparse
+import os
+import re
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+TIMEOUT_MS = 300
+# A blocking read waits at most twice (one repeat) plus its pauses; leave room for process start-up.
+BOUND_S = 2 * TIMEOUT_MS / 1000 + 0.6
+
+
+def check(condition, message):
+  if not condition:
+    raise AssertionError(message)
+
+
+class Simulator:
+  def __init__(self, program, mode):
+    self.dir = tempfile.mkdtemp(prefix="hz70sim-cli-")
+    self.link = os.path.join(self.dir, "COM1")
+    self.process = subprocess.Popen(
+        [program, "--link", self.link, "--mode", str(mode), "--zones", "1,2", "--foreign", "9=77", "--seed", "5"],
+        stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    check(self._read_line().startswith("hz70sim: zones 1-2"), "no start banner")
+
+  def _read_line(self):
+    ready, _, _ = select.select([self.process.stdout], [], [], 5.0)
+    return self.process.stdout.readline() if ready else ""
+
+  def command(self, line):
+    self.process.stdin.write(line + "\n")
+    self.process.stdin.flush()
+    reply = self._read_line()
+    check(reply and not reply.startswith("error"), "command %r: %r" % (line, reply))
+
+  def stop(self):
+    self.process.send_signal(signal.SIGTERM)
+    try:
+      code = self.process.wait(timeout=5)
+    finally:
+      if self.process.poll() is None:
+        self.process.kill()
+      link_left = os.path.lexists(self.link)
+      shutil.rmtree(self.dir, ignore_errors=True)
+    check(code == 0 and not link_left, "hz70sim ended with %s, link left: %s" % (code, link_left))
+
+
+def exchange(cli, sim, mode, *args, address=1):
+  """Runs hz70cli once; returns its result code, its output and how long it took."""
+  start = time.monotonic()
+  result = subprocess.run([cli, "--port", sim.link, "--mode", str(mode), "--timeout", str(TIMEOUT_MS),
+                           "--address", str(address), *args], capture_output=True, text=True, timeout=10)
+  seconds = time.monotonic() - start
+  found = re.search(r"result (-?\d+)", result.stdout)
+  check(found, "no result from hz70cli %s: %r %r" % (args, result.stdout, result.stderr))
+  return int(found.group(1)), result.stdout, seconds
+
+
+def expect(cli, sim, mode, name, code, *args, address=1, output=None):
+  result, text, seconds = exchange(cli, sim, mode, *args, address=address)
+  check(result == code, "%s: result %d, expected %d\n%s" % (name, result, code, text))
+  check(seconds < BOUND_S, "%s: took %.2f s" % (name, seconds))
+  if output:
+    check(re.search(output, text), "%s: %r not in\n%s" % (name, output, text))
+  print("%-28s result %4d  %.2f s" % (name, result, seconds))
+
+
+def run(cli, program, mode):
+  ascii_framing = mode <= 2
+  sim = Simulator(program, mode)
+  try:
+    expect(cli, sim, mode, "clean read", 3, "read", "4018", "7", output=r"4019 \d+")
+    expect(cli, sim, mode, "identify", 17, "identify", output=r"slave id 142")
+    expect(cli, sim, mode, "foreign device", 17, "identify", address=9, output=r"slave id 77")
+    expect(cli, sim, mode, "no such controller", 2, "identify", address=3)
+    expect(cli, sim, mode, "refused value", 134, "write", "4003", "101", output=r"exception 3")
+    expect(cli, sim, mode, "register outside the map", 131, "read", "4017", "1", output=r"exception 2")
+
+    for command, name in (("drop 1", "dropped reply"), ("corrupt 1", "corrupt checksum"),
+                          ("wrongaddr 1", "reply from another address")):
+      sim.command(command)
+      expect(cli, sim, mode, name, 2, "read", "4018", "7")
+      expect(cli, sim, mode, name + " (write)", 2, "write", "4000", "210")
+      sim.command(command.split()[0] + " 0")
+
+    sim.command("noise 1")
+    # ASCII receivers drop what comes before ':'; RTU noise ahead of the reply spoils its CRC.
+    expect(cli, sim, mode, "noise before replies", 3 if ascii_framing else 2, "read", "4018", "7")
+    sim.command("noise 0")
+
+    sim.command("split 3 40")
+    expect(cli, sim, mode, "reply in 3 pieces", 3, "read", "4018", "7")
+    sim.command("split 1")
+
+    sim.command("delay %d" % (TIMEOUT_MS - 150))
+    expect(cli, sim, mode, "reply near the time-out", 3, "read", "4018", "7")
+    sim.command("delay %d" % (TIMEOUT_MS + 150))
+    expect(cli, sim, mode, "reply past the time-out", 2, "identify")
+    sim.command("delay 0")
+    time.sleep(0.3)  # let the late reply go by
+
+    sim.command("silence 1")
+    expect(cli, sim, mode, "silenced controller", 2, "read", "4018", "7")
+    expect(cli, sim, mode, "its neighbour", 3, "read", "4018", "7", address=2)
+    sim.command("revive 1")
+    expect(cli, sim, mode, "revived controller", 3, "read", "4018", "7")
+
+    sim.command("alarm 1 fuse")
+    expect(cli, sim, mode, "blown fuse", 3, "read", "4018", "1", output=r"4018 256 ")
+    sim.command("alarm 1 clear")
+    expect(cli, sim, mode, "alarm cleared", 3, "read", "4018", "1", output=r"4018 0 ")
+  finally:
+    sim.stop()
+
+
+def main():
+  parser = argparse.ArgumentParser(description=__doc__)
+  parser.add_argument("--sim", required=True, help="the hz70sim program")
+  parser.add_argument("--cli", required=True, help="the hz70cli program")
+  parser.add_argument("--mode", type=int, required=True, help="framing mode 0..6")
+  args = parser.parse_args()
+  try:
+    run(args.cli, args.sim, args.mode)
+  except AssertionError as failure:
+    print("FAILED: %s" % failure, file=sys.stderr)
+    return 1
+  return 0
+
+
+if __name__ == "__main__":
+  sys.exit(main())
