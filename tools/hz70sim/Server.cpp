@@ -22,6 +22,9 @@ namespace {
 
 constexpr std::size_t kReadChunk = 4096;
 constexpr std::size_t kMaxOutbox = 65536; // a master that stops reading loses replies, as on a real line
+// The zones are brought up to date this often even without requests, so that catching up never holds up
+// a reply (a day of 247 zones would take seconds).
+constexpr Micros kPlantTick{1'000'000};
 
 Micros Now() {
     return std::chrono::duration_cast<Micros>(std::chrono::steady_clock::now().time_since_epoch());
@@ -39,7 +42,9 @@ private:
 
     [[nodiscard]] bool blockSignals();
     [[nodiscard]] timespec timeout(Micros now) const;
+    void tickPlants(Micros now);
     [[nodiscard]] bool readLine(Micros now);
+    [[nodiscard]] bool lineGone(const char* why);
     void hangUp();
     void readCommands();
     void writeOutbox();
@@ -54,6 +59,7 @@ private:
     bool quit_ = false;
     std::string input_;
     std::vector<std::uint8_t> outbox_;
+    Micros nextPlantTick_{0};
 };
 
 bool EventLoop::blockSignals() {
@@ -70,8 +76,8 @@ bool EventLoop::blockSignals() {
 }
 
 timespec EventLoop::timeout(Micros now) const {
-    constexpr Micros kIdle{3'600'000'000};
-    const Micros wait = std::clamp(link_.nextDeadline().value_or(now + kIdle) - now, Micros{0}, kIdle);
+    const Micros deadline = std::min(link_.nextDeadline().value_or(nextPlantTick_), nextPlantTick_);
+    const Micros wait = std::clamp(deadline - now, Micros{0}, kPlantTick);
     return timespec{static_cast<time_t>(wait.count() / 1'000'000),
                     static_cast<long>(wait.count() % 1'000'000) * 1000};
 }
@@ -109,12 +115,15 @@ int EventLoop::run() {
             if (!readLine(now)) {
                 return 1;
             }
-        } else if ((fds[LineSlot].revents & (POLLHUP | POLLERR)) != 0) {
-            hangUp();
+        } else if ((fds[LineSlot].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+            if (!lineGone("hang-up")) {
+                return 1;
+            }
         }
         link_.expire(now);
         link_.release(now, outbox_);
         writeOutbox();
+        tickPlants(now);
     }
     return 0;
 }
@@ -131,13 +140,26 @@ bool EventLoop::readLine(Micros now) {
         if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
             return true;
         }
-        if (line_.isPseudoTerminal()) {
-            hangUp();
-            return true;
+        if (count == 0 && !line_.isPseudoTerminal()) {
+            return true; // a raw terminal with VMIN = VTIME = 0 says "nothing more for now" this way
         }
-        std::cerr << "hz70sim: the line failed: " << (count == 0 ? "end of file" : std::strerror(errno))
-                  << '\n';
-        return false;
+        return lineGone(count == 0 ? "end of file" : std::strerror(errno));
+    }
+}
+
+bool EventLoop::lineGone(const char* why) {
+    if (line_.isPseudoTerminal()) {
+        hangUp();
+        return true;
+    }
+    std::cerr << "hz70sim: the line failed: " << why << '\n';
+    return false;
+}
+
+void EventLoop::tickPlants(Micros now) {
+    if (now >= nextPlantTick_) {
+        bus_.advanceTo(now);
+        nextPlantTick_ = now + kPlantTick;
     }
 }
 
