@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/AppState.h"
+
+#include <utility>
+
+namespace hz70 {
+
+AppState::AppState(SerialPort& port, Clock& clock, std::filesystem::path settingsDirectory)
+    : trans(port, clock), settingsDirectory_(std::move(settingsDirectory)) {}
+
+std::error_code AppState::LoadSettings() {
+    SettingsLoad load = LoadSettingsFile(settingsDirectory_);
+    settings = std::move(load.settings);
+    trans.SetSettings(settings.link);
+    return load.error;
+}
+
+std::error_code AppState::SaveSettings() {
+    trans.GetSettings(settings.link);
+    const std::error_code error = SaveSettingsFile(settingsDirectory_, settings);
+    if (!error) {
+        SettingsChanged = 0;
+    }
+    return error;
+}
+
+void AppState::RebuildDeviceList() {
+    hz70::RebuildDeviceList(devices, settings.zones, trans, polling);
+    if (cycle_) {
+        cycle_->Restart();
+    }
+}
+
+void AppState::StartPolling(MonitoringQuestion& question, ZoneViews& views) {
+    cycle_ = std::make_unique<PollCycle>(devices, settings.zones, trans, polling, question, views);
+}
+
+} // namespace hz70

@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "app/DeviceList.h"
+#include "app/PollCycle.h"
+#include "app/SettingsFile.h"
+#include "comm/Trans.h"
+#include "model/PollingState.h"
+
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+namespace hz70 {
+
+// What the main window owns and every window and dialog reads or changes: the link, the settings the
+// file stores, the records of the configured zones, the poll cycle over them and the program's flags.
+class AppState {
+public:
+    AppState(SerialPort& port, Clock& clock, std::filesystem::path settingsDirectory);
+
+    // Reads the settings file over the defaults and hands the link its settings (the port stays
+    // closed). The error is set when a file exists but could not be read; the defaults are then used.
+    std::error_code LoadSettings();
+    // Writes the settings file and clears SettingsChanged; on failure SettingsChanged is left alone.
+    std::error_code SaveSettings();
+
+    // Rebuilds one attached record per configured zone (blocking) and starts polling at the first zone.
+    void RebuildDeviceList();
+    // Creates the poll cycle; the main window gives it the operator question and the views.
+    void StartPolling(MonitoringQuestion& question, ZoneViews& views);
+
+    [[nodiscard]] int PollIndex() const { return cycle_ ? cycle_->pollIndex() : 0; }
+    [[nodiscard]] PollCycle* cycle() { return cycle_.get(); }
+    [[nodiscard]] const std::filesystem::path& settingsDirectory() const { return settingsDirectory_; }
+
+    TTrans trans;
+    ProgramSettings settings;
+    DeviceList devices;
+    PollingState polling;
+    int SettingsChanged = 0;
+
+private:
+    std::filesystem::path settingsDirectory_;
+    std::unique_ptr<PollCycle> cycle_;
+};
+
+} // namespace hz70

@@ -1,0 +1,313 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/Hz70main.h"
+
+#include "app/AboutBox.h"
+#include "app/MdiChildWindow.h"
+#include "app/O_lista.h"
+#include "app/O_port.h"
+#include "views/O_barg.h"
+#include "views/O_synop.h"
+#include "views/O_tabela.h"
+#include "views/O_wykres.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QTimer>
+#include <QToolBar>
+#include <utility>
+
+// Resources linked from a static library must be registered by name.
+static void InitResources() {
+    Q_INIT_RESOURCE(hz70wiz);
+}
+
+namespace hz70 {
+
+TOmain* Omain = nullptr;
+
+namespace {
+
+constexpr int kPollIntervalMs = 100;
+constexpr int kToolBarHeight = 33;
+const QString kCaption = QStringLiteral("HZ70wiz");
+
+QIcon ToolImage(int index) {
+    return QIcon(QStringLiteral(":/icons/tool-%1.svg").arg(index, 2, 10, QLatin1Char('0')));
+}
+
+// A tool-bar separator of a given width: a thin line in the middle of an empty space.
+QWidget* Separator(int width, QWidget* parent) {
+    auto* space = new QWidget(parent);
+    space->setFixedWidth(width);
+    auto* line = new QFrame(space);
+    line->setFrameShape(QFrame::VLine);
+    line->setFrameShadow(QFrame::Sunken);
+    auto* layout = new QHBoxLayout(space);
+    layout->setContentsMargins(0, 4, 0, 4);
+    layout->addWidget(line, 0, Qt::AlignHCenter);
+    return space;
+}
+
+} // namespace
+
+TOmain::TOmain(SerialPort& port, Clock& clock, std::filesystem::path settingsDirectory, QWidget* parent)
+    : QMainWindow(parent), state_(port, clock, std::move(settingsDirectory)) {
+    InitResources();
+    Omain = this;
+    setObjectName(QStringLiteral("Omain"));
+    setWindowTitle(kCaption);
+    setWindowIcon(QIcon(QStringLiteral(":/app/hz70wiz.svg")));
+    setGeometry(-4, -4, 1032, 746);
+    mdiArea_ = new QMdiArea(this);
+    mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(mdiArea_);
+    CreateActions();
+    CreateMenu();
+    CreateToolBar();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(kPollIntervalMs);
+    connect(Timer1, &QTimer::timeout, this, &TOmain::Timer1Timer);
+
+    FormCreate();
+    CreateViews();
+    Timer1->start();
+}
+
+TOmain::~TOmain() {
+    FormDestroy();
+    if (Omain == this) {
+        Omain = nullptr;
+    }
+}
+
+void TOmain::FormCreate() {
+    loadFailed_ = static_cast<bool>(state_.LoadSettings());
+    state_.StartPolling(*this, *this);
+    RebuildDeviceList();
+    state_.SettingsChanged = 0;
+    state_.polling.PollingEnabled = 1;
+}
+
+void TOmain::FormShow() {
+    OknoSasiad->trigger();
+    if (loadFailed_) {
+        QMessageBox::critical(
+            this, kCaption,
+            QStringLiteral("Nie można odczytać pliku ustawień %1.\nUżyto ustawień domyślnych.")
+                .arg(QString::fromStdString(state_.settingsDirectory().string() + "/" + kSettingsFileName)));
+    }
+}
+
+void TOmain::FormDestroy() {
+    Timer1->stop();
+    state_.trans.Close();
+    if (state_.SettingsChanged == 1) {
+        PlikZapiszUstExecute();
+    }
+}
+
+void TOmain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!shown_) {
+        shown_ = true;
+        // After the frame has its size, so that tiling fills it.
+        QTimer::singleShot(0, this, &TOmain::FormShow);
+    }
+}
+
+void TOmain::closeEvent(QCloseEvent* event) {
+    // The views are destroyed in reverse order of creation; the chart hands its settings back on the way.
+    Timer1->stop();
+    for (QMdiSubWindow* child : mdiArea_->subWindowList(QMdiArea::CreationOrder)) {
+        if (auto* frame = qobject_cast<TMdiChildWindow*>(child)) {
+            frame->AllowClose();
+        }
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void TOmain::CreateActions() {
+    struct ActionText {
+        QAction** action;
+        const char* name;
+        const char* category;
+        const char* caption;
+        const char* hint;
+        int image; // -1: none
+    };
+    const ActionText actions[] = {
+        {&PlikZapiszUst, "PlikZapiszUst", "Plik", "&Zapisz ustawienia", "Zapisz ustawienia", 0},
+        {&PlikKoniec, "PlikKoniec", "Plik", "&Wyjście", "Koniec", 1},
+        {&OPcjeUstawPort, "OPcjeUstawPort", "Opcje", "&Ustawienia portu...", "Ustawia opcje transmisji", 3},
+        {&OpcjeListaUrz, "OpcjeListaUrz", "Opcje", "&Lista HZ70...", "Konfiguracja listy HZ70", 2},
+        {&OknoKaskada, "OknoKaskada", "Okno", "&Kaskada", "Wyświetla okna kaskadowo", 14},
+        {&OknoSasiad, "OknoSasiad", "Okno", "&Sąsiadująco", "Wyświetla okna sąsiadująco", 15},
+        {&OknoSynop, "OknoSynop", "Okno", "&Obrazy synoptyczne", "Obrazy synoptyczne", 13},
+        {&OknoTabela, "OknoTabela", "Okno", "&Tabela", "Tabela", 5},
+        {&OknoBarg, "OknoBarg", "Okno", "&Bargrafy", "Bargrafy", 6},
+        {&OknoWykres, "OknoWykres", "Okno", "&Wykresy", "Wykresy", 4},
+        {&PomocOprogramie, "PomocOprogramie", "Pomoc", "&O programie...", "O programie", -1},
+    };
+    for (const ActionText& a : actions) {
+        auto* action = new QAction(QString::fromUtf8(a.caption), this);
+        action->setObjectName(QString::fromLatin1(a.name));
+        action->setProperty("category", QString::fromUtf8(a.category));
+        action->setProperty("imageIndex", a.image);
+        action->setToolTip(QString::fromUtf8(a.hint));
+        action->setStatusTip(QString::fromUtf8(a.hint));
+        if (a.image >= 0) {
+            action->setIcon(ToolImage(a.image));
+        }
+        *a.action = action;
+    }
+    connect(PlikZapiszUst, &QAction::triggered, this, &TOmain::PlikZapiszUstExecute);
+    connect(PlikKoniec, &QAction::triggered, this, &QWidget::close);
+    connect(OPcjeUstawPort, &QAction::triggered, this, &TOmain::OPcjeUstawPortExecute);
+    connect(OpcjeListaUrz, &QAction::triggered, this, &TOmain::OpcjeListaUrzExecute);
+    connect(OknoKaskada, &QAction::triggered, mdiArea_, &QMdiArea::cascadeSubWindows);
+    connect(OknoSasiad, &QAction::triggered, mdiArea_, &QMdiArea::tileSubWindows);
+    connect(OknoSynop, &QAction::triggered, this, [this] { BringToFront(Osynop); });
+    connect(OknoTabela, &QAction::triggered, this, [this] { BringToFront(OTabela); });
+    connect(OknoBarg, &QAction::triggered, this, [this] { BringToFront(OBarg); });
+    connect(OknoWykres, &QAction::triggered, this, [this] { BringToFront(OWykres); });
+    connect(PomocOprogramie, &QAction::triggered, this, [this] { AboutBox->exec(); });
+}
+
+void TOmain::CreateMenu() {
+    QMenuBar* bar = menuBar();
+    QMenu* plik = bar->addMenu(QStringLiteral("Plik"));
+    plik->addAction(PlikZapiszUst);
+    plik->addSeparator();
+    plik->addAction(PlikKoniec);
+    QMenu* opcje = bar->addMenu(QStringLiteral("Opcje"));
+    opcje->addAction(OPcjeUstawPort);
+    opcje->addAction(OpcjeListaUrz);
+    QMenu* okno = bar->addMenu(QStringLiteral("Okno"));
+    okno->addAction(OknoKaskada);
+    okno->addAction(OknoSasiad);
+    okno->addSeparator();
+    okno->addAction(OknoSynop);
+    okno->addAction(OknoWykres);
+    okno->addAction(OknoTabela);
+    okno->addAction(OknoBarg);
+    QMenu* pomoc = bar->addMenu(QStringLiteral("Pomoc"));
+    pomoc->addAction(PomocOprogramie);
+}
+
+void TOmain::CreateToolBar() {
+    toolBar_ = addToolBar(QStringLiteral("ToolBar1"));
+    toolBar_->setObjectName(QStringLiteral("ToolBar1"));
+    toolBar_->setMovable(false);
+    toolBar_->setIconSize(QSize(16, 16));
+    toolBar_->setFixedHeight(kToolBarHeight);
+    toolBar_->addAction(OknoSynop);
+    toolBar_->addAction(OknoWykres);
+    toolBar_->addAction(OknoTabela);
+    toolBar_->addAction(OknoBarg);
+    toolBar_->addWidget(Separator(13, toolBar_));
+    toolBar_->addAction(OknoKaskada);
+    toolBar_->addAction(OknoSasiad);
+    toolBar_->addWidget(Separator(26, toolBar_));
+    toolBar_->addAction(OpcjeListaUrz);
+    toolBar_->addWidget(Separator(89, toolBar_));
+    toolBar_->addAction(PlikKoniec);
+}
+
+TMdiChildWindow* TOmain::AddView(TViewWindow* view) {
+    auto* frame = new TMdiChildWindow;
+    frame->setWidget(view);
+    frame->setAttribute(Qt::WA_DeleteOnClose);
+    frame->setWindowTitle(view->windowTitle());
+    frame->setWindowIcon(windowIcon());
+    mdiArea_->addSubWindow(frame);
+    frame->resize(view->size() + (frame->size() - frame->contentsRect().size()));
+    frame->show();
+    return frame;
+}
+
+void TOmain::CreateViews() {
+    OBarg = new TOBarg(state_);
+    AddView(OBarg);
+    OTabela = new TOTabela(state_);
+    AddView(OTabela);
+    OWykres = new TOWykres(state_);
+    AddView(OWykres);
+    Osynop = new TOsynop(state_);
+    AddView(Osynop);
+    AboutBox = new TAboutBox(this);
+    viewsInUpdateOrder_ = {Osynop, OTabela, OWykres, OBarg};
+}
+
+void TOmain::BringToFront(TViewWindow* view) {
+    if (auto* frame = qobject_cast<QMdiSubWindow*>(view->parentWidget())) {
+        if (frame->isMinimized()) {
+            frame->showNormal();
+        }
+        mdiArea_->setActiveSubWindow(frame);
+        frame->raise();
+    }
+}
+
+void TOmain::RebuildDeviceList() {
+    state_.RebuildDeviceList();
+}
+
+void TOmain::ReshowViews() {
+    for (TViewWindow* view : {static_cast<TViewWindow*>(OTabela), static_cast<TViewWindow*>(Osynop),
+                              static_cast<TViewWindow*>(OWykres), static_cast<TViewWindow*>(OBarg)}) {
+        view->FormShow();
+    }
+}
+
+void TOmain::NotifyViews(TRegulator& record) {
+    for (TViewWindow* view : viewsInUpdateOrder_) {
+        if (view != nullptr) {
+            view->UpdateZone(&record);
+        }
+    }
+}
+
+void TOmain::Timer1Timer() {
+    if (PollCycle* cycle = state_.cycle()) {
+        cycle->Tick();
+    }
+}
+
+bool TOmain::AskStopMonitoring(const TRegulator& zone) {
+    Timer1->stop();
+    const auto answer = QMessageBox::question(this, QString::fromUtf8(kStopMonitoringCaption),
+                                              QString::fromStdString(StopMonitoringText(zone)),
+                                              QMessageBox::Yes | QMessageBox::No);
+    Timer1->start();
+    return answer == QMessageBox::Yes;
+}
+
+void TOmain::PlikZapiszUstExecute() {
+    if (const std::error_code error = state_.SaveSettings()) {
+        QMessageBox::critical(this, kCaption,
+                              QStringLiteral("Nie można zapisać pliku ustawień w katalogu %1:\n%2")
+                                  .arg(QString::fromStdString(state_.settingsDirectory().string()),
+                                       QString::fromStdString(error.message())));
+    }
+}
+
+void TOmain::OPcjeUstawPortExecute() {
+    TOPort dialog(state_, this);
+    dialog.exec();
+}
+
+void TOmain::OpcjeListaUrzExecute() {
+    TOListaUrz dialog(*this, this);
+    dialog.exec();
+}
+
+} // namespace hz70

@@ -1,0 +1,100 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "app/AppState.h"
+#include "app/PollCycle.h"
+
+#include <QMainWindow>
+#include <array>
+#include <filesystem>
+
+class QAction;
+class QMdiArea;
+class QTimer;
+class QToolBar;
+
+namespace hz70 {
+
+class Clock;
+class SerialPort;
+class TAboutBox;
+class TMdiChildWindow;
+class TOBarg;
+class TOTabela;
+class TOWykres;
+class TOsynop;
+class TViewWindow;
+
+// The frame of the program: holds the four view windows, the menu and the tool bar, owns the program's
+// state and runs the poll timer over the configured zones.
+class TOmain : public QMainWindow, private MonitoringQuestion, private ZoneViews {
+    Q_OBJECT
+public:
+    TOmain(SerialPort& port, Clock& clock, std::filesystem::path settingsDirectory,
+           QWidget* parent = nullptr);
+    ~TOmain() override;
+
+    [[nodiscard]] AppState& state() { return state_; }
+
+    // Rebuilds the records of the configured zones (blocking) and starts polling at the first zone.
+    void RebuildDeviceList();
+    // Rebinds the views to rebuilt records: table, synoptic, chart and bargraph windows, in this order.
+    void ReshowViews();
+    // Writes the settings file; an error box when it cannot be written.
+    void PlikZapiszUstExecute();
+    void NotifyViews(TRegulator& record) override;
+    // One poll tick; Timer1 runs it every 100 ms.
+    void Timer1Timer();
+
+    TOBarg* OBarg = nullptr;
+    TOTabela* OTabela = nullptr;
+    TOWykres* OWykres = nullptr;
+    TOsynop* Osynop = nullptr;
+    TAboutBox* AboutBox = nullptr;
+
+    QTimer* Timer1 = nullptr;
+    QAction* PlikZapiszUst = nullptr;
+    QAction* PlikKoniec = nullptr;
+    QAction* OPcjeUstawPort = nullptr;
+    QAction* OpcjeListaUrz = nullptr;
+    QAction* OknoKaskada = nullptr;
+    QAction* OknoSasiad = nullptr;
+    QAction* OknoSynop = nullptr;
+    QAction* OknoTabela = nullptr;
+    QAction* OknoBarg = nullptr;
+    QAction* OknoWykres = nullptr;
+    QAction* PomocOprogramie = nullptr;
+
+    [[nodiscard]] QMdiArea* mdiArea() const { return mdiArea_; }
+    [[nodiscard]] QToolBar* ToolBar1() const { return toolBar_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    bool AskStopMonitoring(const TRegulator& zone) override;
+    void FormCreate();
+    void FormShow();
+    void FormDestroy();
+    void CreateActions();
+    void CreateMenu();
+    void CreateToolBar();
+    void CreateViews();
+    TMdiChildWindow* AddView(TViewWindow* view);
+    void BringToFront(TViewWindow* view);
+    void OPcjeUstawPortExecute();
+    void OpcjeListaUrzExecute();
+
+    AppState state_;
+    QMdiArea* mdiArea_ = nullptr;
+    QToolBar* toolBar_ = nullptr;
+    std::array<TViewWindow*, 4> viewsInUpdateOrder_{};
+    bool shown_ = false;
+    bool loadFailed_ = false;
+};
+
+// The one main window, reachable by every window and dialog.
+extern TOmain* Omain;
+
+} // namespace hz70

@@ -1,0 +1,17 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/MdiChildWindow.h"
+
+#include <QCloseEvent>
+
+namespace hz70 {
+
+void TMdiChildWindow::closeEvent(QCloseEvent* event) {
+    if (closable_) {
+        QMdiSubWindow::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    showMinimized();
+}
+
+} // namespace hz70

@@ -1,0 +1,25 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QMdiSubWindow>
+
+namespace hz70 {
+
+// The frame of a view window inside the main window. Closing it only minimises it: the views live from
+// start to end and keep receiving every poll result.
+class TMdiChildWindow : public QMdiSubWindow {
+    Q_OBJECT
+public:
+    using QMdiSubWindow::QMdiSubWindow;
+
+    // Lets the next close really close (the program is ending).
+    void AllowClose() { closable_ = true; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    bool closable_ = false;
+};
+
+} // namespace hz70

@@ -1,0 +1,25 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/Hz70main.h"
+#include "comm/Clock.h"
+#include "comm/PosixSerialPort.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <exception>
+#include <filesystem>
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("HZ70wiz"));
+    QApplication::setApplicationVersion(QStringLiteral(HZ70_VERSION));
+    try {
+        hz70::PosixSerialPort port;
+        hz70::SteadyClock clock;
+        hz70::TOmain window(port, clock, std::filesystem::current_path());
+        window.show();
+        return QApplication::exec();
+    } catch (const std::exception& error) {
+        QMessageBox::critical(nullptr, QStringLiteral("HZ70wiz"), QString::fromLocal8Bit(error.what()));
+        return 1;
+    }
+}

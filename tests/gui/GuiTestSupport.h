@@ -1,0 +1,134 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "app/Hz70main.h"
+#include "model/FakeHz70Bus.h"
+#include "support/FakeClock.h"
+#include "support/FakeSerialPort.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace hz70::test {
+
+// What a message box showed before the test answered it.
+struct SeenMessage {
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+// Answers every message box that opens while it lives with `button`, and records what each showed.
+// Message boxes run nested event loops, so the answer comes from a timer inside that loop.
+class MessageBoxAnswerer {
+public:
+    explicit MessageBoxAnswerer(QMessageBox::StandardButton button = QMessageBox::Ok) : button_(button) {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { AnswerOpenBox(); });
+        timer_.start();
+    }
+    void SetAnswer(QMessageBox::StandardButton button) { button_ = button; }
+    [[nodiscard]] const std::vector<SeenMessage>& seen() const { return seen_; }
+
+private:
+    void AnswerOpenBox() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) {
+            return;
+        }
+        seen_.push_back({box->windowTitle(), box->text(), box->icon()});
+        QAbstractButton* button = box->button(button_);
+        if (button == nullptr) {
+            button = box->buttons().value(0);
+        }
+        button->click();
+    }
+
+    QMessageBox::StandardButton button_;
+    QTimer timer_;
+    std::vector<SeenMessage> seen_;
+};
+
+// Runs `action` once the next modal dialog of type T is open, then lets the dialog go on.
+template <typename T>
+void WhenDialogOpens(std::function<void(T&)> action) {
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, action] {
+        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            action(*dialog);
+        }
+    });
+    timer->start();
+}
+
+// The whole program on a fake bus of RTU controllers, with its settings file in a temporary folder.
+class ProgramOnFakeBus {
+public:
+    FakeClock clock{1'000'000, 1};
+    FakeSerialPort port;
+    FakeHz70Bus bus{port};
+    QTemporaryDir directory;
+    std::unique_ptr<TOmain> window;
+
+    // Controllers at `addresses` answer as HZ70s. The settings file gets `settingsText` (if any) plus
+    // RTU framing so that the fake bus understands the requests.
+    explicit ProgramOnFakeBus(const std::vector<int>& addresses = {1}) {
+        for (const int address : addresses) {
+            FakeSlave slave;
+            for (std::uint16_t reg = 4000; reg <= 4024; ++reg) {
+                slave.registers[reg] = 0;
+            }
+            bus.slaves[static_cast<std::uint8_t>(address)] = slave;
+        }
+    }
+
+    [[nodiscard]] std::filesystem::path folder() const { return directory.path().toStdString(); }
+
+    // `lines` are key=value lines; unless they name a mode, the link is set to RTU, which the fake bus
+    // understands.
+    void WriteSettingsFile(const std::vector<std::string>& lines) const {
+        std::string text;
+        bool modeGiven = false;
+        for (const std::string& line : lines) {
+            text += line + "\r\n";
+            modeGiven = modeGiven || line.starts_with("Mode=");
+        }
+        if (!modeGiven) {
+            text += "Mode=6\r\n";
+        }
+        std::FILE* file = std::fopen((folder() / "HZ70wiz.INI").c_str(), "wb");
+        std::fwrite(text.data(), 1, text.size(), file);
+        std::fclose(file);
+    }
+
+    TOmain& Start() {
+        if (!std::filesystem::exists(folder() / "HZ70wiz.INI")) {
+            WriteSettingsFile({});
+        }
+        window = std::make_unique<TOmain>(port, clock, folder());
+        return *window;
+    }
+
+    // Runs poll ticks as the timer would, the clock moving 100 ms between them.
+    void Ticks(int count) {
+        for (int i = 0; i < count; ++i) {
+            window->Timer1Timer();
+            clock.Advance(100);
+        }
+    }
+};
+
+} // namespace hz70::test

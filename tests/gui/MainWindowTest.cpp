@@ -1,0 +1,213 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/O_port.h"
+#include "gui/GuiTestSupport.h"
+#include "views/O_synop.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QToolBar>
+#include <fstream>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace hz70::test {
+namespace {
+
+using ::testing::ElementsAre;
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+QStringList Texts(const QList<QAction*>& actions) {
+    QStringList texts;
+    for (const QAction* action : actions) {
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    }
+    return texts;
+}
+
+TEST(MainWindow, FrameActionsMenuAndToolBarAreThoseOfTheProgram) {
+    ProgramOnFakeBus program;
+    TOmain& main = program.Start();
+    EXPECT_EQ(main.windowTitle(), "HZ70wiz");
+    EXPECT_EQ(main.Timer1->interval(), 100);
+    EXPECT_TRUE(main.Timer1->isActive());
+
+    struct Expected {
+        QAction* action;
+        const char* category;
+        const char* caption;
+        const char* hint;
+        int image;
+    };
+    for (const Expected& e : {
+             Expected{main.PlikZapiszUst, "Plik", "&Zapisz ustawienia", "Zapisz ustawienia", 0},
+             Expected{main.PlikKoniec, "Plik", "&Wyjście", "Koniec", 1},
+             Expected{main.OPcjeUstawPort, "Opcje", "&Ustawienia portu...", "Ustawia opcje transmisji", 3},
+             Expected{main.OpcjeListaUrz, "Opcje", "&Lista HZ70...", "Konfiguracja listy HZ70", 2},
+             Expected{main.OknoKaskada, "Okno", "&Kaskada", "Wyświetla okna kaskadowo", 14},
+             Expected{main.OknoSasiad, "Okno", "&Sąsiadująco", "Wyświetla okna sąsiadująco", 15},
+             Expected{main.OknoSynop, "Okno", "&Obrazy synoptyczne", "Obrazy synoptyczne", 13},
+             Expected{main.OknoTabela, "Okno", "&Tabela", "Tabela", 5},
+             Expected{main.OknoBarg, "Okno", "&Bargrafy", "Bargrafy", 6},
+             Expected{main.OknoWykres, "Okno", "&Wykresy", "Wykresy", 4},
+             Expected{main.PomocOprogramie, "Pomoc", "&O programie...", "O programie", -1},
+         }) {
+        EXPECT_EQ(e.action->property("category").toString(), QString::fromUtf8(e.category));
+        EXPECT_EQ(e.action->text(), QString::fromUtf8(e.caption));
+        EXPECT_EQ(e.action->toolTip(), QString::fromUtf8(e.hint));
+        EXPECT_EQ(e.action->property("imageIndex").toInt(), e.image);
+        EXPECT_EQ(e.action->icon().isNull(), e.image < 0) << e.caption;
+    }
+
+    QStringList menus;
+    for (QAction* menu : main.menuBar()->actions()) {
+        menus << menu->text() + ": " + Texts(menu->menu()->actions()).join(QStringLiteral(", "));
+    }
+    EXPECT_EQ(
+        menus,
+        QStringList({"Plik: &Zapisz ustawienia, -, &Wyjście", "Opcje: &Ustawienia portu..., &Lista HZ70...",
+                     "Okno: &Kaskada, &Sąsiadująco, -, &Obrazy synoptyczne, &Wykresy, &Tabela, &Bargrafy",
+                     "Pomoc: &O programie..."}));
+
+    QStringList tools;
+    for (QAction* action : main.ToolBar1()->actions()) {
+        tools << (action->text().isEmpty() ? QStringLiteral("|") : action->text());
+    }
+    EXPECT_EQ(tools, QStringList({"&Obrazy synoptyczne", "&Wykresy", "&Tabela", "&Bargrafy", "|", "&Kaskada",
+                                  "&Sąsiadująco", "|", "&Lista HZ70...", "|", "&Wyjście"}));
+    EXPECT_EQ(main.ToolBar1()->height(), 33);
+}
+
+TEST(MainWindow, ViewsAreCreatedInOrderAndClosingOneOnlyMinimisesIt) {
+    ProgramOnFakeBus program;
+    TOmain& main = program.Start();
+    QStringList titles;
+    for (QMdiSubWindow* child : main.mdiArea()->subWindowList(QMdiArea::CreationOrder)) {
+        titles << child->windowTitle();
+    }
+    EXPECT_EQ(titles, QStringList({"Bargrafy", "Tabela", "Wykresy", "Obrazy synoptyczne"}));
+
+    auto* frame = qobject_cast<QMdiSubWindow*>(main.Osynop->parentWidget());
+    ASSERT_NE(frame, nullptr);
+    frame->close();
+    QApplication::processEvents();
+    EXPECT_TRUE(frame->isMinimized());
+    EXPECT_EQ(main.mdiArea()->subWindowList().size(), 4);
+    main.OknoSynop->trigger();
+    EXPECT_FALSE(frame->isMinimized());
+}
+
+TEST(MainWindow, WithoutASettingsFileStartsOnDefaultsAndWritesNothingUnchanged) {
+    ProgramOnFakeBus program;
+    {
+        TOmain main(program.port, program.clock, program.folder());
+        const AppState& state = main.state();
+        EXPECT_EQ(state.settings.zones.DevCount, 1);
+        EXPECT_EQ(state.devices.size(), 1u);
+        EXPECT_EQ(state.devices[0]->record.name, "STREFA  1");
+        TTransSettings link;
+        main.state().trans.GetSettings(link);
+        EXPECT_EQ(link, (TTransSettings{0, 5, 0, 0, 1000}));
+        EXPECT_EQ(state.SettingsChanged, 0);
+        EXPECT_EQ(state.polling.PollingEnabled, 1);
+    }
+    EXPECT_FALSE(std::filesystem::exists(program.folder() / "HZ70wiz.INI"));
+}
+
+TEST(MainWindow, PollTimerVisitsTheZonesInTurnAndAsksOnceAboutAZoneThatStopsAnswering) {
+    ProgramOnFakeBus program({1, 2, 3});
+    program.WriteSettingsFile({"DevCount=3", "DevAddr=1;2;3;0;0;0;0;0;"});
+    TOmain& main = program.Start();
+    main.Timer1->stop(); // the test runs the ticks
+    MessageBoxAnswerer answers(QMessageBox::Yes);
+
+    program.Ticks(30);
+    for (const auto& device : main.state().devices) {
+        EXPECT_EQ(device->record.commError, 0) << device->record.name;
+    }
+    program.bus.slaves[2].silent = true;
+    const int before = program.bus.RequestsTo(1);
+    program.Ticks(150);
+    ASSERT_EQ(answers.seen().size(), 1u);
+    EXPECT_EQ(answers.seen()[0].title, "HZ70");
+    EXPECT_EQ(answers.seen()[0].text, "Błąd transmisji.\nWyłączyć monitorowanie Strefy STREFA  2");
+    EXPECT_EQ(main.state().devices[1]->record.monitoring, 0);
+    EXPECT_GT(program.bus.RequestsTo(1), before + 10); // the others go on
+    const int toSilentZone = program.bus.RequestsTo(2);
+    program.Ticks(30);
+    EXPECT_EQ(program.bus.RequestsTo(2), toSilentZone);
+}
+
+TEST(MainWindow, PortDialogShowsTheLinkAndOkClosesThePortAndStoresTheNewSettings) {
+    ProgramOnFakeBus program;
+    program.WriteSettingsFile({"Mode=0", "Timeout=1000"});
+    {
+        TOmain& main = program.Start();
+        {
+            TOPort dialog(main.state(), &main);
+            EXPECT_EQ(dialog.windowTitle(), "Ustawienia portu");
+            EXPECT_EQ(dialog.ComboBoxP->currentText(), "COM1");
+            EXPECT_EQ(dialog.ComboBoxB->currentText(), "9600");
+            EXPECT_EQ(dialog.EditTm->text(), "1000");
+            EXPECT_EQ(dialog.ComboBoxT->currentIndex(), 0);
+            EXPECT_EQ(dialog.ComboBoxB->count(), 8);
+            EXPECT_EQ(dialog.ComboBoxT->itemText(3),
+                      "RTU 8N2  - 8 bitów danych, brak bitu parzystości, 2 bity stopu");
+
+            // Letters in the time-out: a message, and nothing changes.
+            MessageBoxAnswerer answers;
+            dialog.EditTm->setText(QStringLiteral("abc"));
+            dialog.Button1->click();
+            ASSERT_EQ(answers.seen().size(), 1u);
+            EXPECT_EQ(answers.seen()[0].text, "Błędnie wprowadzono dane");
+            EXPECT_EQ(answers.seen()[0].title, "HZ70");
+            EXPECT_EQ(main.state().SettingsChanged, 0);
+        }
+        {
+            TOPort dialog(main.state(), &main);
+            dialog.ComboBoxP->setCurrentIndex(2);
+            dialog.ComboBoxB->setCurrentIndex(6);
+            dialog.ComboBoxT->setCurrentIndex(4);
+            dialog.EditTm->setText(QStringLiteral("500"));
+            dialog.Button1->click();
+            EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        }
+        TTransSettings link;
+        main.state().trans.GetSettings(link);
+        EXPECT_EQ(link, (TTransSettings{2, 6, 4, 0, 500}));
+        EXPECT_EQ(main.state().trans.portState(), TTrans::kClosed);
+        EXPECT_EQ(main.state().SettingsChanged, 1);
+        program.window.reset();
+    }
+    const std::string file = ReadFile(program.folder() / "HZ70wiz.INI");
+    EXPECT_NE(file.find("COM=2\r\nBaud=6\r\nMode=4\r\nType=0\r\nTimeout=500\r\n"), std::string::npos) << file;
+}
+
+TEST(MainWindow, PortDialogCancelChangesNothing) {
+    ProgramOnFakeBus program;
+    TOmain& main = program.Start();
+    TTransSettings before;
+    main.state().trans.GetSettings(before);
+    TOPort dialog(main.state(), &main);
+    dialog.ComboBoxP->setCurrentIndex(5);
+    dialog.EditTm->setText(QStringLiteral("50"));
+    dialog.Button2->click();
+    TTransSettings after;
+    main.state().trans.GetSettings(after);
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(main.state().SettingsChanged, 0);
+}
+
+} // namespace
+} // namespace hz70::test

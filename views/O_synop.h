@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "views/ViewWindow.h"
+
+namespace hz70 {
+
+class AppState;
+
+// One front panel per zone.
+class TOsynop : public TViewWindow {
+    Q_OBJECT
+public:
+    explicit TOsynop(AppState& state, QWidget* parent = nullptr);
+
+    void UpdateZone(TRegulator* record) override;
+    void FormShow() override;
+
+private:
+    AppState& state_;
+};
+
+} // namespace hz70
