@@ -15,7 +15,6 @@ namespace hz70::sim {
 namespace AlarmBit {
 inline constexpr std::uint16_t SensorShort = 1u << 0;
 inline constexpr std::uint16_t SensorOpen = 1u << 1;
-inline constexpr std::uint16_t SensorReversed = 1u << 2;
 inline constexpr std::uint16_t HighTemperature = 1u << 3;
 inline constexpr std::uint16_t LowTemperature = 1u << 4;
 inline constexpr std::uint16_t LoadShort = 1u << 5;
@@ -32,8 +31,6 @@ inline constexpr std::uint16_t Manual = 1u << 1;
 inline constexpr std::uint16_t Autotune = 1u << 2;
 inline constexpr std::uint16_t FuzzyLogic = 1u << 3;
 inline constexpr std::uint16_t SoftStart = 1u << 4;
-inline constexpr std::uint16_t PhaseControl = 1u << 5;
-inline constexpr std::uint16_t BinaryInput = 1u << 6;
 inline constexpr std::uint16_t AlarmRelay = 1u << 7;
 inline constexpr std::uint16_t Fahrenheit = 1u << 8;
 } // namespace StatusBit
@@ -88,8 +85,6 @@ public:
 
     [[nodiscard]] double temperature() const { return temperature_; } // the plant, °C
     [[nodiscard]] double output() const { return output_; }           // %
-    [[nodiscard]] double loadCurrent() const { return loadCurrent_; } // A
-    [[nodiscard]] double leakage() const { return leakage_; }         // mA
     [[nodiscard]] bool softStart() const { return softStart_; }
     [[nodiscard]] double workingSetpoint() const; // °C
 

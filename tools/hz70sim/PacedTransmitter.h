@@ -24,7 +24,6 @@ public:
     void release(Micros now, std::vector<std::uint8_t>& out);
     // When the next byte becomes complete; nothing when all is sent.
     [[nodiscard]] std::optional<Micros> nextRelease() const;
-    [[nodiscard]] bool idle() const { return pieces_.empty(); }
     // When the last queued byte will be complete.
     [[nodiscard]] Micros lineFreeAt() const { return lineFreeAt_; }
 

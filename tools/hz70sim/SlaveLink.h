@@ -41,8 +41,6 @@ public:
     // The next time `expire` or `release` has work; nothing when idle.
     [[nodiscard]] std::optional<Micros> nextDeadline() const;
 
-    [[nodiscard]] const LinkSetup& setup() const { return setup_; }
-
 private:
     void handleFrames(Micros now, std::vector<InboundFrame>& frames);
     [[nodiscard]] std::string handle(Micros now, const InboundFrame& frame);
