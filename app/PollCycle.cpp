@@ -2,11 +2,6 @@
 #include "app/PollCycle.h"
 
 namespace hz70 {
-namespace {
-
-constexpr int kNotPolled = -1;
-
-} // namespace
 
 std::string StopMonitoringText(const TRegulator& zone) {
     return "Błąd transmisji.\nWyłączyć monitorowanie Strefy " + zone.name;
@@ -18,6 +13,7 @@ PollCycle::PollCycle(DeviceList& devices, const ZoneList& zones, TTrans& trans, 
 }
 
 void PollCycle::Tick() {
+    lastTickResult_ = kNotPolled;
     if (asking_ || polling_.PollingEnabled == 0) {
         return;
     }
@@ -28,6 +24,7 @@ void PollCycle::Tick() {
     }
     DeviceEntry& zone = *devices_[static_cast<std::size_t>(pollIndex_)];
     const int result = zone.record.monitoring != 0 ? PollZone(zone) : kNotPolled;
+    lastTickResult_ = result;
     if (result == kPollFailed && zone.FailureReported == 0) {
         AskAboutFailure(zone);
     }

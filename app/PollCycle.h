@@ -42,6 +42,11 @@ public:
     void Restart() { pollIndex_ = 0; }
     // The slot being worked on; views read it while NotifyViews runs.
     [[nodiscard]] int pollIndex() const { return pollIndex_; }
+    // What the last tick did to its zone: kPollPending, kPollUpdated, kPollFailed, or kNotPolled when it
+    // polled nothing (polling off, the zone not monitored, no record).
+    [[nodiscard]] int lastTickResult() const { return lastTickResult_; }
+
+    static constexpr int kNotPolled = -1;
 
 private:
     [[nodiscard]] int PollZone(DeviceEntry& zone);
@@ -55,6 +60,7 @@ private:
     MonitoringQuestion& question_;
     ZoneViews& views_;
     int pollIndex_ = 0;
+    int lastTickResult_ = kNotPolled;
     // The question runs a nested event loop in the window; ticks arriving meanwhile must do nothing.
     bool asking_ = false;
 };

@@ -36,6 +36,10 @@ const char* UsageText() {
            "  identify            report slave id (function 17); an HZ70 answers 142\n"
            "  read REG COUNT      read COUNT holding registers from REG (function 3)\n"
            "  write REG VALUE     write VALUE (0..65535) to register REG (function 6)\n"
+           "  poll [ADDRESS...]   poll the zones every 100 ms as the program does and print one CSV line\n"
+           "                      per zone update; the zones of the settings file, or the addresses given\n"
+           "  scan                ask every address from --first to --last for its slave id and list the\n"
+           "                      HZ70 controllers found (progress on standard error)\n"
            "\n"
            "Options:\n"
            "  --port NAME         COM1..COM8 or a device path (default COM1; COMn is looked up as\n"
@@ -45,6 +49,9 @@ const char* UsageText() {
            "                      4 RTU E,8,1  5 RTU O,8,1  6 RTU N,8,1 (default 0)\n"
            "  --address N         slave address 1..247 (default 1)\n"
            "  --timeout MS        reply time-out; below 100 the baud rate's default is used\n"
+           "  --settings DIR      poll, scan: take the link (and for poll the zones) from DIR/HZ70wiz.INI\n"
+           "  --seconds N         poll: stop after N seconds (default: until interrupted)\n"
+           "  --first A, --last B scan: the address range (default 1 and 247)\n"
            "  --help              show this text\n"
            "\n"
            "Prints \"result CODE\" and the values; exits 0 when the controller answered, 1 when the\n"
@@ -78,7 +85,12 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
         std::optional<int> parsed;
         if (arg == "--port") {
             options.port = value;
+            options.portGiven = true;
             options.settings.COM = ComIndex(value).value_or(0);
+            continue;
+        }
+        if (arg == "--settings") {
+            options.settingsDirectory = value;
             continue;
         }
         if (arg == "--baud" && (parsed = number(0, static_cast<long>(kBaudTable.size()) - 1))) {
@@ -89,7 +101,14 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
             options.address = *parsed;
         } else if (arg == "--timeout" && (parsed = number(-1, 600000))) {
             options.settings.Timeout = *parsed;
-        } else if (arg == "--baud" || arg == "--mode" || arg == "--address" || arg == "--timeout") {
+        } else if (arg == "--seconds" && (parsed = number(1, 7 * 24 * 3600))) {
+            options.seconds = *parsed;
+        } else if (arg == "--first" && (parsed = number(1, 247))) {
+            options.firstAddress = *parsed;
+        } else if (arg == "--last" && (parsed = number(1, 247))) {
+            options.lastAddress = *parsed;
+        } else if (arg == "--baud" || arg == "--mode" || arg == "--address" || arg == "--timeout" ||
+                   arg == "--seconds" || arg == "--first" || arg == "--last") {
             return "bad value for " + arg + ": " + value;
         } else {
             return "unknown option " + arg;

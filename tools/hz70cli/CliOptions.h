@@ -12,8 +12,13 @@ namespace hz70::cli {
 
 struct CliOptions {
     std::string port = "COM1"; // COM1..COM8 or a device path
-    TTransSettings settings;   // COM follows `port` when it is a COM name
+    bool portGiven = false;
+    TTransSettings settings; // COM follows `port` when it is a COM name
     int address = 1;
+    std::optional<std::string> settingsDirectory; // poll and scan: link and zones from its settings file
+    std::optional<int> seconds;                   // poll: stop after this long (default: until interrupted)
+    int firstAddress = 1;                         // scan range
+    int lastAddress = 247;
     std::string command;
     std::vector<std::string> arguments;
     bool help = false;

@@ -1,12 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CliOptions.h"
 #include "LinkCommands.h"
+#include "ZoneCommands.h"
 #include "comm/Clock.h"
 #include "comm/PosixSerialPort.h"
 #include "comm/Trans.h"
 
+#include <atomic>
+#include <csignal>
 #include <iostream>
 #include <variant>
+
+namespace {
+
+std::atomic<bool> stopRequested{false};
+
+extern "C" void RequestStop(int) {
+    stopRequested = true;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     using namespace hz70;
@@ -20,6 +33,8 @@ int main(int argc, char** argv) {
         std::cout << cli::UsageText();
         return cli::kExitOk;
     }
+    std::signal(SIGINT, RequestStop);
+    std::signal(SIGTERM, RequestStop);
 
     // A COM name goes through the link's own lookup; any other name is the device itself.
     const bool comName = cli::ComIndex(options.port).has_value();
@@ -27,8 +42,15 @@ int main(int argc, char** argv) {
     SteadyClock clock;
     TTrans trans(port, clock);
     trans.SetSettings(options.settings);
-    const int status = cli::RunLinkCommand(trans, options, std::cout, std::cerr);
-    if (trans.portState() < 0 && !port.lastError().empty()) {
+    int status = cli::kExitUsage;
+    if (options.command == "poll") {
+        status = cli::RunPoll(trans, clock, options, stopRequested, std::cout, std::cerr);
+    } else if (options.command == "scan" && options.arguments.empty()) {
+        status = cli::RunScan(trans, options, stopRequested, std::cout, std::cerr);
+    } else {
+        status = cli::RunLinkCommand(trans, options, std::cout, std::cerr);
+    }
+    if (trans.portState() == TTrans::kOpenFailed && !port.lastError().empty()) {
         std::cerr << "hz70cli: " << options.port << ": " << port.lastError() << "\n";
     }
     return status;

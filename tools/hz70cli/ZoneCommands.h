@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "CliOptions.h"
+#include "comm/Clock.h"
+#include "comm/Trans.h"
+#include "model/Slohz70.h"
+
+#include <atomic>
+#include <iosfwd>
+#include <string>
+
+namespace hz70::cli {
+
+inline constexpr const char* kPollCsvHeader =
+    "time,zone,address,temperature,setpoint,power,current,leakage,alarm,status,comm_error";
+
+// One CSV line for a zone whose poll exchange has ended (values updated, or cleared after failures).
+// Values without a reading are left empty.
+[[nodiscard]] std::string FormatPollLine(const std::string& time, const TRegulator& zone);
+
+// Polls the zones every 100 ms until `stop` is set or options.seconds have passed.
+int RunPoll(TTrans& trans, Clock& clock, const CliOptions& options, const std::atomic<bool>& stop,
+            std::ostream& out, std::ostream& err);
+
+// Asks every address of the range for its slave id and lists the HZ70 controllers.
+int RunScan(TTrans& trans, const CliOptions& options, const std::atomic<bool>& stop, std::ostream& out,
+            std::ostream& err);
+
+} // namespace hz70::cli
