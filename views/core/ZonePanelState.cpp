@@ -1,0 +1,170 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "views/core/ZonePanelState.h"
+
+#include <charconv>
+
+namespace hz70 {
+namespace {
+
+// Alarm word (register 4018).
+constexpr std::uint16_t kLoadFaultBits = 0x00C0;
+constexpr std::uint16_t kLeakageBits = 0x0100;
+constexpr std::uint16_t kSensorFaultBits = 0x000F;
+constexpr std::uint16_t kTemperatureAlarmBits = 0x0030;
+
+// Status word (register 4019).
+constexpr std::uint16_t kAutomaticBit = 0x0001;
+constexpr std::uint16_t kManualBit = 0x0002;
+constexpr std::uint16_t kPidTuningBit = 0x0004;
+constexpr std::uint16_t kFuzzyLogicBit = 0x0008;
+constexpr std::uint16_t kSoftStartBit = 0x0010;
+constexpr std::uint16_t kPhaseControlBit = 0x0020;
+constexpr std::uint16_t kBinaryInputBit = 0x0040;
+constexpr std::uint16_t kRelayOutputBit = 0x0080;
+constexpr std::uint16_t kFahrenheitBit = 0x0100;
+
+constexpr Rgb kAlarmLit{255, 0, 0};
+constexpr Rgb kAlarmDark{128, 0, 0};
+constexpr Rgb kSignalLit{0, 255, 0};
+constexpr Rgb kSignalDark{0, 128, 0};
+constexpr Rgb kGrey{128, 128, 128};
+
+bool IsAlarmLamp(Lamp lamp) {
+    return static_cast<int>(lamp) <= static_cast<int>(Lamp::kTemperatureAlarm);
+}
+
+bool IsGreyLamp(Lamp lamp) {
+    return lamp == Lamp::kPowerUnit || lamp == Lamp::kCurrentUnit;
+}
+
+std::uint16_t Word(const TParametr& row) {
+    return static_cast<std::uint16_t>(row.raw);
+}
+
+LampState LitWhen(bool condition) {
+    return condition ? LampState::kLit : LampState::kDark;
+}
+
+struct ModeDisplay {
+    bool stop;
+    bool automatic;
+    const char* caption;
+};
+
+// Manual control and soft start are neither stop nor automatic control; the button then offers stop
+// when the controller would regulate automatically afterwards.
+ModeDisplay DecodeMode(std::uint16_t status, bool commError) {
+    const bool automatic = (status & kAutomaticBit) != 0;
+    const bool manual = (status & kManualBit) != 0;
+    const bool softStart = (status & kSoftStartBit) != 0;
+    if (commError) {
+        return {false, false, kAutomaticCaption};
+    }
+    if ((manual || softStart) && (automatic || softStart)) {
+        return {false, false, kStopCaption};
+    }
+    if (manual) {
+        return {false, false, kAutomaticCaption};
+    }
+    if (automatic) {
+        return {false, true, kStopCaption};
+    }
+    return {true, false, kAutomaticCaption};
+}
+
+} // namespace
+
+ZonePanelState DecodeZonePanel(const TRegulator& record) {
+    ZonePanelState state;
+    const bool commError = record.commError != 0;
+    const std::uint16_t alarms = Word(record.measured[kAlarmWord]);
+    const std::uint16_t status = Word(record.measured[kStatusWord]);
+    const auto set = [&state](Lamp lamp, LampState value) {
+        state.lamps[static_cast<std::size_t>(lamp)] = value;
+    };
+    const auto any = [](std::uint16_t word, std::uint16_t bits) { return (word & bits) != 0; };
+
+    state.noTransmission = commError;
+
+    set(Lamp::kLoadFault, LitWhen(any(alarms, kLoadFaultBits)));
+    set(Lamp::kLeakage, LitWhen(any(alarms, kLeakageBits)));
+    set(Lamp::kSensorFault, LitWhen(any(alarms, kSensorFaultBits)));
+    set(Lamp::kTemperatureAlarm, LitWhen(any(alarms, kTemperatureAlarmBits)));
+    set(Lamp::kPowerUnit, LampState::kGrey);
+    set(Lamp::kCurrentUnit, LampState::kGrey);
+
+    state.fahrenheit = any(status, kFahrenheitBit) ? 1 : 0;
+    set(Lamp::kFahrenheit, LitWhen(state.fahrenheit == 1));
+    set(Lamp::kCelsius, LitWhen(state.fahrenheit == 0 && !commError));
+
+    set(Lamp::kManual, LitWhen(any(status, kManualBit)));
+    set(Lamp::kSoftStart, LitWhen(any(status, kSoftStartBit)));
+    const ModeDisplay mode = DecodeMode(status, commError);
+    set(Lamp::kStop, LitWhen(mode.stop));
+    set(Lamp::kAutomatic, LitWhen(mode.automatic));
+    state.modeCaption = mode.caption;
+
+    set(Lamp::kPidTuning, LitWhen(any(status, kPidTuningBit)));
+    set(Lamp::kFuzzyLogic, LitWhen(any(status, kFuzzyLogicBit)));
+    set(Lamp::kPhaseControl, LitWhen(any(status, kPhaseControlBit)));
+    set(Lamp::kBinaryInputClosed, LitWhen(any(status, kBinaryInputBit)));
+    set(Lamp::kRelayOutputClosed, LitWhen(any(status, kRelayOutputBit)));
+
+    constexpr std::array<int, kValueFieldCount> kFieldRows{kMeasuredTemperature, kCurrentSetpoint,
+                                                           kOutputPower, kLoadCurrent};
+    for (std::size_t i = 0; i < kFieldRows.size(); ++i) {
+        state.fields[i] = ValueFieldText(record.measured[static_cast<std::size_t>(kFieldRows[i])].value);
+    }
+    return state;
+}
+
+void ApplyTemperatureUnit(TRegulator& record, const ZonePanelState& state) {
+    record.fahrenheit = static_cast<std::int16_t>(state.fahrenheit);
+    SetTemperatureUnit(record, state.fahrenheit == 1 ? kFahrenheitUnit : kCelsiusUnit);
+}
+
+Rgb LampColour(Lamp lamp, LampState state) {
+    if (state == LampState::kGrey) {
+        return kGrey;
+    }
+    const bool lit = state == LampState::kLit;
+    if (IsAlarmLamp(lamp)) {
+        return lit ? kAlarmLit : kAlarmDark;
+    }
+    return lit ? kSignalLit : kSignalDark;
+}
+
+LampState DesignLampState(Lamp lamp) {
+    return IsGreyLamp(lamp) ? LampState::kGrey : LampState::kDark;
+}
+
+std::string ValueFieldText(double value) {
+    if (IsNoValue(value)) {
+        return "----";
+    }
+    constexpr std::size_t kWidth = 5;
+    char digits[32]; // below the no-value mark a value has at most 20 integer digits
+    char* end = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 1).ptr;
+    std::string text(digits, end);
+    if (text.size() < kWidth) {
+        text.insert(0, kWidth - text.size(), ' ');
+    }
+    return text;
+}
+
+std::uint16_t ModeToggleValue(const TRegulator& record) {
+    return (Word(record.measured[kStatusWord]) & kAutomaticBit) != 0 ? 0 : 1;
+}
+
+std::string PanelTitle(std::string_view name) {
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const bool startsCharacter = (static_cast<unsigned char>(name[i]) & 0xC0) != 0x80;
+        if (startsCharacter && characters++ == kTitleLength) {
+            return std::string(name.substr(0, i));
+        }
+    }
+    return std::string(name);
+}
+
+} // namespace hz70
