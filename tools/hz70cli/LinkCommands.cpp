@@ -2,6 +2,7 @@
 #include "LinkCommands.h"
 
 #include <cstdio>
+#include <optional>
 #include <ostream>
 
 namespace hz70::cli {
@@ -18,6 +19,25 @@ void ReportExceptionCode(TTrans& trans, std::ostream& out, int result) {
     if (result >= kExceptionFlag && trans.GetValue('c', &code) == 0) {
         out << "exception " << static_cast<int>(code) << "\n";
     }
+}
+
+// The register and the second number of "read REG COUNT" and "write REG VALUE".
+struct RegisterAndNumber {
+    std::uint16_t reg;
+    std::uint16_t number;
+};
+
+std::optional<RegisterAndNumber> ParseRegisterAndNumber(const CliOptions& options, long minimum,
+                                                        long maximum) {
+    if (options.arguments.size() != 2) {
+        return std::nullopt;
+    }
+    const auto reg = ParseBoundedNumber(options.arguments[0], 0, 65535);
+    const auto number = ParseBoundedNumber(options.arguments[1], minimum, maximum);
+    if (!reg || !number) {
+        return std::nullopt;
+    }
+    return RegisterAndNumber{static_cast<std::uint16_t>(*reg), static_cast<std::uint16_t>(*number)};
 }
 
 std::string Hex4(unsigned value) {
@@ -64,46 +84,38 @@ int RunIdentify(TTrans& trans, const CliOptions& options, std::ostream& out) {
 }
 
 int RunRead(TTrans& trans, const CliOptions& options, std::ostream& out, std::ostream& err) {
-    const auto reg =
-        options.arguments.size() == 2 ? ParseBoundedNumber(options.arguments[0], 0, 65535) : std::nullopt;
-    const auto count =
-        options.arguments.size() == 2 ? ParseBoundedNumber(options.arguments[1], 1, 125) : std::nullopt;
-    if (!reg || !count) {
+    const auto request = ParseRegisterAndNumber(options, 1, 125);
+    if (!request) {
         err << "read needs REG (0..65535) and COUNT (1..125)\n";
         return kExitUsage;
     }
     const int result =
-        trans.ReadRegisters(static_cast<std::uint8_t>(options.address), static_cast<std::uint16_t>(*reg),
-                            static_cast<std::uint16_t>(*count));
+        trans.ReadRegisters(static_cast<std::uint8_t>(options.address), request->reg, request->number);
     if (!ReportResult(out, result, kReadOk)) {
         ReportExceptionCode(trans, out, result);
         return kExitFailed;
     }
-    for (long i = 0; i < *count; ++i) {
+    for (int i = 0; i < request->number; ++i) {
         std::uint16_t word = 0;
         if (trans.GetValue('i', &word) != 0) {
             err << "reply shorter than asked for\n";
             return kExitFailed;
         }
-        out << *reg + i << " " << word << " " << static_cast<std::int16_t>(word) << " " << Hex4(word) << "\n";
+        out << request->reg + i << " " << word << " " << static_cast<std::int16_t>(word) << " " << Hex4(word)
+            << "\n";
     }
     return kExitOk;
 }
 
 int RunWrite(TTrans& trans, const CliOptions& options, std::ostream& out, std::ostream& err) {
-    const auto reg =
-        options.arguments.size() == 2 ? ParseBoundedNumber(options.arguments[0], 0, 65535) : std::nullopt;
-    const auto value =
-        options.arguments.size() == 2 ? ParseBoundedNumber(options.arguments[1], 0, 65535) : std::nullopt;
-    if (!reg || !value) {
+    const auto request = ParseRegisterAndNumber(options, 0, 65535);
+    if (!request) {
         err << "write needs REG (0..65535) and VALUE (0..65535)\n";
         return kExitUsage;
     }
     trans.ResetPayload();
-    const auto word = static_cast<std::uint16_t>(*value);
-    (void)trans.PutValue('i', &word);
-    const int result =
-        trans.WriteRegister(static_cast<std::uint8_t>(options.address), static_cast<std::uint16_t>(*reg));
+    (void)trans.PutValue('i', &request->number);
+    const int result = trans.WriteRegister(static_cast<std::uint8_t>(options.address), request->reg);
     if (!ReportResult(out, result, kWriteOk)) {
         ReportExceptionCode(trans, out, result);
         return kExitFailed;
