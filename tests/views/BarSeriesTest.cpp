@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "views/core/BarSeries.h"
+
+#include <gtest/gtest.h>
+
+namespace hz70 {
+namespace {
+
+TRegulator Zone(int number, const char* name) {
+    TRegulator record;
+    InitRegulator(record);
+    record.zoneNumber = static_cast<std::int16_t>(number);
+    record.name = name;
+    return record;
+}
+
+TEST(BarSeries, RebuildGivesOneZeroBarPerZoneWithTheDefaultLabels) {
+    BarSeries series;
+    series.Rebuild(3);
+    EXPECT_EQ(series.points(),
+              (std::vector<BarPoint>{
+                  {0, 0.0, "STREFA1", false}, {1, 0.0, "STREFA2", false}, {2, 0.0, "STREFA3", false}}));
+    series.Rebuild(1);
+    EXPECT_EQ(series.Labels(), std::vector<std::string>{"STREFA1"});
+}
+
+TEST(BarSeries, PointsOfARecordSitInItsSlot) {
+    TRegulator record = Zone(2, "Piec 1");
+    record.measured[kMeasuredTemperature].value = 215.3;
+    record.measured[kLoadCurrent].value = 25.0;
+    EXPECT_EQ(TemperaturePoint(record), (BarPoint{1, 215.3, "Piec 1[°C]", false}));
+    EXPECT_EQ(CurrentPoint(record), (BarPoint{1, 25.0, "Piec 1", false}));
+
+    record.measured[kMeasuredTemperature].value = kNoValue;
+    record.measured[kLoadCurrent].value = -1e21;
+    EXPECT_EQ(TemperaturePoint(record), (BarPoint{1, 0.0, "Piec 1[°C]", true}));
+    EXPECT_EQ(CurrentPoint(record), (BarPoint{1, 0.0, "Piec 1", true}));
+}
+
+TEST(BarSeries, ReplaceKeepsTheOtherBarsAndTheOrder) {
+    BarSeries series;
+    series.Rebuild(3);
+    ASSERT_TRUE(series.Replace({1, 0.0, "Piec 1[°C]", true}));
+    ASSERT_TRUE(series.Replace({2, 180.0, "Piec 2[°C]", false}));
+    EXPECT_EQ(series.points(), (std::vector<BarPoint>{{0, 0.0, "STREFA1", false},
+                                                      {1, 0.0, "Piec 1[°C]", true},
+                                                      {2, 180.0, "Piec 2[°C]", false}}));
+    // A record that is no configured zone (stale or not yet rebuilt) changes nothing.
+    EXPECT_FALSE(series.Replace({3, 1.0, "x", false}));
+    EXPECT_FALSE(series.Replace({-1, 1.0, "x", false}));
+    EXPECT_EQ(series.points().size(), 3u);
+}
+
+TEST(BarSeries, AutomaticRangeReachesFromZeroPastTheHighestBar) {
+    EXPECT_EQ(AutomaticAxisRange({{0, 215.3, "", false}, {1, 180.0, "", false}}), (AxisRange{0, 250, 50}));
+    // All bars at zero, or no bars: a small range of whole ticks.
+    EXPECT_EQ(AutomaticAxisRange({{0, 0.0, "", false}}), (AxisRange{0, 12, 2}));
+    EXPECT_EQ(AutomaticAxisRange({}), (AxisRange{0, 12, 2}));
+    // An empty point does not stretch the axis, whatever it holds.
+    EXPECT_EQ(AutomaticAxisRange({{0, 20.0, "", false}, {1, 900.0, "", true}}), (AxisRange{0, 25, 5}));
+    // Below zero the axis reaches down to the lowest bar.
+    EXPECT_EQ(AutomaticAxisRange({{0, -42.0, "", false}, {1, 12.0, "", false}}), (AxisRange{-50, 20, 10}));
+}
+
+TEST(BarSeries, AutomaticRangeFollowsTheDataBothWays) {
+    const AxisRange high = AutomaticAxisRange({{0, 1200.0, "", false}});
+    EXPECT_GE(high.max, 1200.0 * 1.05);
+    EXPECT_LE(high.max, 1600.0);
+    const AxisRange low = AutomaticAxisRange({{0, 30.0, "", false}});
+    EXPECT_EQ(low.min, 0.0);
+    EXPECT_GE(low.max, 33.0);
+    EXPECT_LE(low.max, 40.0);
+}
+
+} // namespace
+} // namespace hz70

@@ -1,0 +1,144 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "views/core/TableTexts.h"
+
+#include <cstdio>
+
+namespace hz70 {
+namespace {
+
+constexpr int kAlarmWordRow = 6;
+constexpr int kAlarmBits = 10;
+constexpr int kStatusWordRow = 17;
+constexpr int kStatusBits = 8;
+
+// Settings shown as words rather than numbers, from DEG on.
+constexpr int kFirstSwitchSetting = 10;
+
+struct SwitchTexts {
+    const char* off;
+    const char* on;
+};
+
+// DEG, AUA, FL, AUD, RLN, TCB. FL takes the masculine form ("algorytm"), unlike its neighbours.
+constexpr std::array<SwitchTexts, kSettingsBlock - kFirstSwitchSetting> kSwitchTexts{{
+    {"°C", "°F"},
+    {"wyłączone", "załączone"},
+    {"wyłączony", "załączony"},
+    {"wyłączone", "załączone"},
+    {"wyłączone", "załączone"},
+    {"wyłączyć wyjścia", "ustawić średnią moc"},
+}};
+
+template <typename... Args>
+std::string Printf(const char* format, Args... args) {
+    char text[128];
+    std::snprintf(text, sizeof text, format, args...);
+    return text;
+}
+
+void PutBits(MeasuredCells& cells, int wordRow, std::int16_t word, int bits) {
+    cells[static_cast<std::size_t>(wordRow - 1)] = SignedWordText(word);
+    for (int bit = 0; bit < bits; ++bit) {
+        cells[static_cast<std::size_t>(wordRow + bit)] = BitText(word, bit);
+    }
+}
+
+} // namespace
+
+const std::array<const char*, kMeasuredGridRows>& MeasuredRowNames() {
+    static constexpr std::array<const char*, kMeasuredGridRows> names{
+        kParameterNameHeading,
+        "Temperatura mierzona",
+        "Wartość zadana",
+        "Moc wyjściowa",
+        "Natężenie prądu odbiornika",
+        "Prąd upływu grzałki",
+        "Stan alarmów",
+        "   - zwarcie czujnika",
+        "   - rozwarcie czujnika",
+        "   - odwrotna polaryzacja czujnika",
+        "   - alarm za wysokiej temperatury",
+        "   - alarm za niskiej temperatury",
+        "   - zwarcie odbiornika",
+        "   - rozwarcie odbiornika",
+        "   - przekrocz. prądu upływu grzałki",
+        "   - przepalony bezpiecznik",
+        "   - zwarty SSR",
+        "Status",
+        "   - 0-tryb obniżonej temp, 1-tryb reg.auto",
+        "   - 0-reg. automatyczna, 1-ręczna",
+        "   - aktywna funkcja autoadaptacji",
+        "   - aktywna funkcja Fuzzy Logic",
+        "   - aktywny miękki start",
+        "   - sterowanie fazowe",
+        "   - wejście binarne zwarte",
+        "   - wyjście przekaźnikowe zwarte",
+    };
+    return names;
+}
+
+std::array<std::string, kSettingsGridRows> SettingsRowNames() {
+    std::array<std::string, kSettingsGridRows> names;
+    names[0] = kParameterNameHeading;
+    for (int setting = 0; setting < kSettingsBlock; ++setting) {
+        names[static_cast<std::size_t>(setting + 1)] =
+            RegisterMap[static_cast<std::size_t>(kMeasuredRows + setting)].description;
+    }
+    return names;
+}
+
+std::string MeasuredValueText(const TParametr& row) {
+    if (IsNoValue(row.value)) {
+        return kNoValueText;
+    }
+    return Printf("%5.1f %s", row.value, row.unit);
+}
+
+std::string SignedWordText(std::int16_t word) {
+    return Printf("%4.0f", static_cast<double>(word));
+}
+
+std::string BitText(std::int16_t word, int bit) {
+    const unsigned bits = static_cast<std::uint16_t>(word);
+    return ((bits >> bit) & 1U) != 0 ? "  1" : "  0";
+}
+
+std::string SettingText(const TParametr& row, int setting) {
+    if (setting < kFirstSwitchSetting) {
+        return Printf("%4.0f %s", static_cast<double>(static_cast<std::uint16_t>(row.raw)), row.unit);
+    }
+    const SwitchTexts& texts = kSwitchTexts.at(static_cast<std::size_t>(setting - kFirstSwitchSetting));
+    return row.raw == 0 ? texts.off : texts.on;
+}
+
+MeasuredCells MeasuredColumn(const TRegulator& record) {
+    MeasuredCells cells;
+    for (int row = kMeasuredTemperature; row <= kLeakageCurrent; ++row) {
+        cells[static_cast<std::size_t>(row - kMeasuredTemperature)] =
+            MeasuredValueText(record.measured[static_cast<std::size_t>(row)]);
+    }
+    if (record.commError != 0) {
+        for (std::size_t i = kAlarmWordRow - 1; i < cells.size(); ++i) {
+            cells[i] = kNoValueText;
+        }
+        return cells;
+    }
+    PutBits(cells, kAlarmWordRow, record.measured[kAlarmWord].raw, kAlarmBits);
+    PutBits(cells, kStatusWordRow, record.measured[kStatusWord].raw, kStatusBits);
+    return cells;
+}
+
+SettingsCells SettingsColumn(const TRegulator& record) {
+    SettingsCells cells;
+    for (int setting = 0; setting < kSettingsBlock; ++setting) {
+        cells[static_cast<std::size_t>(setting)] =
+            SettingText(record.settings[static_cast<std::size_t>(setting)], setting);
+    }
+    return cells;
+}
+
+std::string SettingsReadFailedText(int zoneNumber) {
+    return Printf("Błąd dczytu nastaw regulatora w strefie nr %u", static_cast<unsigned>(zoneNumber));
+}
+
+} // namespace hz70

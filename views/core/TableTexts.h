@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "model/Slohz70.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace hz70 {
+
+// The measured-values grid: a heading row, five values, the alarm word with its ten bits and the status
+// word with its eight bits. Row 0 of every zone column holds the zone name.
+inline constexpr int kMeasuredGridRows = 26;
+// The settings grid: a heading row and the sixteen settings of the block read.
+inline constexpr int kSettingsGridRows = 17;
+
+inline constexpr const char* kParameterNameHeading = "Nazwa parametru";
+inline constexpr const char* kNoValueText = "----";
+
+// Column 0 of the measured-values grid, row by row.
+[[nodiscard]] const std::array<const char*, kMeasuredGridRows>& MeasuredRowNames();
+// Column 0 of the settings grid, row by row: the heading, then the description of each setting.
+[[nodiscard]] std::array<std::string, kSettingsGridRows> SettingsRowNames();
+
+// Rows 1..25 of one zone's column of the measured-values grid; index = grid row - 1.
+using MeasuredCells = std::array<std::string, kMeasuredGridRows - 1>;
+// Rows 1..16 of one zone's column of the settings grid; index = setting = grid row - 1.
+using SettingsCells = std::array<std::string, kSettingsBlock>;
+
+[[nodiscard]] MeasuredCells MeasuredColumn(const TRegulator& record);
+[[nodiscard]] SettingsCells SettingsColumn(const TRegulator& record);
+
+// A measured value with its unit, or the no-value text.
+[[nodiscard]] std::string MeasuredValueText(const TParametr& row);
+// A bit word as a signed number, right-aligned in four places.
+[[nodiscard]] std::string SignedWordText(std::int16_t word);
+// One bit of a word: "  1" or "  0".
+[[nodiscard]] std::string BitText(std::int16_t word, int bit);
+// One setting as the settings grid shows it; `setting` = register - 4000.
+[[nodiscard]] std::string SettingText(const TParametr& row, int setting);
+
+// Messages of the settings read.
+inline constexpr const char* kTableMessageCaption = "HZ70";
+inline constexpr const char* kSettingsReadDoneText = "Parametry zostały odczytane";
+// The text names the zone by its 1-based number.
+[[nodiscard]] std::string SettingsReadFailedText(int zoneNumber);
+
+} // namespace hz70
