@@ -1,0 +1,159 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/ZoneListEditor.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace hz70 {
+namespace {
+
+using ::testing::ElementsAre;
+using Result = ZoneListEditor::EditResult;
+
+ZoneList Zones(int count, ZoneAddresses addresses) {
+    ZoneList zones;
+    zones.DevCount = count;
+    zones.DevAddr = addresses;
+    return zones;
+}
+
+std::vector<std::string> Lines(const ZoneListEditor& editor) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < editor.lineCount(); ++i) {
+        lines.push_back(editor.Line(i));
+    }
+    return lines;
+}
+
+TEST(ZoneListTexts, LineKeepsASignPlaceAndATabBeforeTheNameWhichIsNoFormat) {
+    EXPECT_EQ(ZoneLine(1, "STREFA  1"), " 1  \tSTREFA  1");
+    EXPECT_EQ(ZoneLine(17, "Piec"), " 17 \tPiec");
+    EXPECT_EQ(ZoneLine(247, ""), " 247 \t");
+    EXPECT_EQ(ZoneLine(3, "%s%n%d"), " 3  \t%s%n%d");
+}
+
+TEST(ZoneListTexts, FullListMessagePadsTheNumber) {
+    EXPECT_EQ(ListFullText(), "Może być maksymalnie  8 stref");
+}
+
+TEST(ZoneListTexts, AddressFieldTakesDecimalIntegersInTheModbusRangeOnly) {
+    EXPECT_EQ(ParseZoneAddress("1"), 1);
+    EXPECT_EQ(ParseZoneAddress("247"), 247);
+    EXPECT_EQ(ParseZoneAddress("+17"), 17);
+    EXPECT_EQ(ParseZoneAddress(" 5 "), 5);
+    EXPECT_EQ(ParseZoneAddress("007"), 7);
+    for (const char* refused : {"0", "248", "-5", "-0", "abc", "", " ", "-", "+", "1a", "1 2", "$10", "0x10",
+                                "1.0", "99999999999999999999", "-99999999999999999999"}) {
+        EXPECT_EQ(ParseZoneAddress(refused), std::nullopt) << refused;
+    }
+}
+
+TEST(ZoneListTexts, NameIsCutToTwentyNineCharactersAndLosesSeparators) {
+    EXPECT_EQ(ZoneNameFromField(std::string(30, 'x')), std::string(29, 'x'));
+    EXPECT_EQ(ZoneNameFromField(std::string(29, 'x')), std::string(29, 'x'));
+    // Characters, not bytes: 30 two-byte letters keep 29 whole ones.
+    std::string polish;
+    for (int i = 0; i < 30; ++i) {
+        polish += "ż";
+    }
+    EXPECT_EQ(ZoneNameFromField(polish), polish.substr(0, 58));
+    EXPECT_EQ(ZoneNameFromField("Strefa;A;"), "StrefaA");
+    EXPECT_EQ(ZoneNameFromField(""), "");
+}
+
+TEST(ZoneListEditor, ShowsTheConfiguredZonesUpToTheFirstEmptySlot) {
+    EXPECT_THAT(Lines(ZoneListEditor(ZoneList{})), ElementsAre(" 1  \tSTREFA  1"));
+    EXPECT_EQ(ZoneListEditor(Zones(3, {1, 2, 3, 0, 0, 0, 0, 0})).lineCount(), 3);
+    EXPECT_EQ(ZoneListEditor(Zones(3, {1, 0, 3, 0, 0, 0, 0, 0})).lineCount(), 1);
+    EXPECT_EQ(ZoneListEditor(Zones(2, {1, 2, 3, 0, 0, 0, 0, 0})).lineCount(), 2);
+    EXPECT_EQ(ZoneListEditor(Zones(0, {1, 2, 3, 0, 0, 0, 0, 0})).lineCount(), 0);
+    EXPECT_EQ(ZoneListEditor(Zones(12, {1, 2, 3, 4, 5, 6, 7, 8})).lineCount(), 8);
+}
+
+TEST(ZoneListEditor, AddAppendsUntilEightAndRefusesBadAddressesWithoutChange) {
+    ZoneListEditor editor{ZoneList{}};
+    EXPECT_EQ(editor.Add("0", "A"), Result::kBadAddress);
+    EXPECT_EQ(editor.Add("248", "A"), Result::kBadAddress);
+    EXPECT_EQ(editor.Add("-5", "A"), Result::kBadAddress);
+    EXPECT_EQ(editor.Add("abc", "A"), Result::kBadAddress);
+    EXPECT_EQ(editor.lineCount(), 1);
+    EXPECT_EQ(editor.Names()[1], "STREFA  2");
+
+    EXPECT_EQ(editor.Add("247", "Piec"), Result::kDone);
+    EXPECT_EQ(editor.Add("247", "Piec bis"), Result::kDone); // the same address twice is accepted
+    for (int address = 3; address <= 7; ++address) {
+        EXPECT_EQ(editor.Add(std::to_string(address), "Z"), Result::kDone);
+    }
+    EXPECT_EQ(editor.lineCount(), 8);
+    EXPECT_EQ(editor.Add("9", "Z"), Result::kListFull);
+    EXPECT_EQ(editor.Add("abc", "Z"), Result::kListFull); // the full list is told first
+    EXPECT_EQ(editor.lineCount(), 8);
+    EXPECT_THAT(editor.Addr(), ElementsAre(1, 247, 247, 3, 4, 5, 6, 7));
+    EXPECT_EQ(editor.Line(2), " 247 \tPiec bis");
+}
+
+TEST(ZoneListEditor, ModifyRewritesTheSelectedEntryOnly) {
+    ZoneListEditor editor{Zones(2, {1, 2, 0, 0, 0, 0, 0, 0})};
+    EXPECT_EQ(editor.Modify(1, "1", std::string(30, 'n')), Result::kDone);
+    EXPECT_THAT(editor.Addr(), ElementsAre(1, 1, 0, 0, 0, 0, 0, 0));
+    EXPECT_EQ(editor.Names()[1], std::string(29, 'n'));
+    EXPECT_EQ(editor.Modify(0, "248", "X"), Result::kBadAddress);
+    EXPECT_EQ(editor.Modify(-1, "5", "X"), Result::kNoLine);
+    EXPECT_EQ(editor.Modify(2, "5", "X"), Result::kNoLine);
+    EXPECT_THAT(editor.Addr(), ElementsAre(1, 1, 0, 0, 0, 0, 0, 0));
+    EXPECT_EQ(editor.Names()[0], "STREFA  1");
+    EXPECT_EQ(editor.lineCount(), 2);
+}
+
+TEST(ZoneListEditor, RemoveMovesLaterEntriesUpAndKeepsTheLastOne) {
+    ZoneListEditor full{Zones(8, {11, 12, 13, 14, 15, 16, 17, 18})};
+    EXPECT_TRUE(full.Remove(1));
+    EXPECT_THAT(full.Addr(), ElementsAre(11, 13, 14, 15, 16, 17, 18, 0));
+    EXPECT_EQ(full.Names()[1], "STREFA  3");
+    EXPECT_EQ(full.Names()[6], "STREFA  8");
+    EXPECT_EQ(full.Names()[7], "STREFA  8");
+    EXPECT_EQ(full.lineCount(), 7);
+
+    ZoneListEditor three{Zones(3, {1, 2, 3, 0, 0, 0, 0, 0})};
+    EXPECT_FALSE(three.Remove(-1));
+    EXPECT_FALSE(three.Remove(3));
+    EXPECT_TRUE(three.Remove(1));
+    EXPECT_THAT(Lines(three), ElementsAre(" 1  \tSTREFA  1", " 3  \tSTREFA  3"));
+    EXPECT_TRUE(three.Remove(0));
+    EXPECT_FALSE(three.Remove(0));
+    EXPECT_THAT(Lines(three), ElementsAre(" 3  \tSTREFA  3"));
+}
+
+TEST(ZoneListEditor, AppliedListHasOneZonePerLineAndNothingBeyond) {
+    ZoneListEditor editor{Zones(4, {1, 2, 3, 4, 0, 0, 0, 0})};
+    ASSERT_TRUE(editor.Remove(3));
+    ASSERT_TRUE(editor.Remove(2));
+    ZoneList applied = editor.Applied();
+    EXPECT_EQ(applied.DevCount, 2);
+    EXPECT_THAT(applied.DevAddr, ElementsAre(1, 2, 0, 0, 0, 0, 0, 0));
+
+    // A file that names more addresses than zones: the extra ones are not handed on.
+    applied = ZoneListEditor(Zones(2, {1, 2, 3, 0, 0, 0, 0, 9})).Applied();
+    EXPECT_EQ(applied.DevCount, 2);
+    EXPECT_THAT(applied.DevAddr, ElementsAre(1, 2, 0, 0, 0, 0, 0, 0));
+}
+
+TEST(ZoneListEditor, SearchListsFoundControllersUnderTheSlotNames) {
+    ZoneListEditor editor{Zones(3, {1, 2, 3, 0, 0, 0, 0, 0})};
+    editor.BeginSearch();
+    EXPECT_EQ(editor.lineCount(), 0);
+    EXPECT_THAT(editor.Addr(), ElementsAre(0, 0, 0, 0, 0, 0, 0, 0));
+    editor.AppendFound(3);
+    editor.AppendFound(17);
+    EXPECT_FALSE(editor.EndSearch());
+    EXPECT_THAT(Lines(editor), ElementsAre(" 3  \tSTREFA  1", " 17 \tSTREFA  2"));
+
+    editor.BeginSearch();
+    EXPECT_TRUE(editor.EndSearch());
+    EXPECT_THAT(Lines(editor), ElementsAre(" 1  \tSTREFA  1"));
+}
+
+} // namespace
+} // namespace hz70
