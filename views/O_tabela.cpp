@@ -2,17 +2,229 @@
 #include "views/O_tabela.h"
 
 #include "app/AppState.h"
+#include "views/core/TableTexts.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <algorithm>
 
 namespace hz70 {
+namespace {
+
+constexpr int kFontPixels = 12;
+constexpr int kRowHeight = 24;
+constexpr int kZoneColumnWidth = 80;
+constexpr int kMeasuredNameWidth = 200;
+constexpr int kSettingsNameWidth = 230;
+const QRect kRefreshButtonPlace(120, 4, 70, 20);
+
+QFont GridFont() {
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(kFontPixels);
+    return font;
+}
+
+QTableWidget* NewGrid(QWidget* page, const char* name) {
+    auto* grid = new QTableWidget(page);
+    grid->setObjectName(QString::fromLatin1(name));
+    grid->setFont(GridFont());
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setShowGrid(true);
+    grid->setWordWrap(false);
+    grid->verticalHeader()->hide();
+    grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    QHeaderView* fixedRow = grid->horizontalHeader();
+    fixedRow->setFont(GridFont());
+    fixedRow->setFixedHeight(kRowHeight);
+    fixedRow->setSectionResizeMode(QHeaderView::Interactive);
+    fixedRow->setDefaultSectionSize(kZoneColumnWidth);
+    fixedRow->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    fixedRow->setHighlightSections(false);
+    fixedRow->setSectionsClickable(false);
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(grid);
+    return grid;
+}
+
+void SetCell(QTableWidget& grid, int column, int row, const QString& text) {
+    if (row == 0) {
+        grid.setHorizontalHeaderItem(column, new QTableWidgetItem(text));
+        return;
+    }
+    QTableWidgetItem* item = grid.item(row - 1, column);
+    if (item == nullptr) {
+        item = new QTableWidgetItem;
+        if (column == 0) {
+            // The row names are the fixed column: drawn like the heading and never selected.
+            item->setFlags(Qt::ItemIsEnabled);
+            item->setBackground(grid.palette().button());
+        } else {
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        }
+        grid.setItem(row - 1, column, item);
+    }
+    if (item->text() != text) {
+        item->setText(text);
+    }
+}
+
+// Blocking reads show the wait cursor; the first message box puts the arrow back for good.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { Restore(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+    void Restore() {
+        if (active_) {
+            active_ = false;
+            QApplication::restoreOverrideCursor();
+        }
+    }
+
+private:
+    bool active_ = true;
+};
+
+} // namespace
 
 TOTabela::TOTabela(AppState& state, QWidget* parent) : TViewWindow(parent), state_(state) {
     setObjectName(QStringLiteral("OTabela"));
     setWindowTitle(QStringLiteral("Tabela"));
     resize(576, 480);
+
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    TabSheet1 = new QWidget;
+    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
+    TabSheet2 = new QWidget;
+    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
+    PageControl1->addTab(TabSheet1, QStringLiteral("Wartości mierzone"));
+    PageControl1->addTab(TabSheet2, QStringLiteral("Nastawy"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(PageControl1);
+
+    StringGrid1 = NewGrid(TabSheet1, "StringGrid1");
+    StringGrid2 = NewGrid(TabSheet2, "StringGrid2");
+
+    BtnOdsw = new QPushButton(QStringLiteral("Odśwież"), TabSheet2);
+    BtnOdsw->setObjectName(QStringLiteral("BtnOdsw"));
+    BtnOdsw->setToolTip(QStringLiteral("Odczytuje parametry z regulatorów"));
+    QFont bold = GridFont();
+    bold.setBold(true);
+    BtnOdsw->setFont(bold);
+    QPalette fuchsia = BtnOdsw->palette();
+    fuchsia.setColor(QPalette::ButtonText, QColor(255, 0, 255));
+    BtnOdsw->setPalette(fuchsia);
+    BtnOdsw->setGeometry(kRefreshButtonPlace);
+
+    connect(PageControl1, &QTabWidget::currentChanged, this, &TOTabela::PageControl1Change);
+    connect(BtnOdsw, &QPushButton::clicked, this, &TOTabela::BtnOdswClick);
 }
 
-void TOTabela::UpdateZone(TRegulator* /*record*/) {}
+int TOTabela::ZoneCount() const {
+    return static_cast<int>(state_.devices.size());
+}
 
-void TOTabela::FormShow() {}
+QString TOTabela::Cells(const QTableWidget& grid, int column, int row) {
+    const QTableWidgetItem* item = row == 0 ? grid.horizontalHeaderItem(column) : grid.item(row - 1, column);
+    return item != nullptr ? item->text() : QString();
+}
+
+void TOTabela::LayOutGrid(QTableWidget& grid, const QStringList& rowNames, int firstColumnWidth) {
+    const int columns = ZoneCount() + 1;
+    grid.setColumnCount(columns);
+    grid.setRowCount(static_cast<int>(rowNames.size()) - 1);
+    grid.setColumnWidth(0, firstColumnWidth);
+    for (int row = 0; row < rowNames.size(); ++row) {
+        SetCell(grid, 0, row, rowNames[row]);
+    }
+    for (int column = 1; column < columns; ++column) {
+        const std::string& name = state_.settings.zones.DevName[static_cast<std::size_t>(column - 1)];
+        SetCell(grid, column, 0, QString::fromStdString(name));
+    }
+}
+
+void TOTabela::FormShow() {
+    QStringList measuredNames;
+    for (const char* name : MeasuredRowNames()) {
+        measuredNames << QString::fromUtf8(name);
+    }
+    LayOutGrid(*StringGrid1, measuredNames, kMeasuredNameWidth);
+
+    QStringList settingsNames;
+    for (const std::string& name : SettingsRowNames()) {
+        settingsNames << QString::fromStdString(name);
+    }
+    LayOutGrid(*StringGrid2, settingsNames, kSettingsNameWidth);
+
+    BtnOdsw->setGeometry(kRefreshButtonPlace);
+    BtnOdsw->raise();
+}
+
+void TOTabela::UpdateZone(TRegulator* record) {
+    // The poll timer hands over the record of slot PollIndex.
+    const int column = state_.PollIndex() + 1;
+    if (record == nullptr || column >= StringGrid1->columnCount()) {
+        return;
+    }
+    const MeasuredCells cells = MeasuredColumn(*record);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        SetCell(*StringGrid1, column, static_cast<int>(i) + 1, QString::fromStdString(cells[i]));
+    }
+}
+
+void TOTabela::PageControl1Change(int page) {
+    if (page == 1) {
+        ReadAllSettings();
+    }
+}
+
+void TOTabela::BtnOdswClick() {
+    ReadAllSettings();
+}
+
+void TOTabela::FillSettingsColumn(const TRegulator& record, int zoneIndex) {
+    const int column = zoneIndex + 1;
+    if (column >= StringGrid2->columnCount()) {
+        return;
+    }
+    const SettingsCells cells = SettingsColumn(record);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        SetCell(*StringGrid2, column, static_cast<int>(i) + 1, QString::fromStdString(cells[i]));
+    }
+}
+
+void TOTabela::ReadAllSettings() {
+    const QString caption = QString::fromUtf8(kTableMessageCaption);
+    WaitCursor cursor;
+    // The last zone alone decides the closing message; with no zones nothing was read.
+    bool lastZoneRead = false;
+    // Message boxes run event loops: the list is looked up afresh for every zone.
+    for (int zone = 0; zone < ZoneCount(); ++zone) {
+        TRegulator& record = state_.devices[static_cast<std::size_t>(zone)]->record;
+        lastZoneRead =
+            ReadSettings(record, state_.trans, state_.polling, kFirstSettingRegister, kSettingsBlock) == 0;
+        if (lastZoneRead) {
+            FillSettingsColumn(record, zone);
+            continue;
+        }
+        cursor.Restore();
+        QMessageBox::critical(this, caption, QString::fromStdString(SettingsReadFailedText(zone + 1)));
+    }
+    cursor.Restore();
+    if (lastZoneRead) {
+        QMessageBox::information(this, caption, QString::fromUtf8(kSettingsReadDoneText));
+    }
+}
 
 } // namespace hz70

@@ -3,11 +3,18 @@
 
 #include "views/ViewWindow.h"
 
+class QPushButton;
+class QTabWidget;
+class QTableWidget;
+
 namespace hz70 {
 
 class AppState;
 
 // Measured values, alarm and status bits, and all settings of every zone.
+//
+// Both grids have one fixed row and one fixed column. The fixed row is the grids' header, so that it
+// stays in view and the operator can widen every column by its edge; Cells reads either kind of cell.
 class TOTabela : public TViewWindow {
     Q_OBJECT
 public:
@@ -16,7 +23,28 @@ public:
     void UpdateZone(TRegulator* record) override;
     void FormShow() override;
 
+    // Opening the settings page reads every zone's settings.
+    void PageControl1Change(int page);
+    void BtnOdswClick();
+    // Reads the settings of every zone in turn (blocking), with a message for each zone that failed
+    // and one at the end when the last zone was read.
+    void ReadAllSettings();
+    void FillSettingsColumn(const TRegulator& record, int zoneIndex);
+
+    // The text of a grid cell, counting the fixed row as row 0 and the fixed column as column 0.
+    [[nodiscard]] static QString Cells(const QTableWidget& grid, int column, int row);
+
+    QTabWidget* PageControl1 = nullptr;
+    QWidget* TabSheet1 = nullptr;
+    QWidget* TabSheet2 = nullptr;
+    QTableWidget* StringGrid1 = nullptr;
+    QTableWidget* StringGrid2 = nullptr;
+    QPushButton* BtnOdsw = nullptr;
+
 private:
+    [[nodiscard]] int ZoneCount() const;
+    void LayOutGrid(QTableWidget& grid, const QStringList& rowNames, int firstColumnWidth);
+
     AppState& state_;
 };
 
