@@ -2,17 +2,65 @@
 #include "views/O_synop.h"
 
 #include "app/AppState.h"
+#include "views/Ostrefa.h"
+
+#include <QScrollArea>
+#include <QVBoxLayout>
 
 namespace hz70 {
+namespace {
+
+constexpr int kFirstPanelLeft = 8;
+constexpr int kPanelPitch = 150;
+
+} // namespace
 
 TOsynop::TOsynop(AppState& state, QWidget* parent) : TViewWindow(parent), state_(state) {
     setObjectName(QStringLiteral("Osynop"));
     setWindowTitle(QStringLiteral("Obrazy synoptyczne"));
     resize(696, 406);
+
+    panelRow_ = new QWidget;
+    panelRow_->setObjectName(QStringLiteral("panelRow"));
+    scrollArea_ = new QScrollArea(this);
+    scrollArea_->setFrameShape(QFrame::NoFrame);
+    scrollArea_->setWidget(panelRow_);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scrollArea_);
 }
 
-void TOsynop::UpdateZone(TRegulator* /*record*/) {}
+void TOsynop::UpdateZone(TRegulator* /*record*/) {
+    // The poll cycle names the slot it worked on; panels and records are rebuilt together, but a tick
+    // before the first build finds no panel.
+    const int index = state_.PollIndex();
+    if (index >= 0 && static_cast<std::size_t>(index) < panels_.size()) {
+        panels_[static_cast<std::size_t>(index)]->ShowValues();
+    }
+}
 
-void TOsynop::FormShow() {}
+void TOsynop::FormShow() {
+    RemovePanels();
+    int right = 0;
+    for (std::size_t j = 0; j < state_.devices.size(); ++j) {
+        TRegulator& record = state_.devices[j]->record;
+        auto* panel = new TStrefa(state_, panelRow_);
+        panel->setObjectName(QStringLiteral("Blok%1").arg(j));
+        panel->move(kFirstPanelLeft + kPanelPitch * static_cast<int>(j), 0);
+        panel->regulator = &record;
+        panel->SetTitle(record.name);
+        panel->show();
+        panels_.push_back(panel);
+        right = panel->geometry().right() + 1;
+    }
+    panelRow_->setFixedSize(right, panels_.empty() ? 0 : panels_.front()->height());
+}
+
+void TOsynop::RemovePanels() {
+    for (TStrefa* panel : panels_) {
+        delete panel;
+    }
+    panels_.clear();
+}
 
 } // namespace hz70

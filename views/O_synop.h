@@ -3,21 +3,36 @@
 
 #include "views/ViewWindow.h"
 
+#include <vector>
+
+class QScrollArea;
+
 namespace hz70 {
 
 class AppState;
+class TStrefa;
 
-// One front panel per zone.
+// "Obrazy synoptyczne": one front panel per configured zone, side by side.
 class TOsynop : public TViewWindow {
     Q_OBJECT
 public:
     explicit TOsynop(AppState& state, QWidget* parent = nullptr);
 
+    // Refreshes the panel of the zone just polled (the poll cycle's PollIndex).
     void UpdateZone(TRegulator* record) override;
+    // Replaces all panels with one per record of the device list.
     void FormShow() override;
 
+    // The panels in zone order: panel j shows device list entry j.
+    [[nodiscard]] const std::vector<TStrefa*>& panels() const { return panels_; }
+
 private:
+    void RemovePanels();
+
     AppState& state_;
+    QScrollArea* scrollArea_ = nullptr;
+    QWidget* panelRow_ = nullptr;
+    std::vector<TStrefa*> panels_;
 };
 
 } // namespace hz70
