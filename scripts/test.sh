@@ -18,6 +18,6 @@ echo "== fuzzing"
 bash "$root/scripts/fuzz.sh" "${HZ70_FUZZ_SECONDS:-30}"
 
 echo "== build and every test"
-cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHZ70_CORE_ONLY=OFF >/dev/null
 cmake --build "$root/build" -j"$jobs"
 ctest --test-dir "$root/build" --output-on-failure -j"$jobs"
