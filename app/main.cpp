@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/Hz70main.h"
+#include "app/TerminationSignals.h"
 #include "comm/Clock.h"
 #include "comm/PosixSerialPort.h"
 
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
         hz70::PosixSerialPort port;
         hz70::SteadyClock clock;
         hz70::TOmain window(port, clock, std::filesystem::current_path());
+        hz70::TerminationSignals termination(&window);
         window.show();
         return QApplication::exec();
     } catch (const std::exception& error) {
