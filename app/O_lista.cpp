@@ -3,11 +3,487 @@
 
 #include "app/Hz70main.h"
 
-namespace hz70 {
+#include <QApplication>
+#include <QFontMetricsF>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QStyledItemDelegate>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <initializer_list>
+#include <numbers>
 
-TOListaUrz::TOListaUrz(TOmain& main, QWidget* parent) : QDialog(parent), main_(main) {
+namespace hz70 {
+namespace {
+
+constexpr int kSearchStepMs = 100;
+constexpr int kAnimationFrameMs = 80;
+constexpr int kAnimationFrames = 30;
+constexpr int kListTabDialogUnits = 20;
+constexpr int kListVisibleLines = 8;
+
+QString Text(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+
+// Horizontal dialog units are a quarter of the font's average letter width, measured the way dialog
+// layouts do it: over the 52 Latin letters, rounded.
+qreal DialogUnitsToPixels(const QFont& font, int units) {
+    const QFontMetricsF metrics(font);
+    const qreal letters =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const qreal baseUnit = std::floor((letters / 26 + 1) / 2);
+    return units * baseUnit / 4;
+}
+
+// A name shown in a tool tip as it is, even when it looks like markup.
+QString PlainToolTip(const QString& name) {
+    return name.isEmpty() ? QString() : Qt::convertFromPlainText(name, Qt::WhiteSpacePre);
+}
+
+// Draws list lines with tab stops at a fixed distance, so that the names after the addresses line up.
+class TabStopDelegate final : public QStyledItemDelegate {
+public:
+    TabStopDelegate(qreal tabStop, QObject* parent) : QStyledItemDelegate(parent), tabStop_(tabStop) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem item(option);
+        initStyleOption(&item, index);
+        const QString text = item.text;
+        item.text.clear();
+        const QWidget* widget = item.widget;
+        QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
+
+        const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget);
+        const QPalette::ColorGroup group =
+            (item.state & QStyle::State_Enabled) != 0 ? QPalette::Normal : QPalette::Disabled;
+        const QPalette::ColorRole role =
+            (item.state & QStyle::State_Selected) != 0 ? QPalette::HighlightedText : QPalette::Text;
+        QTextOption layout(Qt::AlignLeft | Qt::AlignVCenter);
+        layout.setTabStopDistance(tabStop_);
+        layout.setWrapMode(QTextOption::NoWrap);
+        painter->save();
+        painter->setPen(item.palette.color(group, role));
+        painter->drawText(textRect, text, layout);
+        painter->restore();
+    }
+
+private:
+    qreal tabStop_;
+};
+
+// A lens with a handle pointing down to the right; `centre` is the lens's middle.
+void DrawMagnifier(QPainter& painter, QPointF centre, qreal radius) {
+    const QPointF handleStart = centre + QPointF(radius * 0.7, radius * 0.7);
+    const QPointF handleEnd = centre + QPointF(radius * 1.8, radius * 1.8);
+    painter.setPen(QPen(QColor(90, 60, 30), radius * 0.55, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(handleStart, handleEnd);
+    painter.setPen(QPen(QColor(60, 60, 70), radius * 0.28));
+    painter.setBrush(QColor(190, 225, 255, 200));
+    painter.drawEllipse(centre, radius, radius);
+    painter.setPen(QPen(QColor(255, 255, 255, 220), radius * 0.18, Qt::SolidLine, Qt::RoundCap));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawArc(QRectF(centre.x() - radius * 0.6, centre.y() - radius * 0.6, radius * 1.2, radius * 1.2),
+                    100 * 16, 70 * 16);
+}
+
+QIcon SearchIcon() {
+    QPixmap picture(16, 16);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    DrawMagnifier(painter, QPointF(6.5, 6.5), 4.5);
+    return QIcon(picture);
+}
+
+QPushButton* Button(QWidget* parent, const char* name, const char* caption, const char* hint) {
+    auto* button = new QPushButton(QString::fromUtf8(caption), parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setToolTip(QString::fromUtf8(hint));
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+// --- TSearchAnimation ---
+
+TSearchAnimation::TSearchAnimation(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("Animate1"));
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    frameTimer_.setInterval(kAnimationFrameMs);
+    connect(&frameTimer_, &QTimer::timeout, this, [this] {
+        frame_ = (frame_ + 1) % kAnimationFrames;
+        update();
+    });
+}
+
+void TSearchAnimation::Play() {
+    frame_ = 0;
+    address_ = kFirstSlaveAddress;
+    frameTimer_.start();
+    update();
+}
+
+void TSearchAnimation::Stop() {
+    frameTimer_.stop();
+    frame_ = kAnimationFrames - 1;
+    update();
+}
+
+void TSearchAnimation::SetAddress(int address) {
+    address_ = address;
+    update();
+}
+
+void TSearchAnimation::paintEvent(QPaintEvent* /*event*/) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal busY = height() * 0.72;
+    const qreal margin = 8;
+    const qreal span = width() - 2 * margin;
+
+    // The bus and the controllers hanging on it.
+    painter.setPen(QPen(palette().color(QPalette::Mid), 2));
+    painter.drawLine(QPointF(margin, busY), QPointF(width() - margin, busY));
+    painter.setPen(QPen(palette().color(QPalette::Dark), 1));
+    painter.setBrush(palette().color(QPalette::Button));
+    constexpr int kBoxes = 8;
+    for (int i = 0; i < kBoxes; ++i) {
+        const qreal x = margin + span * (i + 0.5) / kBoxes;
+        painter.drawRect(QRectF(x - 4, busY - 6, 8, 9));
+    }
+
+    const qreal progress =
+        static_cast<qreal>(address_ - kFirstSlaveAddress) / (kLastSlaveAddress - kFirstSlaveAddress);
+    const qreal sway = std::sin(2 * std::numbers::pi * frame_ / kAnimationFrames);
+    const qreal radius = height() * 0.22;
+    const QPointF lens(margin + radius + (span - 3 * radius) * std::clamp(progress, 0.0, 1.0) + sway * 3,
+                       busY - radius - 6 + std::abs(sway) * 3);
+    DrawMagnifier(painter, lens, radius);
+}
+
+// --- TOListaUrz ---
+
+TOListaUrz::TOListaUrz(TOmain& main, QWidget* parent)
+    : QDialog(parent), main_(main), editor_(main.state().settings.zones),
+      search_(main.state().trans, main.state().polling) {
     setObjectName(QStringLiteral("OListaUrz"));
     setWindowTitle(QStringLiteral("Lista urządzeń"));
+    CreateControls();
+    CreateLayout();
+    FormShow();
+}
+
+void TOListaUrz::CreateControls() {
+    ListBox1 = new QListWidget(this);
+    ListBox1->setObjectName(QStringLiteral("ListBox1"));
+    ListBox1->setItemDelegate(
+        new TabStopDelegate(DialogUnitsToPixels(ListBox1->font(), kListTabDialogUnits), ListBox1));
+    ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListBox1->setUniformItemSizes(true);
+
+    EditAddr = new QLineEdit(this);
+    EditAddr->setObjectName(QStringLiteral("EditAddr"));
+    EditName = new QLineEdit(this);
+    EditName->setObjectName(QStringLiteral("EditName"));
+    EditName->setMaxLength(kNameFieldLength);
+    EditName->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[^%1]*").arg(QLatin1Char(kNameSeparator))), EditName));
+
+    BtnDodaj = Button(this, "BtnDodaj", "Dodaj ->", "Dodaj regulator HZ70 do listy urządzeń");
+    BtnModyf = Button(this, "BtnModyf", "Modyfikuj", "Zmień adres i nazwę strefy");
+    BtnModyf->setDefault(true);
+    BtnUsun = Button(this, "BtnUsun", "Usuń", "Usuń regulator z listy");
+    BtnOK = Button(this, "BtnOK", "OK", "Zastosuj zmiany");
+    BtnAnuluj = Button(this, "BtnAnuluj", "Anuluj", "Anuluj zmiany");
+    BitBtnSzukaj = Button(this, "BitBtnSzukaj", "Szukaj", "Automatyczne wyszukiwanie HZ70");
+    BitBtnSzukaj->setIcon(SearchIcon());
+
+    Animate1 = new TSearchAnimation(this);
+    Animate1->hide();
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(kSearchStepMs);
+
+    connect(ListBox1, &QListWidget::itemClicked, this, &TOListaUrz::ListBox1Click);
+    connect(ListBox1, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0) {
+            ListBox1Click();
+        }
+    });
+    connect(BtnDodaj, &QPushButton::clicked, this, &TOListaUrz::BtnDodajClick);
+    connect(BtnModyf, &QPushButton::clicked, this, &TOListaUrz::BtnModyfClick);
+    connect(BtnUsun, &QPushButton::clicked, this, &TOListaUrz::BtnUsunClick);
+    connect(BtnOK, &QPushButton::clicked, this, &TOListaUrz::BtnOKClick);
+    connect(BtnAnuluj, &QPushButton::clicked, this, &QDialog::reject);
+    connect(BitBtnSzukaj, &QPushButton::clicked, this, &TOListaUrz::BitBtnSzukajClick);
+    connect(Timer1, &QTimer::timeout, this, &TOListaUrz::Timer1Timer);
+}
+
+void TOListaUrz::CreateLayout() {
+    // The column titles stand over the address and over the first tab stop of the lines.
+    const int textIndent = ListBox1->frameWidth() + style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1;
+    const int tabStop = qRound(DialogUnitsToPixels(ListBox1->font(), kListTabDialogUnits));
+    auto* titleAddress = new QLabel(QStringLiteral("Adres"), this);
+    titleAddress->setFixedWidth(tabStop);
+    auto* titles = new QHBoxLayout;
+    titles->setSpacing(0);
+    titles->addSpacing(textIndent);
+    titles->addWidget(titleAddress);
+    titles->addWidget(new QLabel(QStringLiteral("Strefa"), this), 1);
+
+    const int lineHeight = ListBox1->fontMetrics().height() + 2;
+    ListBox1->setMinimumSize(DialogUnitsToPixels(ListBox1->font(), 150),
+                             kListVisibleLines * lineHeight + 2 * ListBox1->frameWidth() + 4);
+    auto* list = new QVBoxLayout;
+    list->addLayout(titles);
+    list->addWidget(ListBox1, 1);
+
+    auto* fields = new QVBoxLayout;
+    auto* addressLabel = new QLabel(QStringLiteral("Adres HZ70"), this);
+    addressLabel->setBuddy(EditAddr);
+    auto* nameLabel = new QLabel(QStringLiteral("Nazwa strefy:"), this);
+    nameLabel->setBuddy(EditName);
+    EditAddr->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("00000000")));
+    EditName->setMinimumWidth(fontMetrics().horizontalAdvance(QString(kNameFieldLength, QLatin1Char('n'))));
+    fields->addWidget(addressLabel);
+    fields->addWidget(EditAddr);
+    fields->addSpacing(6);
+    fields->addWidget(nameLabel);
+    fields->addWidget(EditName);
+    fields->addSpacing(12);
+    for (QPushButton* button : {BtnDodaj, BtnModyf, BtnUsun}) {
+        fields->addWidget(button, 0, Qt::AlignLeft);
+    }
+    fields->addStretch();
+
+    auto* editing = new QHBoxLayout;
+    editing->addLayout(fields);
+    editing->addSpacing(12);
+    editing->addLayout(list, 1);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(BitBtnSzukaj);
+    bottom->addWidget(Animate1);
+    bottom->addStretch();
+    bottom->addWidget(BtnOK);
+    bottom->addWidget(BtnAnuluj);
+    // Keep the row's height when the animation is hidden.
+    BitBtnSzukaj->setMinimumHeight(Animate1->sizeHint().height());
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(editing, 1);
+    layout->addLayout(bottom);
+
+    setTabOrder(EditAddr, EditName);
+    setTabOrder(EditName, BtnDodaj);
+    setTabOrder(BtnDodaj, BtnModyf);
+    setTabOrder(BtnModyf, BtnUsun);
+    setTabOrder(BtnUsun, ListBox1);
+    setTabOrder(ListBox1, BitBtnSzukaj);
+    setTabOrder(BitBtnSzukaj, BtnOK);
+    setTabOrder(BtnOK, BtnAnuluj);
+}
+
+void TOListaUrz::FormShow() {
+    editor_ = ZoneListEditor(main_.state().settings.zones);
+    ListBox1->clear();
+    for (int entry = 0; entry < editor_.lineCount(); ++entry) {
+        AppendLine(entry);
+    }
+    SelectFirstLine();
+}
+
+void TOListaUrz::AppendLine(int entry) {
+    auto* line = new QListWidgetItem(Text(editor_.Line(entry)), ListBox1);
+    // The list box's hint: the zone name of the line under the mouse, none away from the lines.
+    line->setToolTip(PlainToolTip(Text(editor_.Names()[static_cast<std::size_t>(entry)])));
+}
+
+void TOListaUrz::RewriteLine(int entry) {
+    QListWidgetItem* line = ListBox1->item(entry);
+    line->setText(Text(editor_.Line(entry)));
+    line->setToolTip(PlainToolTip(Text(editor_.Names()[static_cast<std::size_t>(entry)])));
+}
+
+void TOListaUrz::SelectFirstLine() {
+    ListBox1->setCurrentRow(editor_.lineCount() > 0 ? 0 : -1);
+    FillFields(0);
+}
+
+void TOListaUrz::FillFields(int entry) {
+    const auto slot = static_cast<std::size_t>(entry);
+    EditAddr->setText(QString::number(editor_.Addr()[slot]));
+    EditName->setText(Text(editor_.Names()[slot]));
+    EditAddr->setFocus();
+}
+
+void TOListaUrz::ListBox1Click() {
+    const int line = ListBox1->currentRow();
+    if (line >= 0 && line < editor_.lineCount()) {
+        FillFields(line);
+    }
+}
+
+void TOListaUrz::RefuseAddress() {
+    QMessageBox::warning(this, QString::fromUtf8(kZoneListCaption), QString::fromUtf8(kBadAddressText));
+    EditAddr->setFocus();
+}
+
+void TOListaUrz::BtnDodajClick() {
+    switch (editor_.Add(EditAddr->text().toStdString(), EditName->text().toStdString())) {
+    case ZoneListEditor::EditResult::kDone:
+        AppendLine(editor_.lineCount() - 1);
+        break;
+    case ZoneListEditor::EditResult::kListFull:
+        QMessageBox::warning(this, QString::fromUtf8(kZoneListCaption), Text(ListFullText()));
+        break;
+    case ZoneListEditor::EditResult::kBadAddress:
+        RefuseAddress();
+        break;
+    case ZoneListEditor::EditResult::kNoLine:
+        break;
+    }
+}
+
+void TOListaUrz::BtnModyfClick() {
+    const int line = ListBox1->currentRow();
+    switch (editor_.Modify(line, EditAddr->text().toStdString(), EditName->text().toStdString())) {
+    case ZoneListEditor::EditResult::kDone:
+        RewriteLine(line);
+        break;
+    case ZoneListEditor::EditResult::kBadAddress:
+        RefuseAddress();
+        break;
+    case ZoneListEditor::EditResult::kListFull:
+    case ZoneListEditor::EditResult::kNoLine:
+        break;
+    }
+}
+
+void TOListaUrz::BtnUsunClick() {
+    const int line = ListBox1->currentRow();
+    if (!editor_.Remove(line)) {
+        return;
+    }
+    delete ListBox1->takeItem(line);
+    for (int entry = line; entry < editor_.lineCount(); ++entry) {
+        RewriteLine(entry);
+    }
+    SelectFirstLine();
+}
+
+void TOListaUrz::BtnOKClick() {
+    AppState& state = main_.state();
+    state.settings.zones = editor_.Applied();
+    // Every zone is asked for its identity and settings: up to a reply time-out each.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    main_.RebuildDeviceList();
+    QApplication::restoreOverrideCursor();
+    main_.ReshowViews();
+    state.SettingsChanged = 1;
+    accept();
+}
+
+void TOListaUrz::BitBtnSzukajClick() {
+    if (Animate1->isRunning()) {
+        StopSearch();
+    } else {
+        StartSearch();
+    }
+}
+
+void TOListaUrz::SetEditable(bool editable) {
+    for (QWidget* control : std::initializer_list<QWidget*>{EditAddr, EditName, BtnOK, BtnAnuluj, BtnUsun,
+                                                            BtnDodaj, BtnModyf, ListBox1}) {
+        control->setEnabled(editable);
+    }
+}
+
+void TOListaUrz::StartSearch() {
+    editor_.BeginSearch();
+    BitBtnSzukaj->setText(QStringLiteral("Zatrzymaj"));
+    Animate1->show();
+    Animate1->Play();
+    SetEditable(false);
+    search_.Start();
+    ListBox1->clear();
+    ListBox1->repaint();
+    Timer1->start();
+}
+
+void TOListaUrz::ShowProbe() {
+    EditAddr->setText(QString::number(search_.address()));
+    EditName->setText(Text(editor_.Names()[static_cast<std::size_t>(search_.FoundCount())]));
+    Animate1->SetAddress(search_.address());
+    // The step blocks the event loop for up to a reply time-out: show the address before it.
+    EditAddr->repaint();
+    EditName->repaint();
+    Animate1->repaint();
+}
+
+void TOListaUrz::Timer1Timer() {
+    if (search_.stepping() && search_.address() <= kLastSlaveAddress) {
+        ShowProbe();
+    }
+    const BusSearch::Step step = search_.Next();
+    switch (step.outcome) {
+    case BusSearch::Outcome::kFound:
+    case BusSearch::Outcome::kFoundAll:
+        editor_.AppendFound(step.address);
+        AppendLine(editor_.lineCount() - 1);
+        ListBox1->repaint();
+        if (step.outcome == BusSearch::Outcome::kFoundAll) {
+            Timer1->stop(); // the dialog stays searching until "Zatrzymaj"
+        }
+        break;
+    case BusSearch::Outcome::kRangeEnd:
+        StopSearch();
+        break;
+    case BusSearch::Outcome::kNone:
+    case BusSearch::Outcome::kIdle:
+        break;
+    }
+}
+
+void TOListaUrz::StopSearch() {
+    Timer1->stop();
+    search_.Stop();
+    BitBtnSzukaj->setText(QStringLiteral("Szukaj"));
+    Animate1->Stop();
+    Animate1->hide();
+    SetEditable(true);
+    LeaveSearch();
+}
+
+void TOListaUrz::LeaveSearch() {
+    if (editor_.EndSearch()) {
+        QMessageBox::critical(this, QString::fromUtf8(kNotFoundCaption), QString::fromUtf8(kNotFoundText));
+        ListBox1->clear();
+        AppendLine(0);
+    }
+    SelectFirstLine();
+}
+
+void TOListaUrz::done(int result) {
+    if (Animate1->isRunning()) {
+        Timer1->stop();
+        search_.Stop();
+        Animate1->Stop();
+    }
+    QDialog::done(result);
 }
 
 } // namespace hz70

@@ -1,0 +1,382 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/O_lista.h"
+#include "gui/GuiTestSupport.h"
+
+#include <QAction>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTextDocument>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace hz70::test {
+namespace {
+
+using ::testing::ElementsAre;
+
+QStringList Lines(const QListWidget& list) {
+    QStringList lines;
+    for (int i = 0; i < list.count(); ++i) {
+        lines << list.item(i)->text();
+    }
+    return lines;
+}
+
+// Types `text` into `widget` key by key, as an operator would.
+void Type(QWidget* widget, const QString& text) {
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(widget, &press);
+    }
+}
+
+void Enter(TOListaUrz& dialog, const QString& address, const QString& name) {
+    dialog.EditAddr->setText(address);
+    dialog.EditName->setText(name);
+}
+
+// Runs the search timer's steps until it stops; at most one step per address and one more.
+int StepSearch(TOListaUrz& dialog) {
+    int steps = 0;
+    while (dialog.Timer1->isActive() && steps <= kLastSlaveAddress + 1) {
+        dialog.Timer1Timer();
+        ++steps;
+    }
+    return steps;
+}
+
+bool IsIdleLook(const TOListaUrz& dialog) {
+    return dialog.BitBtnSzukaj->text() == "Szukaj" && !dialog.Animate1->isVisibleTo(&dialog) &&
+           !dialog.Animate1->isRunning() && dialog.EditAddr->isEnabled() && dialog.EditName->isEnabled() &&
+           dialog.BtnOK->isEnabled() && dialog.BtnAnuluj->isEnabled() && dialog.BtnUsun->isEnabled() &&
+           dialog.BtnDodaj->isEnabled() && dialog.BtnModyf->isEnabled() && dialog.ListBox1->isEnabled();
+}
+
+bool IsSearchingLook(const TOListaUrz& dialog) {
+    return dialog.BitBtnSzukaj->text() == "Zatrzymaj" && dialog.Animate1->isVisibleTo(&dialog) &&
+           dialog.Animate1->isRunning() && !dialog.EditAddr->isEnabled() && !dialog.EditName->isEnabled() &&
+           !dialog.BtnOK->isEnabled() && !dialog.BtnAnuluj->isEnabled() && !dialog.BtnUsun->isEnabled() &&
+           !dialog.BtnDodaj->isEnabled() && !dialog.BtnModyf->isEnabled();
+}
+
+// The program on a fake bus with the given controllers and zones; its poll timer is left to the test.
+class ControllerList : public ::testing::Test {
+protected:
+    std::unique_ptr<ProgramOnFakeBus> program;
+
+    TOmain& Start(const std::vector<int>& controllers, const std::vector<std::string>& settings) {
+        program = std::make_unique<ProgramOnFakeBus>(controllers);
+        program->WriteSettingsFile(settings);
+        TOmain& main = program->Start();
+        main.Timer1->stop();
+        return main;
+    }
+    AppState& state() { return program->window->state(); }
+};
+
+TEST_F(ControllerList, ShowsTheConfiguredZonesWithItsCaptionsAndHints) {
+    TOmain& main = Start({1, 2, 3}, {"DevCount=3", "DevAddr=1;2;247;0;0;0;0;0;", "DevName=A;B;C <b>%s</b>;"});
+    TOListaUrz dialog(main, &main);
+    EXPECT_EQ(dialog.windowTitle(), "Lista urządzeń");
+    EXPECT_EQ(Lines(*dialog.ListBox1), QStringList({" 1  \tA", " 2  \tB", " 247 \tC <b>%s</b>"}));
+    EXPECT_EQ(dialog.ListBox1->currentRow(), 0);
+    EXPECT_EQ(dialog.EditAddr->text(), "1");
+    EXPECT_EQ(dialog.EditName->text(), "A");
+    EXPECT_EQ(dialog.focusWidget(), dialog.EditAddr);
+
+    struct Expected {
+        QPushButton* button;
+        const char* caption;
+        const char* hint;
+    };
+    for (const Expected& e : {
+             Expected{dialog.BtnDodaj, "Dodaj ->", "Dodaj regulator HZ70 do listy urządzeń"},
+             Expected{dialog.BtnModyf, "Modyfikuj", "Zmień adres i nazwę strefy"},
+             Expected{dialog.BtnUsun, "Usuń", "Usuń regulator z listy"},
+             Expected{dialog.BtnOK, "OK", "Zastosuj zmiany"},
+             Expected{dialog.BtnAnuluj, "Anuluj", "Anuluj zmiany"},
+             Expected{dialog.BitBtnSzukaj, "Szukaj", "Automatyczne wyszukiwanie HZ70"},
+         }) {
+        EXPECT_EQ(e.button->text(), QString::fromUtf8(e.caption));
+        EXPECT_EQ(e.button->toolTip(), QString::fromUtf8(e.hint));
+    }
+    EXPECT_TRUE(dialog.BtnModyf->isDefault());
+    EXPECT_FALSE(dialog.BitBtnSzukaj->icon().isNull());
+    QStringList labels;
+    for (const QLabel* label : dialog.findChildren<QLabel*>()) {
+        labels << label->text();
+    }
+    EXPECT_THAT(labels, ::testing::IsSupersetOf({"Adres", "Strefa", "Adres HZ70", "Nazwa strefy:"}));
+    EXPECT_EQ(dialog.Timer1->interval(), 100);
+    EXPECT_FALSE(dialog.Timer1->isActive());
+    EXPECT_TRUE(IsIdleLook(dialog));
+
+    // The hint of each line is its zone name, shown as text even when it looks like markup.
+    QTextDocument hint;
+    hint.setHtml(dialog.ListBox1->item(2)->toolTip());
+    EXPECT_EQ(hint.toPlainText(), "C <b>%s</b>");
+    hint.setHtml(dialog.ListBox1->item(0)->toolTip());
+    EXPECT_EQ(hint.toPlainText(), "A");
+
+    dialog.ListBox1->setCurrentRow(2);
+    EXPECT_EQ(dialog.EditAddr->text(), "247");
+    EXPECT_EQ(dialog.EditName->text(), "C <b>%s</b>");
+}
+
+TEST_F(ControllerList, AddRefusesANinthEntryAndBadAddressesWithTheirMessages) {
+    TOmain& main = Start({1}, {});
+    TOListaUrz dialog(main, &main);
+    MessageBoxAnswerer answers;
+    for (const char* refused : {"0", "248", "-5", "abc", ""}) {
+        Enter(dialog, QString::fromLatin1(refused), QStringLiteral("X"));
+        dialog.BtnDodaj->click();
+    }
+    ASSERT_EQ(answers.seen().size(), 5u);
+    for (const SeenMessage& message : answers.seen()) {
+        EXPECT_EQ(message.text, "Błędne dane. Ma być 1...247.");
+        EXPECT_EQ(message.title, "HZ70wiz");
+        EXPECT_EQ(message.icon, QMessageBox::Warning);
+    }
+    EXPECT_EQ(dialog.focusWidget(), dialog.EditAddr);
+    EXPECT_EQ(dialog.ListBox1->count(), 1);
+
+    for (const char* accepted : {"1", "247", "247", "5", "6", "7", "8"}) {
+        Enter(dialog, QString::fromLatin1(accepted), QStringLiteral("Z"));
+        dialog.BtnDodaj->click();
+    }
+    EXPECT_EQ(answers.seen().size(), 5u);
+    ASSERT_EQ(dialog.ListBox1->count(), 8);
+    EXPECT_EQ(dialog.ListBox1->item(1)->text(), " 1  \tZ");
+    EXPECT_EQ(dialog.ListBox1->item(3)->text(), " 247 \tZ");
+
+    Enter(dialog, QStringLiteral("9"), QStringLiteral("Z"));
+    dialog.BtnDodaj->click();
+    ASSERT_EQ(answers.seen().size(), 6u);
+    EXPECT_EQ(answers.seen()[5].text, "Może być maksymalnie  8 stref");
+    EXPECT_EQ(answers.seen()[5].title, "HZ70wiz");
+    EXPECT_EQ(answers.seen()[5].icon, QMessageBox::Warning);
+    EXPECT_EQ(dialog.ListBox1->count(), 8);
+    EXPECT_EQ(dialog.entries().lineCount(), 8);
+}
+
+TEST_F(ControllerList, TypedNamesStopAtThirtyCharactersKeepTwentyNineAndRefuseTheSeparator) {
+    TOmain& main = Start({1}, {});
+    TOListaUrz dialog(main, &main);
+    dialog.EditName->clear();
+    Type(dialog.EditName, QStringLiteral("Źródło;ciepła strefy pieca nr 12345"));
+    EXPECT_EQ(dialog.EditName->text(), "Źródłociepła strefy pieca nr 1"); // 30 typed, ";" refused
+    dialog.BtnModyf->click();
+    EXPECT_EQ(dialog.ListBox1->item(0)->text(), " 1  \tŹródłociepła strefy pieca nr ");
+    EXPECT_EQ(dialog.entries().Names()[0], "Źródłociepła strefy pieca nr ");
+}
+
+TEST_F(ControllerList, ModifyRewritesTheSelectedLineAndRemoveMovesTheLaterOnesUp) {
+    TOmain& main = Start({1, 2, 3}, {"DevCount=3", "DevAddr=1;2;3;0;0;0;0;0;"});
+    TOListaUrz dialog(main, &main);
+    MessageBoxAnswerer answers;
+    dialog.ListBox1->setCurrentRow(1);
+    Enter(dialog, QStringLiteral("1"), QStringLiteral("Druga"));
+    dialog.BtnModyf->click();
+    Enter(dialog, QStringLiteral("x"), QStringLiteral("Zła"));
+    dialog.BtnModyf->click();
+    EXPECT_EQ(answers.seen().size(), 1u);
+    EXPECT_EQ(Lines(*dialog.ListBox1), QStringList({" 1  \tSTREFA  1", " 1  \tDruga", " 3  \tSTREFA  3"}));
+
+    dialog.ListBox1->setCurrentRow(1);
+    dialog.BtnUsun->click();
+    EXPECT_EQ(Lines(*dialog.ListBox1), QStringList({" 1  \tSTREFA  1", " 3  \tSTREFA  3"}));
+    EXPECT_THAT(dialog.entries().Addr(), ElementsAre(1, 3, 0, 0, 0, 0, 0, 0));
+    EXPECT_EQ(dialog.ListBox1->currentRow(), 0);
+    EXPECT_EQ(dialog.EditName->text(), "STREFA  1");
+
+    dialog.BtnUsun->click();
+    dialog.BtnUsun->click(); // the last line stays
+    EXPECT_EQ(Lines(*dialog.ListBox1), QStringList({" 3  \tSTREFA  3"}));
+    dialog.ListBox1->setCurrentRow(-1);
+    Enter(dialog, QStringLiteral("9"), QStringLiteral("Nic"));
+    dialog.BtnModyf->click(); // no line selected: nothing happens
+    EXPECT_EQ(Lines(*dialog.ListBox1), QStringList({" 3  \tSTREFA  3"}));
+    EXPECT_EQ(answers.seen().size(), 1u);
+}
+
+TEST_F(ControllerList, SearchListsTheHz70ControllersUnderTheSlotNamesWhilePollingWaits) {
+    TOmain& main = Start({3, 17}, {"DevCount=2", "DevAddr=1;2;0;0;0;0;0;0;", "DevName=Piec;Suszarka;"});
+    program->bus.slaves[9].slaveId = 7; // a foreign slave
+    TOListaUrz dialog(main, &main);
+    MessageBoxAnswerer answers;
+    dialog.BitBtnSzukaj->click();
+    EXPECT_TRUE(IsSearchingLook(dialog));
+    EXPECT_FALSE(dialog.ListBox1->isEnabled());
+    EXPECT_EQ(dialog.ListBox1->count(), 0);
+    EXPECT_TRUE(dialog.Timer1->isActive());
+    EXPECT_EQ(state().polling.PollingEnabled, 0);
+
+    const std::size_t before = program->bus.requests.size();
+    dialog.Timer1Timer();
+    EXPECT_EQ(dialog.EditAddr->text(), "1");
+    EXPECT_EQ(dialog.EditName->text(), "Piec");
+    program->Ticks(5); // the poll timer does nothing meanwhile
+    dialog.Timer1Timer();
+    dialog.Timer1Timer();
+    dialog.Timer1Timer();
+    EXPECT_EQ(dialog.EditAddr->text(), "4");
+    EXPECT_EQ(dialog.EditName->text(), "Suszarka"); // the next one found takes slot 1's name
+    EXPECT_EQ(Lines(*dialog.ListBox1), QStringList({" 3  \tPiec"}));
+
+    EXPECT_EQ(StepSearch(dialog), 244); // addresses 5..247, then the end of the range
+    EXPECT_EQ(Lines(*dialog.ListBox1), QStringList({" 3  \tPiec", " 17 \tSuszarka"}));
+    EXPECT_TRUE(answers.seen().empty());
+    EXPECT_TRUE(IsIdleLook(dialog));
+    EXPECT_EQ(dialog.ListBox1->currentRow(), 0);
+    EXPECT_EQ(dialog.EditAddr->text(), "3");
+    EXPECT_EQ(dialog.EditName->text(), "Piec");
+    EXPECT_EQ(state().polling.PollingEnabled, 1);
+
+    std::vector<int> asked;
+    for (std::size_t i = before; i < program->bus.requests.size(); ++i) {
+        EXPECT_EQ(program->bus.requests[i].function, 0x11);
+        asked.push_back(program->bus.requests[i].address);
+    }
+    ASSERT_EQ(asked.size(), 247u);
+    EXPECT_EQ(asked.front(), 1);
+    EXPECT_EQ(asked.back(), 247);
+    EXPECT_EQ(state().settings.zones.DevAddr[0], 1); // nothing applied before OK
+}
+
+TEST_F(ControllerList, SearchFindingNothingLeavesAddressOneAfterItsMessage) {
+    TOmain& main = Start({}, {"DevCount=2", "DevAddr=5;6;0;0;0;0;0;0;"});
+    TOListaUrz dialog(main, &main);
+    MessageBoxAnswerer answers;
+    dialog.BitBtnSzukaj->click();
+    StepSearch(dialog);
+    ASSERT_EQ(answers.seen().size(), 1u);
+    EXPECT_EQ(answers.seen()[0].text, "NIE ZNALEZIONO REGULATORA");
+    EXPECT_EQ(answers.seen()[0].title, "HZ70");
+    EXPECT_EQ(answers.seen()[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(Lines(*dialog.ListBox1), QStringList({" 1  \tSTREFA  1"}));
+    EXPECT_THAT(dialog.entries().Addr(), ElementsAre(1, 0, 0, 0, 0, 0, 0, 0));
+    EXPECT_EQ(dialog.EditAddr->text(), "1");
+    EXPECT_TRUE(IsIdleLook(dialog));
+    EXPECT_EQ(state().polling.PollingEnabled, 1);
+}
+
+TEST_F(ControllerList, ZatrzymajKeepsWhatWasFoundOrFallsBackToAddressOne) {
+    TOmain& main = Start({3, 17}, {});
+    TOListaUrz dialog(main, &main);
+    MessageBoxAnswerer answers;
+
+    dialog.BitBtnSzukaj->click();
+    dialog.Timer1Timer();
+    dialog.BitBtnSzukaj->click(); // nothing found yet
+    ASSERT_EQ(answers.seen().size(), 1u);
+    EXPECT_EQ(answers.seen()[0].text, "NIE ZNALEZIONO REGULATORA");
+    EXPECT_EQ(Lines(*dialog.ListBox1), QStringList({" 1  \tSTREFA  1"}));
+    EXPECT_EQ(state().polling.PollingEnabled, 1);
+
+    dialog.BitBtnSzukaj->click();
+    while (dialog.search().FoundCount() == 0) {
+        dialog.Timer1Timer();
+    }
+    dialog.BitBtnSzukaj->click();
+    EXPECT_EQ(answers.seen().size(), 1u); // no message this time
+    EXPECT_EQ(Lines(*dialog.ListBox1), QStringList({" 3  \tSTREFA  1"}));
+    EXPECT_TRUE(IsIdleLook(dialog));
+    EXPECT_FALSE(dialog.Timer1->isActive());
+    EXPECT_EQ(dialog.EditAddr->text(), "3");
+    EXPECT_EQ(state().polling.PollingEnabled, 1);
+    const std::size_t after = program->bus.requests.size();
+    dialog.Timer1Timer(); // a stray tick after the stop asks nothing
+    EXPECT_EQ(program->bus.requests.size(), after);
+}
+
+TEST_F(ControllerList, EighthControllerStopsSteppingButKeepsTheSearchingLookUntilZatrzymaj) {
+    TOmain& main = Start({10, 20, 30, 40, 50, 60, 70, 80, 90}, {});
+    TOListaUrz dialog(main, &main);
+    MessageBoxAnswerer answers;
+    dialog.BitBtnSzukaj->click();
+    EXPECT_EQ(StepSearch(dialog), 80);
+    EXPECT_EQ(dialog.ListBox1->count(), 8);
+    EXPECT_EQ(dialog.ListBox1->item(7)->text(), " 80 \tSTREFA  8");
+    EXPECT_EQ(state().polling.PollingEnabled, 1);
+    EXPECT_TRUE(IsSearchingLook(dialog));
+
+    dialog.BitBtnSzukaj->click();
+    EXPECT_TRUE(IsIdleLook(dialog));
+    EXPECT_TRUE(answers.seen().empty());
+    EXPECT_EQ(dialog.entries().lineCount(), 8);
+}
+
+TEST_F(ControllerList, ClosingDuringASearchEndsItAndAppliesNothing) {
+    TOmain& main = Start({3}, {"DevCount=2", "DevAddr=5;6;0;0;0;0;0;0;"});
+    const ZoneList before = state().settings.zones;
+    {
+        TOListaUrz dialog(main, &main);
+        dialog.BitBtnSzukaj->click();
+        dialog.Timer1Timer();
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(&dialog, &escape);
+        EXPECT_EQ(dialog.result(), QDialog::Rejected);
+        EXPECT_FALSE(dialog.Timer1->isActive());
+        EXPECT_FALSE(dialog.Animate1->isRunning());
+        EXPECT_EQ(state().polling.PollingEnabled, 1);
+    }
+    EXPECT_EQ(state().settings.zones, before);
+    EXPECT_EQ(state().SettingsChanged, 0);
+    EXPECT_EQ(state().devices.size(), 2u);
+}
+
+TEST_F(ControllerList, AnulujAppliesNothing) {
+    TOmain& main = Start({1, 2}, {"DevCount=2", "DevAddr=1;2;0;0;0;0;0;0;"});
+    const ZoneList before = state().settings.zones;
+    TOListaUrz dialog(main, &main);
+    Enter(dialog, QStringLiteral("9"), QStringLiteral("Nowa"));
+    dialog.BtnDodaj->click();
+    dialog.BtnAnuluj->click();
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(state().settings.zones, before);
+    EXPECT_EQ(state().SettingsChanged, 0);
+}
+
+TEST_F(ControllerList, OkAfterReducingFourZonesToTwoRestartsPollingAtTheFirstAndPollsOnlyThose) {
+    TOmain& main = Start({1, 2, 3, 4}, {"DevCount=4", "DevAddr=1;2;3;4;0;0;0;0;"});
+    program->Ticks(5);
+    ASSERT_NE(state().PollIndex(), 0);
+
+    WhenDialogOpens<TOListaUrz>([](TOListaUrz& dialog) {
+        dialog.ListBox1->setCurrentRow(3);
+        dialog.BtnUsun->click();
+        dialog.ListBox1->setCurrentRow(2);
+        dialog.BtnUsun->click();
+        dialog.BtnOK->click();
+    });
+    main.OpcjeListaUrz->trigger();
+
+    const ZoneList& zones = state().settings.zones;
+    EXPECT_EQ(zones.DevCount, 2);
+    EXPECT_THAT(zones.DevAddr, ElementsAre(1, 2, 0, 0, 0, 0, 0, 0));
+    ASSERT_EQ(state().devices.size(), 2u);
+    EXPECT_EQ(state().devices[1]->record.address, 2);
+    EXPECT_EQ(state().PollIndex(), 0);
+    EXPECT_EQ(state().SettingsChanged, 1);
+    EXPECT_EQ(state().polling.PollingEnabled, 1);
+
+    const std::size_t before = program->bus.requests.size();
+    program->Ticks(40);
+    std::vector<int> polled;
+    for (std::size_t i = before; i < program->bus.requests.size(); ++i) {
+        const SeenRequest& request = program->bus.requests[i];
+        EXPECT_EQ(request.function, 3);
+        if (polled.empty() || polled.back() != request.address) {
+            polled.push_back(request.address);
+        }
+    }
+    ASSERT_GE(polled.size(), 4u);
+    EXPECT_THAT(std::vector<int>(polled.begin(), polled.begin() + 4), ElementsAre(1, 2, 1, 2));
+    EXPECT_THAT(polled, ::testing::Each(::testing::AnyOf(1, 2)));
+}
+
+} // namespace
+} // namespace hz70::test
