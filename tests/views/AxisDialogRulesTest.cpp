@@ -1,0 +1,139 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "views/core/AxisDialog.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace hz70 {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+AxisControls Typed(const char* minimum, const char* maximum) {
+    AxisControls controls;
+    controls.visible = true;
+    controls.minimumText = minimum;
+    controls.maximumText = maximum;
+    controls.format = "###0.###";
+    return controls;
+}
+
+TEST(AxisDialogRules, LimitsAreRealNumbersTruncatedTowardZero) {
+    EXPECT_EQ(ParseAxisLimit("12.9", "."), 12);
+    EXPECT_EQ(ParseAxisLimit("-3.9", "."), -3);
+    EXPECT_EQ(ParseAxisLimit(" 1e3 ", "."), 1000);
+    EXPECT_EQ(ParseAxisLimit("+7", "."), 7);
+    EXPECT_EQ(ParseAxisLimit("12,9", ","), 12);
+    EXPECT_EQ(ParseAxisLimit("12.9", ","), std::nullopt); // not the locale's separator
+    for (const char* bad : {"abc", "", " ", "1 2", "12,9", "+-1", "inf", "nan", "0x10", "3000000000"}) {
+        EXPECT_EQ(ParseAxisLimit(bad, "."), std::nullopt) << bad;
+    }
+    EXPECT_EQ(ParseAxisLimit("-2147483648.5", "."), -2147483647 - 1);
+}
+
+TEST(AxisDialogRules, StoringReadsTheMinimumFirstAndStopsAtABadNumber) {
+    AxisSettings settings{1, 0, 0, 0, 0, 200, -5, "###0.###"};
+    EXPECT_FALSE(StoreAxisControls(Typed("abc", "50"), settings, "."));
+    EXPECT_EQ(settings.minimum, -5);
+    EXPECT_EQ(settings.maximum, 200); // not read after the bad minimum
+
+    EXPECT_FALSE(StoreAxisControls(Typed("10", ""), settings, "."));
+    EXPECT_EQ(settings.minimum, 10); // read before the bad maximum
+    EXPECT_EQ(settings.maximum, 200);
+
+    AxisControls controls = Typed("-3.9", "12.9");
+    controls.logarithmic = true;
+    controls.format = "";
+    EXPECT_TRUE(StoreAxisControls(controls, settings, "."));
+    EXPECT_EQ(settings, (AxisSettings{1, 0, 1, 0, 0, 12, -3, ""}));
+}
+
+TEST(AxisDialogRules, AnAutomaticEndsTextIsNotRead) {
+    AxisSettings settings{1, 0, 0, 0, 0, 200, -5, ""};
+    AxisControls controls = Typed("abc", "abc");
+    controls.autoMinimum = true;
+    controls.autoMaximum = true;
+    controls.automatic = true;
+    EXPECT_TRUE(StoreAxisControls(controls, settings, "."));
+    EXPECT_EQ(settings.minimum, -5);
+    EXPECT_EQ(settings.maximum, 200);
+    EXPECT_EQ(settings.automatic, 1);
+}
+
+TEST(AxisDialogRules, EditsAndEndBoxesFollowTheAutomaticBoxes) {
+    EXPECT_EQ(EnabledAxisControls(false, false, false), (AxisControlsEnabled{true, true, true}));
+    EXPECT_EQ(EnabledAxisControls(true, true, true), (AxisControlsEnabled{false, false, false}));
+    EXPECT_EQ(EnabledAxisControls(false, true, true), (AxisControlsEnabled{false, false, true}));
+    EXPECT_EQ(EnabledAxisControls(false, true, false), (AxisControlsEnabled{false, true, true}));
+    EXPECT_EQ(EnabledAxisControls(false, false, true), (AxisControlsEnabled{true, false, true}));
+}
+
+TEST(AxisDialogRules, OpeningReadsTheAxisWithTruncatedEnds) {
+    ChartAxis axis(-2.5, 100);
+    axis.SetLabelFormat("0.0");
+    EXPECT_EQ(ReadAxisSettings(axis), (AxisSettings{1, 0, 0, 0, 0, 100, -2, "0.0"}));
+}
+
+class AxisDialogApply : public ::testing::Test {
+protected:
+    ChartAxis left{-5, 200};
+    ChartAxis right{-2.5, 100};
+    AxisSettings l = ReadAxisSettings(left);
+    AxisSettings r = ReadAxisSettings(right);
+};
+
+TEST_F(AxisDialogApply, BothAutomaticEndsMakeTheScaleAutomatic) {
+    l.autoMaximum = 1;
+    l.autoMinimum = 1;
+    const AxisDialogOutcome outcome = ApplyAxisSettings(left, right, l, r);
+    EXPECT_THAT(outcome.messages, IsEmpty());
+    EXPECT_TRUE(left.automatic());
+    EXPECT_EQ(ReadAxisSettings(left).automatic, 1); // the next opening shows it checked
+}
+
+TEST_F(AxisDialogApply, AReversedRangeIsReportedAndLeftWhileTheRestGoesIn) {
+    r.maximum = 50;
+    r.minimum = 100;
+    l.maximum = 300;
+    l.minimum = 10;
+    l.format = "";
+    const AxisDialogOutcome outcome = ApplyAxisSettings(left, right, l, r);
+    EXPECT_THAT(outcome.messages, ElementsAre("Wartość minimum osi musi być <= maksimum."));
+    EXPECT_EQ(outcome.refusal, AxisRefusal::kNone);
+    EXPECT_EQ(right.fixedSpan(), (ValueSpan{-2.5, 100}));
+    EXPECT_EQ(left.fixedSpan(), (ValueSpan{10, 300}));
+    EXPECT_EQ(left.labelFormat(), ""); // an empty format is applied as it is
+
+    l.maximum = 1;
+    l.minimum = 2;
+    EXPECT_THAT(ApplyAxisSettings(left, right, l, r).messages,
+                ElementsAre(kAxisRangeReversed, kAxisRangeReversed)); // right axis first, then left
+}
+
+TEST_F(AxisDialogApply, ARangeWhollyBelowTheOldMinimumIsTaken) {
+    l.maximum = -10;
+    l.minimum = -30;
+    EXPECT_EQ(ApplyAxisSettings(left, right, l, r).refusal, AxisRefusal::kNone);
+    EXPECT_EQ(left.fixedSpan(), (ValueSpan{-30, -10}));
+}
+
+TEST_F(AxisDialogApply, LogarithmicWithItsNewPositiveRangeIsTakenAndBelowZeroStopsTheRest) {
+    l.logarithmic = 1;
+    l.minimum = 1;
+    l.maximum = 1000;
+    EXPECT_EQ(ApplyAxisSettings(left, right, l, r).refusal, AxisRefusal::kNone);
+    EXPECT_TRUE(left.logarithmic());
+
+    r.logarithmic = 1; // right still starts at -2.5
+    r.format = "0.0";
+    r.visible = 0;
+    const AxisDialogOutcome outcome = ApplyAxisSettings(left, right, l, r);
+    EXPECT_EQ(outcome.refusal, AxisRefusal::kLogarithmicBelowZero);
+    EXPECT_FALSE(right.logarithmic());
+    EXPECT_FALSE(right.visible());              // steps before the refusal stay
+    EXPECT_EQ(right.labelFormat(), "###0.###"); // steps after it are not carried out
+}
+
+} // namespace
+} // namespace hz70

@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "model/Slohz70.h"
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+namespace hz70 {
+
+inline constexpr int kChartZones = 8;
+inline constexpr int kCurvesPerZone = 4;
+// A curve keeps this many points at most: the oldest goes before a new one comes once 900 are held.
+inline constexpr std::size_t kMaxCurvePoints = 901;
+
+// What each of a zone's curves draws, in curve order.
+enum CurveKind : int { kTemperatureCurve, kSetpointCurve, kPowerCurve, kCurrentCurve };
+inline constexpr std::array<MeasuredRow, kCurvesPerZone> kCurveSources{kMeasuredTemperature, kCurrentSetpoint,
+                                                                       kOutputPower, kLoadCurrent};
+
+// The tracking periods offered, as listed and in seconds.
+struct TrackingPeriod {
+    const char* caption;
+    int seconds;
+};
+inline constexpr std::array<TrackingPeriod, 11> kTrackingPeriods{{{"1 s", 1},
+                                                                  {"2 s", 2},
+                                                                  {"5 s", 5},
+                                                                  {"10 s", 10},
+                                                                  {"15 s", 15},
+                                                                  {"30 s", 30},
+                                                                  {"1 min", 60},
+                                                                  {"2 min", 120},
+                                                                  {"5 min", 300},
+                                                                  {"10 min", 600},
+                                                                  {"15 min", 900}}};
+inline constexpr int kDefaultPeriodIndex = 1;
+
+// A stored period index, or the default one when it is not in the table.
+[[nodiscard]] int TrackingPeriodIndex(int stored);
+
+// One point of a curve: when (milliseconds since the epoch) and the value.
+struct CurvePoint {
+    double time = 0.0;
+    double value = 0.0;
+
+    friend bool operator==(const CurvePoint&, const CurvePoint&) = default;
+};
+
+// A curve's points in time order, at most kMaxCurvePoints of them, in storage allocated once.
+class CurveBuffer {
+public:
+    [[nodiscard]] std::size_t size() const { return size_; }
+    [[nodiscard]] bool empty() const { return size_ == 0; }
+    // Index 0 is the oldest point.
+    [[nodiscard]] const CurvePoint& operator[](std::size_t index) const {
+        return points_[(head_ + index) % kMaxCurvePoints];
+    }
+    [[nodiscard]] const CurvePoint& back() const { return (*this)[size_ - 1]; }
+    [[nodiscard]] std::size_t capacity() const { return points_.capacity(); }
+
+    void DropOldest();
+    // Appends a point, or places it among the others by time when the clock went back; when the
+    // buffer is full the oldest point goes first.
+    void Add(CurvePoint point);
+
+private:
+    CurvePoint& at(std::size_t index) { return points_[(head_ + index) % kMaxCurvePoints]; }
+
+    std::vector<CurvePoint> points_;
+    std::size_t head_ = 0;
+    std::size_t size_ = 0;
+};
+
+// The value a curve takes from a record's value: narrowed to single precision, below 1e-4 in size
+// taken as 0; none for the no-value mark (1e20 and above in size) or what is not a number.
+[[nodiscard]] std::optional<double> CurveValue(double recordValue);
+
+// The samples of all zones, each zone at the chosen tracking period.
+class TrendRecorder {
+public:
+    [[nodiscard]] int periodIndex() const { return periodIndex_; }
+    [[nodiscard]] double periodMs() const;
+    // Takes a stored period index (see TrackingPeriodIndex); due times stay.
+    void SetPeriodIndex(int stored);
+    // The operator's choice: every zone is due at once, then once per new period.
+    void ChoosePeriod(int index);
+
+    // Takes a sample of `zone` when it is due at `now` (milliseconds since the epoch) and says so.
+    // A due time more than one period ahead means the clock went back: the zone is due at once.
+    bool SampleZone(int zone, double now, const TRegulator& record);
+
+    [[nodiscard]] const CurveBuffer& curve(int zone, int kind) const;
+    [[nodiscard]] double nextSampleTime(int zone) const;
+
+private:
+    int periodIndex_ = kDefaultPeriodIndex;
+    std::array<double, kChartZones> nextSampleTime_{};
+    std::array<std::array<CurveBuffer, kCurvesPerZone>, kChartZones> curves_;
+};
+
+} // namespace hz70
