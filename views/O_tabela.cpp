@@ -18,7 +18,9 @@ namespace {
 
 constexpr int kFontPixels = 12;
 constexpr int kRowHeight = 24;
-constexpr int kZoneColumnWidth = 80;
+// Wide enough for the longest texts of each grid: "1234.5 °C" and "ustawić średnią moc".
+constexpr int kMeasuredZoneWidth = 80;
+constexpr int kSettingsZoneWidth = 120;
 constexpr int kMeasuredNameWidth = 200;
 constexpr int kSettingsNameWidth = 230;
 const QRect kRefreshButtonPlace(120, 4, 70, 20);
@@ -29,7 +31,7 @@ QFont GridFont() {
     return font;
 }
 
-QTableWidget* NewGrid(QWidget* page, const char* name) {
+QTableWidget* NewGrid(QWidget* page, const char* name, int zoneColumnWidth) {
     auto* grid = new QTableWidget(page);
     grid->setObjectName(QString::fromLatin1(name));
     grid->setFont(GridFont());
@@ -43,7 +45,7 @@ QTableWidget* NewGrid(QWidget* page, const char* name) {
     fixedRow->setFont(GridFont());
     fixedRow->setFixedHeight(kRowHeight);
     fixedRow->setSectionResizeMode(QHeaderView::Interactive);
-    fixedRow->setDefaultSectionSize(kZoneColumnWidth);
+    fixedRow->setDefaultSectionSize(zoneColumnWidth);
     fixedRow->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     fixedRow->setHighlightSections(false);
     fixedRow->setSectionsClickable(false);
@@ -113,8 +115,8 @@ TOTabela::TOTabela(AppState& state, QWidget* parent) : TViewWindow(parent), stat
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(PageControl1);
 
-    StringGrid1 = NewGrid(TabSheet1, "StringGrid1");
-    StringGrid2 = NewGrid(TabSheet2, "StringGrid2");
+    StringGrid1 = NewGrid(TabSheet1, "StringGrid1", kMeasuredZoneWidth);
+    StringGrid2 = NewGrid(TabSheet2, "StringGrid2", kSettingsZoneWidth);
 
     BtnOdsw = new QPushButton(QStringLiteral("Odśwież"), TabSheet2);
     BtnOdsw->setObjectName(QStringLiteral("BtnOdsw"));

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "views/core/BarSeries.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace hz70 {
@@ -70,6 +71,19 @@ TEST(BarSeries, AutomaticRangeFollowsTheDataBothWays) {
     EXPECT_EQ(low.min, 0.0);
     EXPECT_GE(low.max, 33.0);
     EXPECT_LE(low.max, 40.0);
+}
+
+TEST(BarSeries, AutomaticTicksAreWholeNumbersThatFitTheRange) {
+    for (const double value : {-3276.8, -0.1, 0.0, 0.1, 3.3, 9.9, 27.1, 99.9, 537.0, 3276.7}) {
+        const AxisRange range = AutomaticAxisRange({{0, value, "", false}});
+        EXPECT_GE(range.step, 1.0) << value;
+        EXPECT_EQ(range.step, std::floor(range.step)) << value;
+        EXPECT_LE(range.min, std::min(value, 0.0)) << value;
+        EXPECT_GE(range.max, std::max(value, 0.0)) << value;
+        const double ticks = (range.max - range.min) / range.step;
+        EXPECT_EQ(ticks, std::round(ticks)) << value;
+        EXPECT_LE(ticks, 10.0) << value;
+    }
 }
 
 } // namespace

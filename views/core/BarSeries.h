@@ -55,8 +55,8 @@ inline constexpr AxisRange kDesignAxisRange{0.0, 313.0, 50.0};
 inline constexpr AxisRange kCurrentAxisRange{0.0, 20.0, 2.0};
 
 // The automatic range: from the bars' base at 0 to the highest (or lowest) bar, with room above the
-// highest for its value label, rounded outward to a tick step of 1, 2 or 5 times a power of ten (about five ticks). Empty
-// points do not count.
+// highest for its value label, rounded outward to about five ticks of 1, 2 or 5 times a power of ten.
+// The range spans at least 10, so the ticks are whole numbers. Empty points do not count.
 [[nodiscard]] AxisRange AutomaticAxisRange(const std::vector<BarPoint>& points);
 
 } // namespace hz70
