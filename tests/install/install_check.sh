@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Installs the build into a temporary prefix and checks what a desktop and a package manager need; then
+# builds the Debian package and checks its contents and declared dependencies.
+#   install_check.sh BUILD_DIR
+set -euo pipefail
+build=$1
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+failures=0
+check() { # description, command...
+  local what=$1
+  shift
+  if "$@" >/dev/null 2>&1; then
+    echo "ok: $what"
+  else
+    echo "FAILED: $what"
+    failures=$((failures + 1))
+  fi
+}
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+for program in hz70wiz hz70sim hz70cli; do
+  check "bin/$program is installed and runs" test -x "$prefix/bin/$program"
+done
+check "hz70cli --help answers" "$prefix/bin/hz70cli" --help
+check "hz70sim --help answers" "$prefix/bin/hz70sim" --help
+desktop="$prefix/share/applications/org.hz70wiz.HZ70wiz.desktop"
+check "desktop entry is valid" desktop-file-validate "$desktop"
+check "desktop entry has a main category" grep -E '^Categories=(System|Utility|Development|Science);' "$desktop"
+check "AppStream metainfo is valid" appstreamcli validate --no-net \
+  "$prefix/share/metainfo/org.hz70wiz.HZ70wiz.metainfo.xml"
+check "scalable icon" test -s "$prefix/share/icons/hicolor/scalable/apps/hz70wiz.svg"
+for size in 16 24 32 48 64 128 256; do
+  check "${size}px icon" test -s "$prefix/share/icons/hicolor/${size}x${size}/apps/hz70wiz.png"
+done
+check "licence in the documentation" test -s "$prefix/share/doc/hz70wiz/copyright"
+
+(cd "$build" && cpack >/dev/null)
+deb=$(ls -t "$build"/hz70wiz_*_amd64.deb | head -n 1)
+info=$(dpkg-deb --info "$deb")
+contents=$(dpkg-deb --contents "$deb")
+for library in libqt6widgets6 libqt6core6 libc6 fonts-liberation; do
+  check "package depends on $library" grep -q "Depends:.*$library" <<<"$info"
+done
+for file in usr/bin/hz70wiz usr/bin/hz70sim usr/bin/hz70cli usr/share/applications/org.hz70wiz.HZ70wiz.desktop; do
+  check "package holds $file" grep -q "\./$file\$" <<<"$contents"
+done
+
+echo "$failures failed"
+exit $((failures > 0))
