@@ -84,22 +84,17 @@ protected:
 };
 
 TEST_F(Bargraph, WindowChartAndSeriesAreThoseOfTheProgram) {
-    EXPECT_EQ(bars->windowTitle(), "Bargrafy");
-    ASSERT_EQ(bars->TabControl1->count(), 2);
+    TOBarg fresh(main->state());
+    EXPECT_EQ(fresh.windowTitle(), "Bargrafy");
+    EXPECT_EQ(fresh.size(), QSize(696, 480));
+    EXPECT_EQ(fresh.ValueAxis()->min(), 0.0); // the design range, until the first show
+    EXPECT_EQ(fresh.ValueAxis()->max(), 313.0);
     EXPECT_EQ(bars->TabControl1->tabText(0), "Temperatury");
     EXPECT_EQ(bars->TabControl1->tabText(1), "Prądy");
     EXPECT_FALSE(bars->Chart1->legend()->isVisible());
     EXPECT_EQ(bars->Series1->barSets().constFirst()->color(), QColor(Qt::red));
     EXPECT_EQ(bars->Series2->barSets().constFirst()->color(), QColor(Qt::blue));
     EXPECT_EQ(bars->Chart1->axes(Qt::Vertical).size(), 1);
-    EXPECT_EQ(bars->Chart1->axes(Qt::Horizontal).size(), 1);
-}
-
-TEST_F(Bargraph, BeforeTheFirstShowTheAxisHasItsDesignRange) {
-    TOBarg fresh(main->state());
-    EXPECT_EQ(fresh.size(), QSize(696, 480));
-    EXPECT_EQ(fresh.ValueAxis()->min(), 0.0);
-    EXPECT_EQ(fresh.ValueAxis()->max(), 313.0);
 }
 
 TEST_F(Bargraph, AfterStartEveryZoneHasAZeroBarWithItsDefaultLabel) {
@@ -164,17 +159,6 @@ TEST_F(Bargraph, CurrentsHaveAFixedAxisThatALargeCurrentDoesNotWiden) {
     EXPECT_GT(AxisRange().second, 500.0);
 }
 
-TEST_F(Bargraph, BothSeriesFollowThePollWhicheverTabIsShown) {
-    bars->TabControl1->setCurrentIndex(1);
-    Register(3, 4020) = 555;
-    Register(3, 4023) = 42;
-    PollAll();
-    EXPECT_NEAR(Heights(bars->Series1)[2], 55.5, 1e-9);
-    EXPECT_NEAR(Heights(bars->Series2)[2], 4.2, 1e-9);
-    bars->TabControl1->setCurrentIndex(0);
-    EXPECT_EQ(ValueLabels()[2], "55.5");
-}
-
 TEST_F(Bargraph, AMissingValueLeavesItsSlotEmptyWhileTheOthersShow) {
     MessageBoxAnswerer answers(QMessageBox::No);
     Register(1, 4020) = 200;
@@ -203,25 +187,6 @@ TEST_F(Bargraph, RebuildFollowsTheZoneCountAndStartsOverOnTheTemperatureTab) {
     EXPECT_EQ(Categories(), QStringList({"STREFA1", "STREFA2"}));
     EXPECT_EQ(ValueLabels(), QStringList({"0", "0"}));
     EXPECT_EQ(Heights(bars->Series2).size(), 2);
-
-    // A record that is not one of the configured zones changes nothing.
-    TRegulator stray;
-    InitRegulator(stray);
-    stray.zoneNumber = 3;
-    stray.measured[kMeasuredTemperature].value = 100.0;
-    bars->UpdateZone(&stray);
-    EXPECT_EQ(Categories(), QStringList({"STREFA1", "STREFA2"}));
-}
-
-TEST_F(Bargraph, ZonesOfTheSameNameKeepTheirOwnSlots) {
-    main->state().settings.zones.DevName[1] = "Piec 1";
-    main->RebuildDeviceList();
-    bars->FormShow();
-    Register(2, 4020) = 100;
-    PollAll();
-    EXPECT_EQ(Categories().size(), 3);
-    EXPECT_EQ(Categories()[0].trimmed(), Categories()[1].trimmed());
-    EXPECT_EQ(ValueLabels(), QStringList({"0", "10", "0"}));
 }
 
 } // namespace

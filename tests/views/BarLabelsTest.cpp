@@ -6,23 +6,6 @@
 namespace hz70 {
 namespace {
 
-TEST(BarLabels, DefaultLabelsNumberTheEightZones) {
-    EXPECT_EQ(DefaultBarLabel(0), "STREFA1");
-    EXPECT_EQ(DefaultBarLabel(7), "STREFA8");
-    EXPECT_EQ(DefaultBarLabel(8), "");
-    EXPECT_EQ(DefaultBarLabel(-1), "");
-}
-
-TEST(BarLabels, TemperatureLabelFollowsTheUnitFlagAndCurrentLabelIsTheName) {
-    TRegulator record;
-    InitRegulator(record);
-    record.name = "Piec 1";
-    EXPECT_EQ(TemperatureBarLabel(record), "Piec 1[°C]");
-    record.fahrenheit = 1;
-    EXPECT_EQ(TemperatureBarLabel(record), "Piec 1[°F]");
-    EXPECT_EQ(CurrentBarLabel(record), "Piec 1");
-}
-
 TEST(BarLabels, ValueTextGroupsThousandsAndShowsAtMostOneDecimal) {
     EXPECT_EQ(BarValueText(0.0, ".", ","), "0");
     EXPECT_EQ(BarValueText(215.3, ".", ","), "215.3");
