@@ -12,7 +12,7 @@ packages=(
   fonts-liberation
   # tests, peers and screenshots
   python3 python3-pymodbus python3-serial python3-serial-asyncio mbpoll socat
-  xvfb xauth imagemagick desktop-file-utils appstream dpkg-dev
+  xvfb xauth imagemagick xdotool desktop-file-utils appstream dpkg-dev
 )
 
 missing=()
