@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QStyledItemDelegate>
+#include <QTextDocument>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -30,6 +31,7 @@ constexpr int kAnimationFrameMs = 80;
 constexpr int kAnimationFrames = 30;
 constexpr int kListTabDialogUnits = 20;
 constexpr int kListVisibleLines = 8;
+constexpr QChar kWordJoiner(0x2060);
 
 QString Text(const std::string& utf8) {
     return QString::fromStdString(utf8);
@@ -45,9 +47,24 @@ qreal DialogUnitsToPixels(const QFont& font, int units) {
     return units * baseUnit / 4;
 }
 
-// A name shown in a tool tip as it is, even when it looks like markup.
-QString PlainToolTip(const QString& name) {
-    return name.isEmpty() ? QString() : Qt::convertFromPlainText(name, Qt::WhiteSpacePre);
+// Where the names start in the list lines: 20 dialog units, unless the column title over the addresses
+// needs more in a wide font.
+qreal ListTabStop(const QFont& font) {
+    return std::max(DialogUnitsToPixels(font, kListTabDialogUnits),
+                    QFontMetricsF(font).horizontalAdvance(QStringLiteral("Adres  ")));
+}
+
+// A name shown in a tool tip as it is. A tool tip renders text that looks like markup, and no format can
+// be asked for; an invisible word joiner after each "<" and "&" keeps such a name plain text.
+QString PlainToolTip(QString name) {
+    if (Qt::mightBeRichText(name)) {
+        for (qsizetype at = name.size(); at-- > 0;) {
+            if (name[at] == QLatin1Char('<') || name[at] == QLatin1Char('&')) {
+                name.insert(at + 1, kWordJoiner);
+            }
+        }
+    }
+    return name;
 }
 
 // Draws list lines with tab stops at a fixed distance, so that the names after the addresses line up.
@@ -189,8 +206,7 @@ TOListaUrz::TOListaUrz(TOmain& main, QWidget* parent)
 void TOListaUrz::CreateControls() {
     ListBox1 = new QListWidget(this);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
-    ListBox1->setItemDelegate(
-        new TabStopDelegate(DialogUnitsToPixels(ListBox1->font(), kListTabDialogUnits), ListBox1));
+    ListBox1->setItemDelegate(new TabStopDelegate(ListTabStop(ListBox1->font()), ListBox1));
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox1->setUniformItemSizes(true);
 
@@ -235,7 +251,7 @@ void TOListaUrz::CreateControls() {
 void TOListaUrz::CreateLayout() {
     // The column titles stand over the address and over the first tab stop of the lines.
     const int textIndent = ListBox1->frameWidth() + style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1;
-    const int tabStop = qRound(DialogUnitsToPixels(ListBox1->font(), kListTabDialogUnits));
+    const int tabStop = qRound(ListTabStop(ListBox1->font()));
     auto* titleAddress = new QLabel(QStringLiteral("Adres"), this);
     titleAddress->setFixedWidth(tabStop);
     auto* titles = new QHBoxLayout;
@@ -331,6 +347,10 @@ void TOListaUrz::FillFields(int entry) {
 }
 
 void TOListaUrz::ListBox1Click() {
+    // While searching, the fields show the address being tried.
+    if (Animate1->isRunning()) {
+        return;
+    }
     const int line = ListBox1->currentRow();
     if (line >= 0 && line < editor_.lineCount()) {
         FillFields(line);
@@ -406,8 +426,8 @@ void TOListaUrz::BitBtnSzukajClick() {
 }
 
 void TOListaUrz::SetEditable(bool editable) {
-    for (QWidget* control : std::initializer_list<QWidget*>{EditAddr, EditName, BtnOK, BtnAnuluj, BtnUsun,
-                                                            BtnDodaj, BtnModyf, ListBox1}) {
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{EditAddr, EditName, BtnOK, BtnAnuluj, BtnUsun, BtnDodaj, BtnModyf}) {
         control->setEnabled(editable);
     }
 }
