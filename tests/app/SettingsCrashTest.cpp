@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The program's save path killed with SIGKILL at random moments, many times: the settings file must
+// always be the old one or the new one, byte for byte.
+#include "app/AppState.h"
+#include "support/FakeClock.h"
+#include "support/FakeSerialPort.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace hz70 {
+namespace {
+
+std::string FileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+ProgramSettings Variant(int which) {
+    ProgramSettings settings;
+    settings.link.Timeout = which == 0 ? 1000 : 250;
+    settings.zones.DevCount = which == 0 ? 1 : 8;
+    for (int slot = 0; slot < kZoneSlots; ++slot) {
+        settings.zones.DevAddr[static_cast<std::size_t>(slot)] = which == 0 ? (slot == 0 ? 1 : 0) : slot + 10;
+        settings.zones.DevName[static_cast<std::size_t>(slot)] =
+            which == 0 ? "STREFA" : std::string(29, static_cast<char>('a' + slot));
+    }
+    settings.chart.FormatL = which == 0 ? "###0.###" : "0.0";
+    return settings;
+}
+
+// Saves the two variants in turn for ever, as the program's "Zapisz ustawienia" does.
+[[noreturn]] void SaveForEver(const std::filesystem::path& folder) {
+    test::FakeSerialPort port;
+    test::FakeClock clock;
+    AppState state(port, clock, folder);
+    for (int which = 0;; which = 1 - which) {
+        state.settings = Variant(which);
+        state.trans.SetSettings(state.settings.link);
+        if (state.SaveSettings()) {
+            _exit(3);
+        }
+    }
+}
+
+TEST(SettingsCrash, KilledAtRandomMomentsWhileSavingLeavesTheOldOrTheNewFile) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("hz70crash." + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path file = folder / kSettingsFileName;
+    const std::string variants[] = {FormatSettingsFile(Variant(0)), FormatSettingsFile(Variant(1))};
+    ASSERT_NE(variants[0], variants[1]);
+    {
+        std::ofstream(file, std::ios::binary) << variants[0];
+    }
+
+    std::mt19937 random(20261208);
+    std::uniform_int_distribution<int> delayMicroseconds(200, 20000);
+    constexpr int kKills = 150;
+    int killedMidSave = 0;
+    for (int kill = 0; kill < kKills; ++kill) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            SaveForEver(folder);
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(delayMicroseconds(random)));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the saving child stopped by itself: " << status;
+        const std::string bytes = FileBytes(file);
+        ASSERT_TRUE(bytes == variants[0] || bytes == variants[1]) << "kill " << kill << ": " << bytes.size()
+                                                                  << " bytes";
+        killedMidSave += std::filesystem::exists(folder / (std::string(kSettingsFileName) + ".new")) ? 1 : 0;
+        // What the program reads at its next start is one of the two, whole.
+        const SettingsLoad load = LoadSettingsFile(folder);
+        ASSERT_FALSE(load.error);
+        EXPECT_TRUE(load.settings == Variant(0) || load.settings == Variant(1));
+    }
+    RecordProperty("killed_mid_save", killedMidSave);
+    // Most kills must land inside a save, or the test proves nothing.
+    EXPECT_GT(killedMidSave, kKills / 4) << killedMidSave;
+    std::filesystem::remove_all(folder);
+}
+
+} // namespace
+} // namespace hz70
