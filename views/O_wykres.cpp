@@ -2,17 +2,449 @@
 #include "views/O_wykres.h"
 
 #include "app/AppState.h"
+#include "app/Hz70main.h"
+#include "views/D_param.h"
+#include "views/core/TrendChart.h"
+
+#include <QBuffer>
+#include <QCategoryAxis>
+#include <QChart>
+#include <QChartView>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QGraphicsLayout>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLegend>
+#include <QLineSeries>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QSvgGenerator>
+#include <QTabBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 
 namespace hz70 {
+namespace {
 
-TOWykres::TOWykres(AppState& state, QWidget* parent) : TViewWindow(parent), state_(state) {
+constexpr int kSampleIntervalMs = 1000;
+constexpr int kToolBarHeight = 29;
+// Pixels per labelled tick along the value axes.
+constexpr int kValueTickSpacing = 40;
+constexpr int kDefaultValueTicks = 8;
+constexpr int kChartMargin = 4;
+constexpr int kLabelOverhang = 10; // the upper half of a label at the top of a value axis
+
+const std::array<QColor, kCurvesPerZone> kCurveColours{QColor(Qt::red), QColor(0, 128, 0), QColor(Qt::yellow),
+                                                       QColor(Qt::blue)};
+
+QFont ChartFont() {
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(12);
+    return font;
+}
+
+QString Text(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+// A chart view whose right click undoes the zoom at once, the left drag zooming in as Qt does.
+class TrendChartView : public QChartView {
+public:
+    TrendChartView(QChart* chart, std::function<void()> zoomReset, QWidget* parent)
+        : QChartView(chart, parent), zoomReset_(std::move(zoomReset)) {
+        setRubberBand(QChartView::RectangleRubberBand);
+        setRenderHint(QPainter::Antialiasing);
+    }
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::RightButton) {
+            chart()->zoomReset();
+            zoomReset_();
+            event->accept();
+            return;
+        }
+        QChartView::mouseReleaseEvent(event);
+    }
+
+private:
+    std::function<void()> zoomReset_;
+};
+
+} // namespace
+
+TOWykres::TOWykres(AppState& state, QWidget* parent)
+    : TViewWindow(parent), state_(state), left_(kLeftDesignSpan.lower, kLeftDesignSpan.upper),
+      right_(kRightDesignSpan.lower, kRightDesignSpan.upper),
+      now_([] { return static_cast<double>(QDateTime::currentMSecsSinceEpoch()); }) {
     setObjectName(QStringLiteral("OWykres"));
     setWindowTitle(QStringLiteral("Wykresy"));
     resize(640, 480);
+
+    TabControl1 = new QTabBar(this);
+    TabControl1->setObjectName(QStringLiteral("TabControl1"));
+    TabControl1->addTab(QStringLiteral("STREFA 1"));
+    connect(TabControl1, &QTabBar::currentChanged, this, &TOWykres::TabControl1Change);
+    CreateChart();
+    CreateToolBar();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(TabControl1);
+    layout->addWidget(Chart1, 1);
+    layout->addWidget(ToolBar1);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(kSampleIntervalMs);
+    connect(Timer1, &QTimer::timeout, this, &TOWykres::Timer1Timer);
+    Timer1->start();
+}
+
+TOWykres::~TOWykres() {
+    // The main window's state outlives its views only while the main window still stands; once it
+    // has gone (Omain cleared), there is nothing left to write back into.
+    if (Omain != nullptr) {
+        FormDestroy();
+    }
+}
+
+void TOWykres::CreateChart() {
+    chart_ = new QChart;
+    chart_->setBackgroundRoundness(0);
+    chart_->setBackgroundBrush(palette().window());
+    chart_->setPlotAreaBackgroundBrush(Qt::white);
+    chart_->setPlotAreaBackgroundVisible(true);
+    chart_->layout()->setContentsMargins(0, 0, 0, 0);
+
+    QLegend* legend = chart_->legend();
+    legend->setAlignment(Qt::AlignTop);
+    legend->setBackgroundVisible(true);
+    legend->setBrush(QColor(192, 192, 192));
+    legend->setPen(QColor(128, 128, 128));
+    legend->setFont(ChartFont());
+    legend->setLabelColor(Qt::black);
+    legend->setMarkerShape(QLegend::MarkerShapeFromSeries);
+    legend->setContentsMargins(0, 0, 0, 0);
+    // Laid out by hand: in the chart's own layout the legend would cover the top labels' upper halves.
+    legend->detachFromChart();
+    connect(chart_, &QGraphicsWidget::geometryChanged, this, &TOWykres::PlaceLegend);
+
+    timeItem_ = new QDateTimeAxis;
+    timeItem_->setFormat(Text(kTimeLabelFormat));
+    timeItem_->setLabelsAngle(-90);
+    timeItem_->setLabelsFont(ChartFont());
+    chart_->addAxis(timeItem_, Qt::AlignBottom);
+
+    leftItem_ = new QCategoryAxis;
+    leftItem_->setTitleText(Text(kTemperatureAxisTitle));
+    rightItem_ = new QCategoryAxis;
+    rightItem_->setTitleText(Text(kPowerAxisTitle));
+    for (QCategoryAxis* item : {leftItem_, rightItem_}) {
+        item->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+        item->setLabelsFont(ChartFont());
+        item->setLabelsColor(Qt::black);
+        item->setTitleFont(ChartFont());
+    }
+    // The right axis draws no grid of its own: one grid, the left axis's, reads better.
+    rightItem_->setGridLineVisible(false);
+    chart_->addAxis(leftItem_, Qt::AlignLeft);
+    chart_->addAxis(rightItem_, Qt::AlignRight);
+    connect(leftItem_, &QValueAxis::rangeChanged, this, [this] { LabelTicks(left_, leftItem_); });
+    connect(rightItem_, &QValueAxis::rangeChanged, this, [this] { LabelTicks(right_, rightItem_); });
+
+    for (int kind = 0; kind < kCurvesPerZone; ++kind) {
+        auto* series = new QLineSeries;
+        series->setName(Text(kCurveTitles[static_cast<std::size_t>(kind)]));
+        series->setColor(kCurveColours[static_cast<std::size_t>(kind)]);
+        chart_->addSeries(series);
+        series->attachAxis(timeItem_);
+        series->attachAxis(OnLeftAxis(kind) ? leftItem_ : rightItem_);
+        curves_[static_cast<std::size_t>(kind)] = series;
+    }
+
+    Chart1 = new TrendChartView(
+        chart_, [this] { ShowCurves(); }, this);
+    Chart1->setObjectName(QStringLiteral("Chart1"));
+    connect(chart_, &QChart::plotAreaChanged, this, &TOWykres::FitTickCounts);
+    ShowCurves();
+}
+
+void TOWykres::CreateToolBar() {
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setFixedHeight(kToolBarHeight);
+    ToolBar1->setIconSize(QSize(16, 16));
+
+    ButtonY = new QPushButton(Text("Oś Y"), ToolBar1);
+    ButtonY->setObjectName(QStringLiteral("ButtonY"));
+    ButtonY->setToolTip(QStringLiteral("Skalowanie osi Y"));
+    connect(ButtonY, &QPushButton::clicked, this, &TOWykres::ButtonYClick);
+
+    Label1 = new QLabel(Text("Czas śledzenia:"), ToolBar1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    ComboBox1 = new QComboBox(ToolBar1);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    for (const TrackingPeriod& period : kTrackingPeriods) {
+        ComboBox1->addItem(Text(period.caption));
+    }
+    connect(ComboBox1, &QComboBox::activated, this, &TOWykres::ComboBox1Change);
+
+    ButtonCopy = new QToolButton(ToolBar1);
+    ButtonCopy->setObjectName(QStringLiteral("ButtonCopy"));
+    ButtonCopy->setIcon(QIcon(QStringLiteral(":/icons/tool-16.svg")));
+    ButtonCopy->setToolTip(QStringLiteral("Kopiuj wykres do schowka"));
+    connect(ButtonCopy, &QToolButton::clicked, this, &TOWykres::ButtonCopyClick);
+
+    ToolBar1->addWidget(ButtonY);
+    ToolBar1->addSeparator();
+    ToolBar1->addWidget(Label1);
+    ToolBar1->addWidget(ComboBox1);
+    ToolBar1->addSeparator();
+    ToolBar1->addWidget(ButtonCopy);
 }
 
 void TOWykres::UpdateZone(TRegulator* /*record*/) {}
 
-void TOWykres::FormShow() {}
+void TOWykres::FormShow() {
+    ApplyStoredAxes();
+    recorder_.SetPeriodIndex(state_.settings.chart.Okres);
+    RebuildTabs();
+    TabControl1Change();
+    ComboBox1->setCurrentIndex(recorder_.periodIndex());
+}
+
+void TOWykres::ApplyStoredAxes() {
+    const ChartSettings& stored = state_.settings.chart;
+    QStringList refusals;
+    for (const auto& [axis, settings] :
+         {std::pair{&left_, LeftStoredAxis(stored)}, std::pair{&right_, RightStoredAxis(stored)}}) {
+        for (const AxisRefusal refusal : ApplyStoredAxis(*axis, settings)) {
+            refusals << Text(AxisRefusalText(refusal));
+        }
+    }
+    ReportRefusals(refusals);
+}
+
+// Stored settings the axes refuse are reported once a run, after start-up has finished.
+void TOWykres::ReportRefusals(const QStringList& refusals) {
+    if (refusals.isEmpty() || refusalsReported_) {
+        return;
+    }
+    refusalsReported_ = true;
+    QTimer::singleShot(0, this, [this, text = refusals.join(QLatin1Char('\n'))] {
+        QMessageBox::critical(this, QStringLiteral("HZ70wiz"), text);
+    });
+}
+
+void TOWykres::RebuildTabs() {
+    const ZoneList& zones = state_.settings.zones;
+    const int count = std::clamp(zones.DevCount, 0, kZoneSlots);
+    const QSignalBlocker blocker(TabControl1);
+    while (TabControl1->count() > count) {
+        TabControl1->removeTab(TabControl1->count() - 1);
+    }
+    while (TabControl1->count() < count) {
+        TabControl1->addTab(
+            QString::fromStdString(zones.DevName[static_cast<std::size_t>(TabControl1->count())]));
+    }
+    for (int i = 0; i < count; ++i) {
+        TabControl1->setTabText(i, QString::fromStdString(zones.DevName[static_cast<std::size_t>(i)]));
+    }
+    TabControl1->setCurrentIndex(0);
+}
+
+void TOWykres::TabControl1Change() {
+    ShowCurves();
+}
+
+void TOWykres::Timer1Timer() {
+    bool selectedSampled = false;
+    const DeviceList& devices = state_.devices;
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        if (devices[i] && SampleZone(static_cast<int>(i), devices[i]->record)) {
+            selectedSampled = selectedSampled || static_cast<int>(i) == TabControl1->currentIndex();
+        }
+    }
+    if (selectedSampled) {
+        ShowCurves();
+    }
+}
+
+bool TOWykres::SampleZone(int zone, const TRegulator& record) {
+    if (!recorder_.SampleZone(zone, now_(), record)) {
+        return false;
+    }
+    if (zone == TabControl1->currentIndex()) {
+        leftItem_->setTitleText(QString::fromStdString(TemperatureAxisTitle(record)));
+    }
+    return true;
+}
+
+void TOWykres::ComboBox1Change() {
+    const int index = ComboBox1->currentIndex();
+    if (index < 0) {
+        return;
+    }
+    recorder_.ChoosePeriod(index);
+    state_.SettingsChanged = 1;
+}
+
+void TOWykres::ButtonYClick() {
+    TDlgParam dialog(*this);
+    dialog.exec();
+}
+
+void TOWykres::ButtonCopyClick() {
+    const QSize size = Chart1->size();
+    const QRectF target(QPointF(0, 0), QSizeF(size));
+    QByteArray svg;
+    QBuffer buffer(&svg);
+    buffer.open(QIODevice::WriteOnly);
+    QSvgGenerator generator;
+    generator.setOutputDevice(&buffer);
+    generator.setSize(size);
+    generator.setViewBox(target);
+    generator.setTitle(windowTitle());
+    {
+        QPainter painter(&generator);
+        Chart1->scene()->render(&painter, target, Chart1->sceneRect());
+    }
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        Chart1->scene()->render(&painter, target, Chart1->sceneRect());
+    }
+    auto* picture = new QMimeData;
+    picture->setData(QStringLiteral("image/svg+xml"), svg);
+    picture->setImageData(image);
+    QGuiApplication::clipboard()->setMimeData(picture);
+}
+
+void TOWykres::FormDestroy() {
+    StoreChartState(state_.settings.chart, left_, right_, recorder_.periodIndex());
+}
+
+void TOWykres::ShowAxes() {
+    // A curve's points sit at coordinates that depend on its axis's scale.
+    ShowCurves();
+}
+
+void TOWykres::ShowCurves() {
+    const int zone = TabControl1->currentIndex();
+    for (int kind = 0; kind < kCurvesPerZone; ++kind) {
+        const CurveBuffer& points = recorder_.curve(zone, kind);
+        const ChartAxis& axis = OnLeftAxis(kind) ? left_ : right_;
+        QList<QPointF> coordinates;
+        coordinates.reserve(static_cast<qsizetype>(points.size()));
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            if (const std::optional<double> y = axis.Coordinate(points[i].value)) {
+                coordinates.append(QPointF(points[i].time, *y));
+            }
+        }
+        QLineSeries* series = curves_[static_cast<std::size_t>(kind)];
+        series->replace(coordinates);
+        series->setVisible(zone >= 0);
+    }
+    left_.WorkOut(CurvesValueSpan(recorder_.curve(zone, kTemperatureCurve),
+                                  recorder_.curve(zone, kSetpointCurve), left_.logarithmic()));
+    right_.WorkOut(CurvesValueSpan(recorder_.curve(zone, kPowerCurve), recorder_.curve(zone, kCurrentCurve),
+                                   right_.logarithmic()));
+    ShowValueAxis(left_, leftItem_);
+    ShowValueAxis(right_, rightItem_);
+    ShowTimeAxis();
+}
+
+void TOWykres::ShowValueAxis(const ChartAxis& axis, QCategoryAxis* item) {
+    item->setVisible(axis.visible());
+    if (!chart_->isZoomed()) {
+        const ValueSpan span = axis.ShownCoordinates();
+        item->setRange(span.lower, span.upper);
+    }
+    LabelTicks(axis, item);
+}
+
+// The labels sit on round values of the range the axis shows (which zooming changes too).
+void TOWykres::LabelTicks(const ChartAxis& axis, QCategoryAxis* item) {
+    const auto value = [&axis](double coordinate) {
+        return axis.logarithmic() ? std::pow(10.0, coordinate) : coordinate;
+    };
+    const std::vector<double> ticks = AxisTicks({value(item->min()), value(item->max())}, axis.logarithmic(),
+                                                valueTicks_ > 0 ? valueTicks_ : kDefaultValueTicks);
+    const QLocale locale;
+    const std::vector<std::string> texts =
+        AxisTickLabels(ticks, axis.labelFormat(), locale.decimalPoint().toStdString(),
+                       locale.groupSeparator().toStdString());
+    QStringList labels;
+    QList<qreal> ends;
+    for (std::size_t i = 0; i < ticks.size(); ++i) {
+        if (const std::optional<double> coordinate = axis.Coordinate(ticks[i])) {
+            labels << QString::fromStdString(texts[i]);
+            ends << *coordinate;
+        }
+    }
+    QList<qreal> currentEnds;
+    for (const QString& label : item->categoriesLabels()) {
+        currentEnds << item->endValue(label);
+    }
+    if (labels == item->categoriesLabels() && ends == currentEnds && item->startValue() == item->min()) {
+        return;
+    }
+    for (const QString& label : item->categoriesLabels()) {
+        item->remove(label);
+    }
+    item->setStartValue(item->min());
+    for (qsizetype i = 0; i < labels.size(); ++i) {
+        item->append(labels[i], ends[i]);
+    }
+}
+
+void TOWykres::ShowTimeAxis() {
+    if (chart_->isZoomed()) {
+        return;
+    }
+    const int zone = TabControl1->currentIndex();
+    const ValueSpan span = TimeAxisSpan({&recorder_.curve(zone, 0), &recorder_.curve(zone, 1),
+                                         &recorder_.curve(zone, 2), &recorder_.curve(zone, 3)},
+                                        now_());
+    timeItem_->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(span.lower)),
+                        QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(span.upper)));
+    timeItem_->setTickCount(TimeTickCount(chart_->plotArea().width(), span.upper - span.lower));
+}
+
+// The legend across the top, and the plot below it with room for the top labels.
+void TOWykres::PlaceLegend() {
+    QLegend* legend = chart_->legend();
+    const qreal height = legend->effectiveSizeHint(Qt::PreferredSize).height();
+    legend->setGeometry(
+        QRectF(kChartMargin, kChartMargin, chart_->size().width() - 2 * kChartMargin, height));
+    chart_->setMargins(QMargins(kChartMargin, kChartMargin + static_cast<int>(height) + kLabelOverhang,
+                                kChartMargin, kChartMargin));
+}
+
+// Tick counts follow the plot area's size, so labels neither crowd nor thin out on resizing.
+void TOWykres::FitTickCounts() {
+    const QRectF area = chart_->plotArea();
+    timeItem_->setTickCount(TimeTickCount(area.width(), timeItem_->min().msecsTo(timeItem_->max())));
+    const int valueTicks = std::clamp(static_cast<int>(area.height()) / kValueTickSpacing, 2, 12);
+    if (valueTicks != valueTicks_) {
+        valueTicks_ = valueTicks;
+        LabelTicks(left_, leftItem_);
+        LabelTicks(right_, rightItem_);
+    }
+}
 
 } // namespace hz70

@@ -2,6 +2,7 @@
 #include "views/core/ChartAxis.h"
 
 #include <gmock/gmock.h>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
 
@@ -126,6 +127,7 @@ TEST(AxisModel, TicksFallOnRoundValuesInsideTheShownSpan) {
     EXPECT_THAT(AxisTicks({0.001, 1e6}, true, 4), ElementsAre(0.001, 1, 1000, 1e6));
     EXPECT_THAT(AxisTicks({15, 80}, true, 10), ElementsAre(20, 50));
     EXPECT_THAT(AxisTicks({7, 7}, false, 10), ElementsAre(7));
+    EXPECT_FALSE(std::signbit(AxisTicks({0, 400}, false, 8).front())); // 0, not -0
     for (const double tick : AxisTicks({-0.3, 0.3}, false, 6)) {
         EXPECT_TRUE(tick == 0 || std::fabs(tick) >= 0.1) << tick; // no -2.7e-17 for zero
     }

@@ -60,6 +60,7 @@ TEST(ChartLabelFormat, EmptyMaskHugeNumbersAndNonNumbersUseTheGeneralForm) {
     EXPECT_EQ(Dot("", 1e20), "1E20");
     EXPECT_EQ(Dot("", 0.00001), "1E-5");
     EXPECT_EQ(Dot("", -400), "-400");
+    EXPECT_EQ(Dot("", -0.0), "0");
     EXPECT_EQ(Dot("0", 1e19), "1E19");
     EXPECT_EQ(Dot("0", std::numeric_limits<double>::infinity()), "INF");
     EXPECT_EQ(Dot("0", std::numeric_limits<double>::quiet_NaN()), "NAN");

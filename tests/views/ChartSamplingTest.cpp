@@ -218,6 +218,14 @@ TEST(ChartSampling, AutomaticSpansCoverTheShownCurves) {
     EXPECT_EQ(TimeAxisSpan({&none, &none, &none, &none}, 100'000), (ValueSpan{40'000, 100'000}));
 }
 
+TEST(ChartSampling, TimeTicksFollowTheWidthButStaySecondsApart) {
+    EXPECT_EQ(TimeTickCount(900, 15 * 60'000), 20);
+    EXPECT_EQ(TimeTickCount(5000, 15 * 60'000), 24);
+    EXPECT_EQ(TimeTickCount(900, 10'500), 11); // 0..10 s: eleven distinct seconds
+    EXPECT_EQ(TimeTickCount(50, 60'000), 2);
+    EXPECT_EQ(TimeTickCount(900, 0), 2);
+}
+
 TEST(ChartSampling, LeftTitleCarriesTheZonesUnit) {
     TRegulator record;
     EXPECT_EQ(TemperatureAxisTitle(record), "Temp.mierzona / SP [°C]");

@@ -45,7 +45,7 @@ std::vector<double> LinearTicks(ValueSpan shown, int ticks) {
     std::vector<double> values;
     const double slack = step.size() * 1e-9;
     for (double n = std::ceil(shown.lower / step.size() - 1e-9);; n += 1.0) {
-        const double value = step.Multiple(n);
+        const double value = step.Multiple(n) + 0.0; // + 0.0 turns -0 into 0
         if (value > shown.upper + slack) {
             break;
         }

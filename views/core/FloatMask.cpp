@@ -282,7 +282,7 @@ std::string GeneralForm(double value, std::string_view decimalSeparator) {
         return value < 0 ? "-INF" : "INF";
     }
     std::array<char, 512> buffer;
-    const std::string_view text = ToChars(buffer, value, std::chars_format::general, 15);
+    const std::string_view text = ToChars(buffer, value + 0.0, std::chars_format::general, 15); // no "-0"
     const std::size_t e = std::min(text.find('e'), text.size());
     std::string out;
     for (const char c : text.substr(0, e)) {

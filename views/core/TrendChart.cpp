@@ -2,12 +2,15 @@
 #include "views/core/TrendChart.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace hz70 {
 namespace {
 
 constexpr double kSecondMs = 1000.0;
 constexpr double kMinuteMs = 60'000.0;
+constexpr double kTimeTickSpacing = 45.0;
+constexpr int kMostTimeTicks = 24;
 
 void Widen(std::optional<ValueSpan>& span, double value) {
     if (!span) {
@@ -76,6 +79,13 @@ ValueSpan TimeAxisSpan(const std::array<const CurveBuffer*, kCurvesPerZone>& cur
         return {span->lower - kSecondMs, span->upper + kSecondMs};
     }
     return *span;
+}
+
+int TimeTickCount(double width, double spanMs) {
+    const double byWidth = std::floor(width / kTimeTickSpacing);
+    const double bySeconds = std::floor(spanMs / kSecondMs) + 1;
+    return static_cast<int>(
+        std::clamp(std::min(byWidth, bySeconds), 2.0, static_cast<double>(kMostTimeTicks)));
 }
 
 } // namespace hz70

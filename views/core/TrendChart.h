@@ -45,4 +45,8 @@ void StoreChartState(ChartSettings& settings, const ChartAxis& left, const Chart
 [[nodiscard]] ValueSpan TimeAxisSpan(const std::array<const CurveBuffer*, kCurvesPerZone>& curves,
                                      double now);
 
+// How many labelled ticks the time axis gets over a plot `width` pixels wide: about one per 45 pixels,
+// 2 to 24 of them, and never closer than a second, which "hh:mm:ss" could not tell apart.
+[[nodiscard]] int TimeTickCount(double width, double spanMs);
+
 } // namespace hz70
