@@ -170,10 +170,20 @@ void TSearchAnimation::paintEvent(QPaintEvent* /*event*/) {
     const qreal busY = height() * 0.72;
     const qreal margin = 8;
     const qreal span = width() - 2 * margin;
+    const qreal radius = height() * 0.22;
+    const qreal progress = std::clamp(static_cast<qreal>(address_ - kFirstSlaveAddress) /
+                                          (kLastSlaveAddress - kFirstSlaveAddress),
+                                      0.0, 1.0);
+    // Three sways per cycle of frames, so that even one frame per step is seen to move.
+    const qreal sway = std::sin(6 * std::numbers::pi * frame_ / kAnimationFrames);
+    const QPointF lens(margin + radius + (span - 3 * radius) * progress + sway * 5,
+                       busY - radius - 6 + std::abs(sway) * 3);
 
-    // The bus and the controllers hanging on it.
+    // The bus, the part already asked drawn in the highlight colour, and the controllers on it.
     painter.setPen(QPen(palette().color(QPalette::Mid), 2));
     painter.drawLine(QPointF(margin, busY), QPointF(width() - margin, busY));
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 3));
+    painter.drawLine(QPointF(margin, busY), QPointF(margin + span * progress, busY));
     painter.setPen(QPen(palette().color(QPalette::Dark), 1));
     painter.setBrush(palette().color(QPalette::Button));
     constexpr int kBoxes = 8;
@@ -181,13 +191,6 @@ void TSearchAnimation::paintEvent(QPaintEvent* /*event*/) {
         const qreal x = margin + span * (i + 0.5) / kBoxes;
         painter.drawRect(QRectF(x - 4, busY - 6, 8, 9));
     }
-
-    const qreal progress =
-        static_cast<qreal>(address_ - kFirstSlaveAddress) / (kLastSlaveAddress - kFirstSlaveAddress);
-    const qreal sway = std::sin(2 * std::numbers::pi * frame_ / kAnimationFrames);
-    const qreal radius = height() * 0.22;
-    const QPointF lens(margin + radius + (span - 3 * radius) * std::clamp(progress, 0.0, 1.0) + sway * 3,
-                       busY - radius - 6 + std::abs(sway) * 3);
     DrawMagnifier(painter, lens, radius);
 }
 
