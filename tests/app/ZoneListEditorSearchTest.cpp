@@ -76,19 +76,6 @@ TEST_F(BusSearchTest, AsksEveryAddressOnceAndReportsOnlyHz70Controllers) {
     EXPECT_EQ(bus.requests.size(), 247u);
 }
 
-TEST_F(BusSearchTest, EighthControllerEndsTheSteppingAndResumesPolling) {
-    for (int address = 200; address < 210; ++address) {
-        AddSlave(address);
-    }
-    BusSearch search(trans, polling);
-    search.Start();
-    const auto [found, end] = RunToEnd(search);
-    EXPECT_THAT(found, ElementsAre(200, 201, 202, 203, 204, 205, 206, 207));
-    EXPECT_EQ(end, Outcome::kFoundAll);
-    EXPECT_EQ(polling.PollingEnabled, 1);
-    EXPECT_EQ(bus.requests.back().address, 207);
-}
-
 TEST_F(BusSearchTest, StoppingOrDestroyingTheSearchResumesPolling) {
     {
         BusSearch search(trans, polling);

@@ -10,7 +10,6 @@ namespace hz70 {
 namespace {
 
 using ::testing::ElementsAre;
-using Result = ZoneListEditor::EditResult;
 
 ZoneList Zones(int count, ZoneAddresses addresses) {
     ZoneList zones;
@@ -70,41 +69,6 @@ TEST(ZoneListEditor, ShowsTheConfiguredZonesUpToTheFirstEmptySlot) {
     EXPECT_EQ(ZoneListEditor(Zones(2, {1, 2, 3, 0, 0, 0, 0, 0})).lineCount(), 2);
     EXPECT_EQ(ZoneListEditor(Zones(0, {1, 2, 3, 0, 0, 0, 0, 0})).lineCount(), 0);
     EXPECT_EQ(ZoneListEditor(Zones(12, {1, 2, 3, 4, 5, 6, 7, 8})).lineCount(), 8);
-}
-
-TEST(ZoneListEditor, AddAppendsUntilEightAndRefusesBadAddressesWithoutChange) {
-    ZoneListEditor editor{ZoneList{}};
-    EXPECT_EQ(editor.Add("0", "A"), Result::kBadAddress);
-    EXPECT_EQ(editor.Add("248", "A"), Result::kBadAddress);
-    EXPECT_EQ(editor.Add("-5", "A"), Result::kBadAddress);
-    EXPECT_EQ(editor.Add("abc", "A"), Result::kBadAddress);
-    EXPECT_EQ(editor.lineCount(), 1);
-    EXPECT_EQ(editor.Names()[1], "STREFA  2");
-
-    EXPECT_EQ(editor.Add("247", "Piec"), Result::kDone);
-    EXPECT_EQ(editor.Add("247", "Piec bis"), Result::kDone); // the same address twice is accepted
-    for (int address = 3; address <= 7; ++address) {
-        EXPECT_EQ(editor.Add(std::to_string(address), "Z"), Result::kDone);
-    }
-    EXPECT_EQ(editor.lineCount(), 8);
-    EXPECT_EQ(editor.Add("9", "Z"), Result::kListFull);
-    EXPECT_EQ(editor.Add("abc", "Z"), Result::kListFull); // the full list is told first
-    EXPECT_EQ(editor.lineCount(), 8);
-    EXPECT_THAT(editor.Addr(), ElementsAre(1, 247, 247, 3, 4, 5, 6, 7));
-    EXPECT_EQ(editor.Line(2), " 247 \tPiec bis");
-}
-
-TEST(ZoneListEditor, ModifyRewritesTheSelectedEntryOnly) {
-    ZoneListEditor editor{Zones(2, {1, 2, 0, 0, 0, 0, 0, 0})};
-    EXPECT_EQ(editor.Modify(1, "1", std::string(30, 'n')), Result::kDone);
-    EXPECT_THAT(editor.Addr(), ElementsAre(1, 1, 0, 0, 0, 0, 0, 0));
-    EXPECT_EQ(editor.Names()[1], std::string(29, 'n'));
-    EXPECT_EQ(editor.Modify(0, "248", "X"), Result::kBadAddress);
-    EXPECT_EQ(editor.Modify(-1, "5", "X"), Result::kNoLine);
-    EXPECT_EQ(editor.Modify(2, "5", "X"), Result::kNoLine);
-    EXPECT_THAT(editor.Addr(), ElementsAre(1, 1, 0, 0, 0, 0, 0, 0));
-    EXPECT_EQ(editor.Names()[0], "STREFA  1");
-    EXPECT_EQ(editor.lineCount(), 2);
 }
 
 TEST(ZoneListEditor, RemoveMovesLaterEntriesUpAndKeepsTheLastOne) {
