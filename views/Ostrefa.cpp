@@ -122,6 +122,7 @@ TStrefa::TStrefa(AppState& state, QWidget* parent) : QFrame(parent), state_(stat
 
     Label1 = new QLabel(QStringLiteral("STREFA 1"), Panel1);
     Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setTextFormat(Qt::PlainText); // zone names are shown as typed, never as markup
     Label1->setFont(ArialFont(13, true));
     QPalette titleColours = Label1->palette();
     titleColours.setColor(QPalette::WindowText, QColor(0, 0, 255));

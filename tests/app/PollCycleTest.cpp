@@ -62,22 +62,14 @@ constexpr std::uint8_t AddressOf(int slot) {
     return static_cast<std::uint8_t>(20 + slot);
 }
 
-class PollCycleTest : public ::testing::Test {
+class PollCycleTest : public ::testing::Test, protected test::FakeHz70Line {
 protected:
-    FakeClock clock{1'000'000, 1};
-    FakeSerialPort port;
-    TTrans trans{port, clock};
-    FakeHz70Bus bus{port};
     PollingState polling;
     ZoneList zones;
     DeviceList devices;
     ScriptedQuestion question;
     RecordingViews views;
     PollCycle cycle{devices, zones, trans, polling, question, views};
-
-    void SetUp() override { UseTimeout(100); }
-
-    void UseTimeout(int milliseconds) { trans.SetSettings(TTransSettings{0, 5, 6, 0, milliseconds}); }
 
     // Configures `count` zones, all answering, and builds their records.
     void BuildZones(int count) {

@@ -18,15 +18,9 @@ using test::FakeSlave;
 using ::testing::ElementsAre;
 using Outcome = BusSearch::Outcome;
 
-class BusSearchTest : public ::testing::Test {
+class BusSearchTest : public ::testing::Test, protected test::FakeHz70Line {
 protected:
-    FakeClock clock{1'000'000, 1};
-    FakeSerialPort port;
-    TTrans trans{port, clock};
-    FakeHz70Bus bus{port};
     PollingState polling;
-
-    void SetUp() override { trans.SetSettings(TTransSettings{0, 5, 6, 0, 100}); }
 
     void AddSlave(int address, std::uint8_t slaveId = kHz70SlaveId) {
         FakeSlave slave;

@@ -17,17 +17,12 @@ using test::FakeSerialPort;
 
 constexpr std::uint8_t kAddress = 1;
 
-class ControllerRoutinesTest : public ::testing::Test {
+class ControllerRoutinesTest : public ::testing::Test, protected test::FakeHz70Line {
 protected:
-    FakeClock clock{1'000'000, 1};
-    FakeSerialPort port;
-    TTrans trans{port, clock};
-    FakeHz70Bus bus{port};
     PollingState polling;
     TRegulator record;
 
     void SetUp() override {
-        trans.SetSettings(TTransSettings{0, 5, 6, 0, 100}); // RTU, 100 ms reply time-out
         InitRegulator(record);
         record.address = kAddress;
         bus.slaves[kAddress].registers = {

@@ -3,6 +3,7 @@
 
 #include "comm/ModbusChecksum.h"
 #include "comm/Trans.h"
+#include "support/FakeClock.h"
 #include "support/FakeSerialPort.h"
 
 #include <cstdint>
@@ -103,6 +104,18 @@ private:
     }
 
     FakeSerialPort& port_;
+};
+
+// A master on a fake RTU line of simulated controllers, its clock moving 1 ms at every look so that
+// time-outs pass without waiting; 100 ms reply time-out unless told otherwise.
+struct FakeHz70Line {
+    FakeClock clock{1'000'000, 1};
+    FakeSerialPort port;
+    TTrans trans{port, clock};
+    FakeHz70Bus bus{port};
+
+    FakeHz70Line() { UseTimeout(100); }
+    void UseTimeout(int milliseconds) { trans.SetSettings(TTransSettings{0, 5, 6, 0, milliseconds}); }
 };
 
 } // namespace hz70::test
