@@ -83,6 +83,7 @@ TOmain::TOmain(SerialPort& port, Clock& clock, std::filesystem::path settingsDir
 }
 
 TOmain::~TOmain() {
+    DestroyViews();
     FormDestroy();
     if (Omain == this) {
         Omain = nullptr;
@@ -108,7 +109,6 @@ void TOmain::FormShow() {
 }
 
 void TOmain::FormDestroy() {
-    Timer1->stop();
     state_.trans.Close();
     if (state_.SettingsChanged == 1) {
         PlikZapiszUstExecute();
@@ -125,13 +125,7 @@ void TOmain::showEvent(QShowEvent* event) {
 }
 
 void TOmain::closeEvent(QCloseEvent* event) {
-    // The views are destroyed in reverse order of creation; the chart hands its settings back on the way.
     Timer1->stop();
-    for (QMdiSubWindow* child : mdiArea_->subWindowList(QMdiArea::CreationOrder)) {
-        if (auto* frame = qobject_cast<TMdiChildWindow*>(child)) {
-            frame->AllowClose();
-        }
-    }
     QMainWindow::closeEvent(event);
 }
 
@@ -245,6 +239,25 @@ void TOmain::CreateViews() {
     AddView(Osynop);
     AboutBox = new TAboutBox(this);
     viewsInUpdateOrder_ = {Osynop, OTabela, OWykres, OBarg};
+}
+
+void TOmain::DestroyViews() {
+    // In reverse order of creation, before the settings are written: the chart hands its axes and
+    // tracking period back on the way.
+    Timer1->stop();
+    viewsInUpdateOrder_ = {};
+    delete AboutBox;
+    AboutBox = nullptr;
+    for (TViewWindow* view : {static_cast<TViewWindow*>(Osynop), static_cast<TViewWindow*>(OWykres),
+                              static_cast<TViewWindow*>(OTabela), static_cast<TViewWindow*>(OBarg)}) {
+        if (view != nullptr) {
+            delete view->parentWidget();
+        }
+    }
+    Osynop = nullptr;
+    OWykres = nullptr;
+    OTabela = nullptr;
+    OBarg = nullptr;
 }
 
 void TOmain::BringToFront(TViewWindow* view) {

@@ -81,6 +81,7 @@ private:
     void CreateMenu();
     void CreateToolBar();
     void CreateViews();
+    void DestroyViews();
     TMdiChildWindow* AddView(TViewWindow* view);
     void BringToFront(TViewWindow* view);
     void OPcjeUstawPortExecute();

@@ -6,10 +6,6 @@
 namespace hz70 {
 
 void TMdiChildWindow::closeEvent(QCloseEvent* event) {
-    if (closable_) {
-        QMdiSubWindow::closeEvent(event);
-        return;
-    }
     event->ignore();
     showMinimized();
 }

@@ -12,14 +12,8 @@ class TMdiChildWindow : public QMdiSubWindow {
 public:
     using QMdiSubWindow::QMdiSubWindow;
 
-    // Lets the next close really close (the program is ending).
-    void AllowClose() { closable_ = true; }
-
 protected:
     void closeEvent(QCloseEvent* event) override;
-
-private:
-    bool closable_ = false;
 };
 
 } // namespace hz70
