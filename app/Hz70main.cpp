@@ -2,6 +2,7 @@
 #include "app/Hz70main.h"
 
 #include "app/AboutBox.h"
+#include "app/LinkStatus.h"
 #include "app/MdiChildWindow.h"
 #include "app/O_lista.h"
 #include "app/O_port.h"
@@ -15,9 +16,11 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <utility>
@@ -57,7 +60,7 @@ QWidget* Separator(int width, QWidget* parent) {
 } // namespace
 
 TOmain::TOmain(SerialPort& port, Clock& clock, std::filesystem::path settingsDirectory, QWidget* parent)
-    : QMainWindow(parent), state_(port, clock, std::move(settingsDirectory)) {
+    : QMainWindow(parent), port_(port), state_(port, clock, std::move(settingsDirectory)) {
     InitResources();
     Omain = this;
     setObjectName(QStringLiteral("Omain"));
@@ -71,6 +74,9 @@ TOmain::TOmain(SerialPort& port, Clock& clock, std::filesystem::path settingsDir
     CreateActions();
     CreateMenu();
     CreateToolBar();
+    LinkStatusLabel = new QLabel(this);
+    LinkStatusLabel->setObjectName(QStringLiteral("LinkStatusLabel"));
+    statusBar()->addWidget(LinkStatusLabel, 1);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -79,6 +85,7 @@ TOmain::TOmain(SerialPort& port, Clock& clock, std::filesystem::path settingsDir
 
     FormCreate();
     CreateViews();
+    ShowLinkStatus();
     Timer1->start();
 }
 
@@ -293,6 +300,15 @@ void TOmain::Timer1Timer() {
     if (PollCycle* cycle = state_.cycle()) {
         cycle->Tick();
     }
+    ShowLinkStatus();
+}
+
+void TOmain::ShowLinkStatus() {
+    const QString text = QString::fromStdString(
+        LinkStatusText(state_.trans.portIndex(), state_.trans.portState(), port_.Condition()));
+    if (LinkStatusLabel->text() != text) {
+        LinkStatusLabel->setText(text);
+    }
 }
 
 bool TOmain::AskStopMonitoring(const TRegulator& zone) {
@@ -316,6 +332,7 @@ void TOmain::PlikZapiszUstExecute() {
 void TOmain::OPcjeUstawPortExecute() {
     TOPort dialog(state_, this);
     dialog.exec();
+    ShowLinkStatus();
 }
 
 void TOmain::OpcjeListaUrzExecute() {

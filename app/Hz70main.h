@@ -9,6 +9,7 @@
 #include <filesystem>
 
 class QAction;
+class QLabel;
 class QMdiArea;
 class QTimer;
 class QToolBar;
@@ -65,6 +66,10 @@ public:
     QAction* OknoWykres = nullptr;
     QAction* PomocOprogramie = nullptr;
 
+    // The status line naming the port's device and the link's state.
+    QLabel* LinkStatusLabel = nullptr;
+    void ShowLinkStatus();
+
     [[nodiscard]] QMdiArea* mdiArea() const { return mdiArea_; }
     [[nodiscard]] QToolBar* ToolBar1() const { return toolBar_; }
 
@@ -87,6 +92,7 @@ private:
     void OPcjeUstawPortExecute();
     void OpcjeListaUrzExecute();
 
+    SerialPort& port_;
     AppState state_;
     QMdiArea* mdiArea_ = nullptr;
     QToolBar* toolBar_ = nullptr;

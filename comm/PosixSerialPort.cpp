@@ -9,9 +9,11 @@
 #include <chrono>
 #include <climits>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <system_error>
 #include <termios.h>
 #include <unistd.h>
@@ -30,6 +32,38 @@ constexpr const char* kInUse = "in use by another program";
 
 std::string ErrorText(int error) {
     return std::generic_category().message(error);
+}
+
+// What an operator should be told about a failed open().
+PortCondition::State OpenFailure(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+        return PortCondition::State::NoDevice;
+    case EBUSY:
+        return PortCondition::State::InUse;
+    case EACCES:
+    case EPERM:
+        return PortCondition::State::NoPermission;
+    default:
+        return PortCondition::State::Failed;
+    }
+}
+
+// The group that owns a device file ("dialout" on Debian), which a user joins to be allowed to open it.
+std::string OwningGroup(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return {};
+    }
+    std::array<char, 1024> buffer{};
+    group entry{};
+    group* found = nullptr;
+    if (::getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr) {
+        return std::to_string(info.st_gid);
+    }
+    return found->gr_name;
 }
 
 // What a pseudo-terminal (or a driver without the feature) answers to an operation it does not have.
@@ -165,6 +199,7 @@ struct PosixSerialPort::State {
     int fd = -1;
     std::string devicePath;
     std::string lastError;
+    PortCondition condition;
     std::optional<termios> savedTermios;
 #ifdef TIOCSRS485
     std::optional<serial_rs485> savedRs485;
@@ -177,6 +212,24 @@ struct PosixSerialPort::State {
     bool Fail(std::string reason) {
         lastError = std::move(reason);
         return false;
+    }
+
+    // Records why the device could not be opened; `error` is the errno of the failed call.
+    bool FailToOpen(PortCondition::State state, int error, std::string reason) {
+        condition = PortCondition{state, devicePath, {}, {}};
+        if (state == PortCondition::State::NoPermission) {
+            condition.group = OwningGroup(devicePath);
+        } else if (state == PortCondition::State::Failed) {
+            condition.reason = ErrorText(error);
+        }
+        return Fail(std::move(reason));
+    }
+
+    // A device that vanished while open reports EIO (or ENXIO/ENODEV) from then on.
+    void NoteFailure(int error) {
+        if (fd >= 0 && (error == EIO || error == ENXIO || error == ENODEV)) {
+            condition.state = PortCondition::State::Lost;
+        }
     }
 
     void ForgetDevice() {
@@ -195,7 +248,7 @@ struct PosixSerialPort::State {
     // Root passes TIOCEXCL, so the lock is what keeps a second program out.
     bool TakeExclusive() {
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-            return Fail(devicePath + ": " + kInUse);
+            return FailToOpen(PortCondition::State::InUse, EWOULDBLOCK, devicePath + ": " + kInUse);
         }
         if (::ioctl(fd, TIOCEXCL) != 0 && !NotOffered(errno)) {
             return Fail(devicePath + ": " + ErrorText(errno));
@@ -300,20 +353,24 @@ bool PosixSerialPort::Open(const std::string& name) {
     const auto path =
         fixedDevice_ ? std::optional<std::filesystem::path>(*fixedDevice_) : ResolveComName(name);
     if (!path) {
-        return s.Fail(name + ": no device found");
+        s.devicePath = name;
+        return s.FailToOpen(PortCondition::State::NoDevice, ENOENT, name + ": no device found");
     }
     s.devicePath = path->string();
     const int fd = ::open(path->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        const int error = errno;
         // EBUSY: someone holds the device with TIOCEXCL.
-        return s.Fail(s.devicePath + ": " + (errno == EBUSY ? kInUse : ErrorText(errno)));
+        return s.FailToOpen(OpenFailure(error), error,
+                            s.devicePath + ": " + (error == EBUSY ? kInUse : ErrorText(error)));
     }
     s.fd = fd;
     if (::isatty(fd) == 0) {
-        s.Fail(s.devicePath + ": not a terminal device");
+        s.FailToOpen(PortCondition::State::Failed, ENOTTY, s.devicePath + ": not a terminal device");
     } else if (s.TakeExclusive()) {
         s.counts = s.ReadCounts();
         s.lastError.clear();
+        s.condition = PortCondition{PortCondition::State::Open, s.devicePath, {}, {}};
         return true;
     }
     ::close(fd);
@@ -330,6 +387,7 @@ void PosixSerialPort::Close() {
     ::ioctl(s.fd, TIOCNXCL);
     ::close(s.fd); // also releases the lock
     s.ForgetDevice();
+    s.condition = PortCondition{PortCondition::State::Closed, s.devicePath, {}, {}};
 }
 
 bool PosixSerialPort::IsOpen() const {
@@ -425,7 +483,11 @@ bool PosixSerialPort::ClearModemLine(ModemLine line) {
 bool PosixSerialPort::ReadErrorState(PortErrorState& state) {
     State& s = *state_;
     int queued = 0;
-    if (!IsOpen() || ::ioctl(s.fd, FIONREAD, &queued) != 0 || queued < 0) {
+    if (!IsOpen()) {
+        return false;
+    }
+    if (::ioctl(s.fd, FIONREAD, &queued) != 0 || queued < 0) {
+        s.NoteFailure(errno);
         return false;
     }
     state = PortErrorState{};
@@ -455,7 +517,11 @@ int PosixSerialPort::Read(std::uint8_t* buffer, std::size_t size) {
     if (got >= 0) {
         return static_cast<int>(got);
     }
-    return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? 0 : -1;
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+        return 0;
+    }
+    state_->NoteFailure(errno);
+    return -1;
 }
 
 int PosixSerialPort::Write(const std::uint8_t* data, std::size_t size) {
@@ -468,11 +534,18 @@ int PosixSerialPort::Write(const std::uint8_t* data, std::size_t size) {
         s.SetModemLines(true, TIOCM_RTS);
     }
     const int written = WriteAll(s.fd, data, std::min<std::size_t>(size, INT_MAX));
+    if (written < 0) {
+        s.NoteFailure(errno);
+    }
     if (driveRts) {
         ::tcdrain(s.fd); // RTS must stay up until the last stop bit has left
         s.SetModemLines(false, TIOCM_RTS);
     }
     return written;
+}
+
+PortCondition PosixSerialPort::Condition() const {
+    return state_->condition;
 }
 
 const std::string& PosixSerialPort::devicePath() const {

@@ -16,6 +16,23 @@ struct PortErrorState {
     std::size_t queuedInput = 0;
 };
 
+// What the operator needs to know about the device behind the port.
+struct PortCondition {
+    enum class State {
+        Closed,
+        Open,
+        NoDevice,     // nothing at the name or path
+        InUse,        // another program has it
+        NoPermission, // the user may not open it
+        Lost,         // it was open and went away (an adapter pulled out)
+        Failed,       // anything else; `reason` says what
+    };
+    State state = State::Closed;
+    std::string device; // the path tried or in use
+    std::string group;  // NoPermission: the group that owns the device
+    std::string reason; // Failed: the system's words
+};
+
 // The platform operations the serial link needs, one object per device. Every operation returns at
 // once: reads hand back only what has already arrived.
 class SerialPort {
@@ -52,6 +69,8 @@ public:
     // Both return the number of bytes moved, or -1 on failure.
     [[nodiscard]] virtual int Read(std::uint8_t* buffer, std::size_t size) = 0;
     [[nodiscard]] virtual int Write(const std::uint8_t* data, std::size_t size) = 0;
+
+    [[nodiscard]] virtual PortCondition Condition() const = 0;
 };
 
 } // namespace hz70

@@ -47,8 +47,12 @@ TEST_F(PosixSerialPortTest, SecondOpenOfTheSameDeviceIsRefusedUntilTheFirstClose
     EXPECT_FALSE(second.Open(pty.devicePath()));
     EXPECT_FALSE(second.IsOpen());
     EXPECT_NE(second.lastError().find("in use"), std::string::npos) << second.lastError();
+    EXPECT_EQ(port.Condition().state, PortCondition::State::Open);
+    EXPECT_EQ(second.Condition().state, PortCondition::State::InUse);
+    EXPECT_EQ(second.Condition().device, pty.devicePath());
 
     port.Close();
+    EXPECT_EQ(port.Condition().state, PortCondition::State::Closed);
     EXPECT_FALSE(port.IsOpen());
     EXPECT_TRUE(second.Open(pty.devicePath())) << second.lastError();
 }
@@ -61,10 +65,14 @@ TEST_F(PosixSerialPortTest, RefusesFilesThatAreNotTerminalsAndMissingDevices) {
     EXPECT_FALSE(port.Open(path));
     EXPECT_FALSE(port.IsOpen());
     EXPECT_NE(port.lastError().find("not a terminal"), std::string::npos) << port.lastError();
+    EXPECT_EQ(port.Condition().state, PortCondition::State::Failed);
+    EXPECT_FALSE(port.Condition().reason.empty());
     ::unlink(path);
 
     EXPECT_FALSE(port.Open("/dev/hz70-no-such-device"));
     EXPECT_FALSE(port.lastError().empty());
+    EXPECT_EQ(port.Condition().state, PortCondition::State::NoDevice);
+    EXPECT_EQ(port.Condition().device, "/dev/hz70-no-such-device");
 }
 
 TEST_F(PosixSerialPortTest, FixedDeviceTakesEveryOpen) {
@@ -203,6 +211,7 @@ TEST_F(PosixSerialPortTest, PeerHangUpMakesTheErrorStateUnreadable) {
     EXPECT_FALSE(port.ReadErrorState(state));
     const std::uint8_t byte = 0x55;
     EXPECT_EQ(port.Write(&byte, 1), -1);
+    EXPECT_EQ(port.Condition().state, PortCondition::State::Lost); // an adapter pulled out looks the same
 }
 
 TEST_F(PosixSerialPortTest, ModemLineOperationsDoNotFailOnAPseudoTerminal) {

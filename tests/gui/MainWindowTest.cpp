@@ -2,9 +2,11 @@
 #include "app/O_port.h"
 #include "gui/GuiTestSupport.h"
 #include "views/O_synop.h"
+#include "views/Ostrefa.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -127,9 +129,11 @@ TEST(MainWindow, WithoutASettingsFileStartsOnDefaultsAndWritesNothingUnchanged) 
 
 TEST(MainWindow, PollTimerVisitsTheZonesInTurnAndAsksOnceAboutAZoneThatStopsAnswering) {
     ProgramOnFakeBus program({1, 2, 3});
-    program.WriteSettingsFile({"DevCount=3", "DevAddr=1;2;3;0;0;0;0;0;"});
+    // A name is data, never a format.
+    program.WriteSettingsFile({"DevCount=3", "DevAddr=1;2;3;0;0;0;0;0;", "DevName=A;Piec %s%n%1;C;"});
     TOmain& main = program.Start();
     main.Timer1->stop(); // the test runs the ticks
+    main.show();
     MessageBoxAnswerer answers(QMessageBox::Yes);
 
     program.Ticks(30);
@@ -141,7 +145,9 @@ TEST(MainWindow, PollTimerVisitsTheZonesInTurnAndAsksOnceAboutAZoneThatStopsAnsw
     program.Ticks(150);
     ASSERT_EQ(answers.seen().size(), 1u);
     EXPECT_EQ(answers.seen()[0].title, "HZ70");
-    EXPECT_EQ(answers.seen()[0].text, "Błąd transmisji.\nWyłączyć monitorowanie Strefy STREFA  2");
+    EXPECT_EQ(answers.seen()[0].text, "Błąd transmisji.\nWyłączyć monitorowanie Strefy Piec %s%n%1");
+    ASSERT_EQ(main.Osynop->panels().size(), 3u);
+    EXPECT_EQ(main.Osynop->panels()[1]->Label1->text(), "Piec %s%n%1");
     EXPECT_EQ(main.state().devices[1]->record.monitoring, 0);
     EXPECT_GT(program.bus.RequestsTo(1), before + 10); // the others go on
     const int toSilentZone = program.bus.RequestsTo(2);
@@ -192,6 +198,24 @@ TEST(MainWindow, PortDialogShowsTheLinkAndOkClosesThePortAndStoresTheNewSettings
     }
     const std::string file = ReadFile(program.folder() / "HZ70wiz.INI");
     EXPECT_NE(file.find("COM=2\r\nBaud=6\r\nMode=4\r\nType=0\r\nTimeout=500\r\n"), std::string::npos) << file;
+}
+
+TEST(MainWindow, StatusLineSaysWhyThePortIsNotOpenAndThatThePortDialogReopensIt) {
+    ProgramOnFakeBus program;
+    program.port.openSucceeds = false;
+    program.port.condition = {PortCondition::State::NoPermission, "/dev/ttyUSB0", "dialout", ""};
+    TOmain& main = program.Start();
+    program.Ticks(1);
+    EXPECT_EQ(main.LinkStatusLabel->text(),
+              "COM1 (/dev/ttyUSB0): brak uprawnień do portu; dołącz do grupy dialout "
+              "i zaloguj się ponownie. Zatwierdź „Ustawienia portu”, aby otworzyć "
+              "port ponownie.");
+    program.port.openSucceeds = true;
+    program.port.condition = {PortCondition::State::Open, "/dev/ttyUSB0", "", ""};
+    WhenDialogOpens<TOPort>([](TOPort& dialog) { dialog.Button1->click(); });
+    main.OPcjeUstawPort->trigger();
+    program.Ticks(1);
+    EXPECT_EQ(main.LinkStatusLabel->text(), "COM1 (/dev/ttyUSB0): port otwarty.");
 }
 
 TEST(MainWindow, PortDialogCancelChangesNothing) {

@@ -33,6 +33,7 @@ public:
     std::vector<LineConfig> applied; // every configuration applied
     std::string openedName;
     std::function<void(const Bytes&)> onWrite;
+    PortCondition condition; // what Condition reports
 
     void Arrive(const Bytes& bytes) { input_.insert(input_.end(), bytes.begin(), bytes.end()); }
     void Arrive(const std::string& text) { Arrive(ToBytes(text)); }
@@ -56,6 +57,7 @@ public:
         open_ = false;
     }
     bool IsOpen() const override { return open_; }
+    PortCondition Condition() const override { return condition; }
     bool SetQueueSizes(std::size_t, std::size_t) override { return Record("SetQueueSizes"); }
     bool SaveState() override { return Record("SaveState"); }
     bool RestoreState() override { return Record("RestoreState"); }
