@@ -18,11 +18,12 @@ def main():
     parser.add_argument("--program", required=True)
     parser.add_argument("--sim", required=True)
     args = parser.parse_args()
+    program_path, sim_path = os.path.abspath(args.program), os.path.abspath(args.sim)
     failures = []
     with tempfile.TemporaryDirectory(prefix="hz70e2e.") as work:
         with open(os.path.join(work, "HZ70wiz.INI"), "wb") as settings:
             settings.write(b"DevCount=3\r\nDevAddr=1;2;3;0;0;0;0;0;\r\n")
-        sim = subprocess.Popen([args.sim, "--zones", "1,2,3", "--link", "COM1", "--mode", "0", "--log",
+        sim = subprocess.Popen([sim_path, "--zones", "1,2,3", "--link", "COM1", "--mode", "0", "--log",
                                 "requests.log"], cwd=work, stdin=subprocess.DEVNULL,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
@@ -31,7 +32,7 @@ def main():
                 if time.monotonic() > deadline:
                     raise SystemExit("hz70sim made no link")
                 time.sleep(0.05)
-            program = subprocess.Popen([args.program], cwd=work, stdin=subprocess.DEVNULL,
+            program = subprocess.Popen([program_path], cwd=work, stdin=subprocess.DEVNULL,
                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                        env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
             time.sleep(8)
