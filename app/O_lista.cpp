@@ -2,6 +2,7 @@
 #include "app/O_lista.h"
 
 #include "app/Hz70main.h"
+#include "views/TabColumnDelegate.h"
 
 #include <QApplication>
 #include <QFontMetricsF>
@@ -15,7 +16,6 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QStyledItemDelegate>
 #include <QTextDocument>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -66,39 +66,6 @@ QString PlainToolTip(QString name) {
     }
     return name;
 }
-
-// Draws list lines with tab stops at a fixed distance, so that the names after the addresses line up.
-class TabStopDelegate final : public QStyledItemDelegate {
-public:
-    TabStopDelegate(qreal tabStop, QObject* parent) : QStyledItemDelegate(parent), tabStop_(tabStop) {}
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        QStyleOptionViewItem item(option);
-        initStyleOption(&item, index);
-        const QString text = item.text;
-        item.text.clear();
-        const QWidget* widget = item.widget;
-        QStyle* style = widget != nullptr ? widget->style() : QApplication::style();
-        style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
-
-        const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget);
-        const QPalette::ColorGroup group =
-            (item.state & QStyle::State_Enabled) != 0 ? QPalette::Normal : QPalette::Disabled;
-        const QPalette::ColorRole role =
-            (item.state & QStyle::State_Selected) != 0 ? QPalette::HighlightedText : QPalette::Text;
-        QTextOption layout(Qt::AlignLeft | Qt::AlignVCenter);
-        layout.setTabStopDistance(tabStop_);
-        layout.setWrapMode(QTextOption::NoWrap);
-        painter->save();
-        painter->setPen(item.palette.color(group, role));
-        painter->drawText(textRect, text, layout);
-        painter->restore();
-    }
-
-private:
-    qreal tabStop_;
-};
 
 // A lens with a handle pointing down to the right; `centre` is the lens's middle.
 void DrawMagnifier(QPainter& painter, QPointF centre, qreal radius) {
@@ -209,7 +176,7 @@ TOListaUrz::TOListaUrz(TOmain& main, QWidget* parent)
 void TOListaUrz::CreateControls() {
     ListBox1 = new QListWidget(this);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
-    ListBox1->setItemDelegate(new TabStopDelegate(ListTabStop(ListBox1->font()), ListBox1));
+    ListBox1->setItemDelegate(new TabColumnDelegate(qRound(ListTabStop(ListBox1->font())), ListBox1));
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox1->setUniformItemSizes(true);
 

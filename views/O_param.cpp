@@ -2,6 +2,7 @@
 #include "views/O_param.h"
 
 #include "app/AppState.h"
+#include "views/TabColumnDelegate.h"
 #include "views/core/ZoneParameters.h"
 
 #include <QApplication>
@@ -13,59 +14,11 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QStyledItemDelegate>
 
 namespace hz70 {
 namespace {
 
 constexpr int kTextPixels = 11;
-
-// Draws list lines as two columns split at their tab: the description, cut short with an ellipsis when
-// it would run into the value column, and the value with its unit from a fixed column on. A description
-// that ran past the column would otherwise push the value out of sight.
-class ValueColumnDelegate : public QStyledItemDelegate {
-public:
-    ValueColumnDelegate(int valueColumn, QObject* parent)
-        : QStyledItemDelegate(parent), valueColumn_(valueColumn) {}
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        QStyleOptionViewItem item(option);
-        initStyleOption(&item, index);
-        const QString line = item.text;
-        item.text.clear();
-        const QStyle* style = item.widget != nullptr ? item.widget->style() : QApplication::style();
-        style->drawControl(QStyle::CE_ItemViewItem, &item, painter, item.widget);
-
-        const QPalette::ColorGroup group = !(item.state & QStyle::State_Enabled) ? QPalette::Disabled
-                                           : (item.state & QStyle::State_Active) ? QPalette::Normal
-                                                                                 : QPalette::Inactive;
-        const bool selected = (item.state & QStyle::State_Selected) != 0;
-        const QFontMetrics metrics(item.font);
-        const QRect text = item.rect.adjusted(TextMargin(item.widget), 0, 0, 0);
-        const qsizetype tab = line.indexOf(QLatin1Char('\t'));
-        const QString description = line.left(tab);
-        const QString value = tab < 0 ? QString() : line.mid(tab + 1);
-        const int descriptionRoom = valueColumn_ - metrics.horizontalAdvance(QLatin1Char(' '));
-
-        painter->save();
-        painter->setFont(item.font);
-        painter->setPen(item.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
-        const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
-        painter->drawText(text, flags, metrics.elidedText(description, Qt::ElideRight, descriptionRoom));
-        painter->drawText(text.adjusted(valueColumn_, 0, 0, 0), flags, value);
-        painter->restore();
-    }
-
-    // Space between an item's edge and its text, as the style's own item views leave it.
-    static int TextMargin(const QWidget* view) {
-        const QStyle* style = view != nullptr ? view->style() : QApplication::style();
-        return style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
-    }
-
-private:
-    int valueColumn_; // from the start of the text
-};
 
 QLabel* Caption(const QString& text, QPoint at, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -103,9 +56,9 @@ TDlgProg::TDlgProg(AppState& state, QWidget* parent) : QDialog(parent), state_(s
     ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // The text after the tab is a space and the value: the value starts under the "Wartość" heading.
     const int valueColumn = Label3->x() - ListBox1->x() - ListBox1->frameWidth() -
-                            ValueColumnDelegate::TextMargin(ListBox1) -
+                            TabColumnDelegate::TextMargin(ListBox1) -
                             QFontMetrics(font).horizontalAdvance(QLatin1Char(' '));
-    ListBox1->setItemDelegate(new ValueColumnDelegate(valueColumn, ListBox1));
+    ListBox1->setItemDelegate(new TabColumnDelegate(valueColumn, ListBox1));
 
     Label2 = Caption(QStringLiteral("Wartość"), {16, 248}, panel);
     Edit1 = new QLineEdit(panel);
