@@ -24,6 +24,8 @@ class MasterAgainstPymodbus:
     @classmethod
     def setUpClass(cls):
         cls.line = PtyLine(b_name="COM1").__enter__()
+        # Runs even when the rest of the set-up fails, so no peer is left behind.
+        cls.addClassCleanup(cls.line.__exit__, None, None, None)
         cls.slave = cls.line.start([DEBIAN_PYTHON, SLAVE_SCRIPT, "--device", cls.line.a, "--framer",
                                     cls.framer, "--slave", "1", "--slave", "2:142", "--slave", "5:7"])
         # The slave is ready once it answers.
@@ -31,10 +33,6 @@ class MasterAgainstPymodbus:
         while cls.cli("identify").returncode != 0:
             if time.monotonic() > deadline or cls.slave.poll() is not None:
                 raise RuntimeError("pymodbus slave did not come up: " + cls.slave.stderr.read().decode())
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.line.__exit__(None, None, None)
 
     @classmethod
     def cli(cls, *args, address=1, port=None):
