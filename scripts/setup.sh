@@ -13,6 +13,7 @@ packages=(
   # tests, peers and screenshots
   python3 python3-pymodbus python3-serial python3-serial-asyncio mbpoll socat
   xvfb xauth imagemagick xdotool desktop-file-utils appstream dpkg-dev
+  file  # CPack computes the package's dependencies with it
 )
 
 missing=()
