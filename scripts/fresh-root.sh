@@ -8,6 +8,7 @@
 #   HZ70_FRESH_ROOT   where to make the root (default /var/tmp/hz70-fresh-root; removed first and after)
 #   HZ70_KEEP_ROOT=1  leave the root in place afterwards, to look inside
 #   HZ70_RUN_SECONDS  how long the run command must keep the program running (default 60)
+#   HZ70_FRESH_COMMIT a commit to copy instead of the working tree (e.g. HEAD, while others edit the tree)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 target=${HZ70_FRESH_ROOT:-/var/tmp/hz70-fresh-root}
@@ -69,8 +70,12 @@ cp /etc/resolv.conf "$target/etc/resolv.conf" 2>/dev/null || true
 
 # The working tree as a clone would hold it plus what is not committed yet: no build folders.
 mkdir -p "$target/src"
-(cd "$root" && git ls-files -z --cached --others --exclude-standard | xargs -0 tar -cf - --no-recursion) |
-  tar -xf - -C "$target/src"
+if [[ -n ${HZ70_FRESH_COMMIT:-} ]]; then
+  git -C "$root" archive "$HZ70_FRESH_COMMIT" | tar -xf - -C "$target/src"
+else
+  (cd "$root" && git ls-files -z --cached --others --exclude-standard | xargs -0 tar -cf - --no-recursion) |
+    tar -xf - -C "$target/src"
+fi
 
 in_root() {
   chroot "$target" /usr/bin/env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
