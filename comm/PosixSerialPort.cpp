@@ -544,6 +544,26 @@ int PosixSerialPort::Write(const std::uint8_t* data, std::size_t size) {
     return written;
 }
 
+InputWait PosixSerialPort::WaitForInput(std::uint32_t milliseconds) {
+    if (!IsOpen()) {
+        return InputWait::Failed;
+    }
+    pollfd watched{state_->fd, POLLIN, 0};
+    const int ready = ::poll(&watched, 1, static_cast<int>(std::min<std::uint32_t>(milliseconds, INT_MAX)));
+    if (ready < 0) {
+        return errno == EINTR ? InputWait::Ready : InputWait::Failed;
+    }
+    if (ready == 0) {
+        return InputWait::TimedOut;
+    }
+    if ((watched.revents & POLLIN) != 0) {
+        return InputWait::Ready;
+    }
+    // A hang-up or error with nothing to read: the device is gone (a pulled adapter, a closed pty).
+    state_->NoteFailure(EIO);
+    return InputWait::Failed;
+}
+
 PortCondition PosixSerialPort::Condition() const {
     return state_->condition;
 }

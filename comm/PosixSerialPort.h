@@ -35,6 +35,7 @@ public:
     void ClearBreak() override;
     [[nodiscard]] int Read(std::uint8_t* buffer, std::size_t size) override;
     [[nodiscard]] int Write(const std::uint8_t* data, std::size_t size) override;
+    [[nodiscard]] InputWait WaitForInput(std::uint32_t milliseconds) override;
     [[nodiscard]] PortCondition Condition() const override;
 
     // The path the last Open used, and why the last Open or Apply failed (cleared by a successful Open).

@@ -33,8 +33,15 @@ struct PortCondition {
     std::string reason; // Failed: the system's words
 };
 
+// How a wait for input ended.
+enum class InputWait {
+    Ready,    // input has arrived (or the wait was interrupted: look again)
+    TimedOut, // nothing arrived in the time given
+    Failed,   // the device can deliver nothing any more (it went away, or the port is not open)
+};
+
 // The platform operations the serial link needs, one object per device. Every operation returns at
-// once: reads hand back only what has already arrived.
+// once except WaitForInput: reads hand back only what has already arrived.
 class SerialPort {
 public:
     enum PurgeFlag : unsigned {
@@ -69,6 +76,8 @@ public:
     // Both return the number of bytes moved, or -1 on failure.
     [[nodiscard]] virtual int Read(std::uint8_t* buffer, std::size_t size) = 0;
     [[nodiscard]] virtual int Write(const std::uint8_t* data, std::size_t size) = 0;
+    // Sleeps in the kernel until input arrives or `milliseconds` pass, whichever is first.
+    [[nodiscard]] virtual InputWait WaitForInput(std::uint32_t milliseconds) = 0;
 
     [[nodiscard]] virtual PortCondition Condition() const = 0;
 };

@@ -41,12 +41,6 @@ constexpr int FixedWidth(char kind) {
     }
 }
 
-// A function-3 reply must carry exactly as many data bytes as its byte count says. `frameBytes` counts
-// the address, the function and the data, without the check bytes.
-bool ByteCountMatches(const std::uint8_t* bytes, int frameBytes) {
-    return bytes[1] != 3 || frameBytes - 3 == bytes[2];
-}
-
 // The no-value mark: single-precision 1e20.
 constexpr std::uint32_t kNoValueBits = 0x60AD78EC;
 
@@ -88,6 +82,7 @@ int TTrans::Open(int port) {
         return kOpenFailed;
     }
     portState_ = port;
+    lineEcho_ = LineEcho::Unknown;
     port_.SetQueueSizes(kInputQueueSize, kOutputQueueSize);
     port_.SaveState();
     port_.SetImmediateReads();
@@ -107,6 +102,7 @@ int TTrans::Close() {
     portState_ = kClosed;
     rxHead_ = rxTail_ = 0;
     transState_ = 0;
+    lineEcho_ = LineEcho::Unknown;
     return kClosed;
 }
 
@@ -153,10 +149,13 @@ int TTrans::Send(const std::uint8_t* bytes, int length) {
     }
     ResetPayload();
     rxHead_ = rxTail_ = 0;
+    // Late bytes of an earlier exchange that the driver still holds must not meet this request's reply.
+    port_.Purge(SerialPort::RxClear);
     PortErrorState ignored;
     (void)port_.ReadErrorState(ignored);
     port_.ClearBreak();
     const int written = port_.Write(bytes, static_cast<std::size_t>(length));
+    Trace(LinkEvent::Sent, {bytes, static_cast<std::size_t>(length)});
     return written > 0 ? written : 0;
 }
 
@@ -173,11 +172,19 @@ int TTrans::ReadInput() {
     if (waiting == 0) {
         return 0;
     }
-    std::vector<std::uint8_t> buffer(waiting);
+    // A ring full of bytes that form no reply gives its older half up; a read never takes more than the
+    // ring holds, so nothing is overwritten and the rest waits in the driver.
+    if (RingUsed() == kRingSize - 1) {
+        DropFromRing(kRingSize / 2, LinkEvent::BytesSkipped);
+    }
+    std::vector<std::uint8_t> buffer(std::min(waiting, static_cast<std::size_t>(kRingSize - 1 - RingUsed())));
     const int got = port_.Read(buffer.data(), buffer.size());
     for (int i = 0; i < got; ++i) {
         rxRing_[static_cast<std::size_t>(rxHead_)] = buffer[static_cast<std::size_t>(i)];
         rxHead_ = Next(rxHead_);
+    }
+    if (got > 0) {
+        Trace(LinkEvent::Received, {buffer.data(), static_cast<std::size_t>(got)});
     }
     return static_cast<int>(waiting);
 }
@@ -300,52 +307,27 @@ int TTrans::GetValue(char kind, void* destination) {
 
 bool TTrans::Assemble(const std::uint8_t* header, int headerLength) {
     const int length = PayloadLength() + headerLength;
-    const bool rtu = IsRtuMode(modeIndex_);
-    const int lineLength = rtu ? length + 2 : 1 + 2 * length + 4;
-    if (lineLength > kLineSize) {
+    const int frameStart = ModbusFrame::kDataStart - headerLength;
+    std::memcpy(&txFrame_.data[static_cast<std::size_t>(frameStart)], header,
+                static_cast<std::size_t>(headerLength));
+    const std::span<const std::uint8_t> frame(&txFrame_.data[static_cast<std::size_t>(frameStart)],
+                                              static_cast<std::size_t>(length));
+    const std::size_t lineLength = EncodeFrame(framing(), frame, txLine_);
+    if (lineLength == 0) {
         return false;
     }
-    txFrame_.readPos = ModbusFrame::kDataStart - headerLength;
-    std::memcpy(&txFrame_.data[static_cast<std::size_t>(txFrame_.readPos)], header,
-                static_cast<std::size_t>(headerLength));
+    txLineLength_ = static_cast<int>(lineLength);
     txFrame_.length = length;
     txFrame_.address = header[0];
     txFrame_.function = header[1];
-    Encode();
-    return true;
-}
-
-void TTrans::Encode() {
-    const std::span<const std::uint8_t> frame(&txFrame_.data[static_cast<std::size_t>(txFrame_.readPos)],
-                                              static_cast<std::size_t>(txFrame_.length));
-    int n = 0;
-    if (IsRtuMode(modeIndex_)) {
-        for (const std::uint8_t byte : frame) {
-            txLine_[static_cast<std::size_t>(n++)] = byte;
-        }
-        const std::uint16_t crc = Crc16(frame);
-        txLine_[static_cast<std::size_t>(n++)] = Low(crc);
-        txLine_[static_cast<std::size_t>(n++)] = High(crc);
-    } else {
-        const auto putHex = [&](std::uint8_t byte) {
-            txLine_[static_cast<std::size_t>(n++)] = static_cast<std::uint8_t>(HexDigit(byte >> 4));
-            txLine_[static_cast<std::size_t>(n++)] = static_cast<std::uint8_t>(HexDigit(byte));
-        };
-        txLine_[static_cast<std::size_t>(n++)] = ':';
-        for (const std::uint8_t byte : frame) {
-            putHex(byte);
-        }
-        putHex(Lrc(frame));
-        txLine_[static_cast<std::size_t>(n++)] = '\r';
-        txLine_[static_cast<std::size_t>(n++)] = '\n';
-    }
-    txLineLength_ = n;
     txFrame_.readPos = txFrame_.writePos = ModbusFrame::kDataStart;
+    return true;
 }
 
 int TTrans::BuildRead(std::uint8_t address, std::uint16_t reg, std::uint16_t count) {
     ResetPayload();
-    const std::uint8_t header[] = {address, 3, High(reg), Low(reg), High(count), Low(count)};
+    const std::uint8_t header[] = {address,  kReadHoldingRegisters, High(reg),
+                                   Low(reg), High(count),           Low(count)};
     if (!Assemble(header, sizeof header)) {
         return kRefused;
     }
@@ -361,6 +343,9 @@ int TTrans::SendRequest() {
     }
     transState_ = kBusy;
     rxFrame_.stamp = 0;
+    echoExpected_ = lineEcho_ != LineEcho::Absent;
+    echoSeen_ = false;
+    receivedAny_ = false;
     return 0;
 }
 
@@ -379,11 +364,27 @@ void TTrans::FinishPendingRead() {
 }
 
 int TTrans::AwaitResult() {
-    int result;
-    do {
-        result = AwaitReply();
-    } while (result < 0);
-    return result;
+    for (;;) {
+        if (const int result = AwaitReply(); result >= 0) {
+            return result;
+        }
+        if (port_.WaitForInput(MillisecondsLeftToWait(clock_.GetTickCount())) == InputWait::Failed) {
+            // The device went away: no reply can come, so the wait ends now rather than at its time-out.
+            rxHead_ = rxTail_ = 0;
+            Trace(LinkEvent::TimedOut);
+            return kNoReply;
+        }
+    }
+}
+
+std::uint32_t TTrans::MillisecondsLeftToWait(std::uint32_t now) const {
+    const auto timeout = static_cast<std::uint32_t>(replyTimeout_);
+    const std::uint32_t bound = kWaitBoundTimeouts * timeout;
+    const std::uint32_t sinceInput = now - rxFrame_.stamp;
+    const std::uint32_t sinceStart = now - waitStart_;
+    const std::uint32_t left = std::min(sinceInput < timeout ? timeout - sinceInput : 0,
+                                        sinceStart < bound ? bound - sinceStart : 0);
+    return left + 1; // the time-out is over only once it has been exceeded
 }
 
 // --- exchanges ---
@@ -402,8 +403,9 @@ int TTrans::ReadRegistersAsync(std::uint8_t address, std::uint16_t reg, std::uin
         }
         transState_ = 0;
         if (result == kReadOk) {
-            const bool answersRequest = txFrame_.address == address && txFrame_.function == 3 &&
-                                        txFrame_.reg == reg && rxFrame_.function == 3;
+            const bool answersRequest = txFrame_.address == address &&
+                                        txFrame_.function == kReadHoldingRegisters && txFrame_.reg == reg &&
+                                        rxFrame_.function == kReadHoldingRegisters;
             if (!answersRequest) {
                 result = kNoReply;
             }
@@ -456,9 +458,16 @@ int TTrans::WriteRegister(std::uint8_t address, std::uint16_t reg) {
     if (PayloadLength() == 0) {
         return kRefused;
     }
+    if (LineLength(framing(), static_cast<std::size_t>(PayloadLength() + 4)) > kLineSize) {
+        ResetPayload();
+        return kRefused;
+    }
     FinishPendingRead();
+    if (lineEcho_ == LineEcho::Unknown && address != 0) {
+        LearnLineEchoBeforeWrite(address, reg);
+    }
     clock_.Sleep(kBlockingPause);
-    const std::uint8_t header[] = {address, 6, High(reg), Low(reg)};
+    const std::uint8_t header[] = {address, kWriteSingleRegister, High(reg), Low(reg)};
     if (!Assemble(header, sizeof header)) {
         ResetPayload();
         return kRefused;
@@ -477,12 +486,9 @@ int TTrans::ReportSlaveId(std::uint8_t address, std::uint8_t* id) {
         return kPortNotOpen;
     }
     FinishPendingRead();
-    // This pause watches the tick instead of sleeping.
-    const std::uint32_t pauseStart = clock_.GetTickCount();
-    while (clock_.GetTickCount() - pauseStart < kBlockingPause) {
-    }
+    clock_.Sleep(kBlockingPause);
     ResetPayload();
-    const std::uint8_t header[] = {address, 0x11};
+    const std::uint8_t header[] = {address, kReportSlaveId};
     if (!Assemble(header, sizeof header)) {
         return kRefused;
     }
@@ -499,24 +505,63 @@ int TTrans::ReportSlaveId(std::uint8_t address, std::uint8_t* id) {
     return result;
 }
 
+void TTrans::LearnLineEchoBeforeWrite(std::uint8_t address, std::uint16_t reg) {
+    // The read leaves the payload's bytes where they are; only its cursor must come back.
+    const int payloadEnd = txFrame_.writePos;
+    clock_.Sleep(kBlockingPause);
+    if (BuildRead(address, reg, 1) == 0 && SendRequest() == 0) {
+        (void)AwaitResult();
+    }
+    transState_ = 0;
+    txFrame_.writePos = payloadEnd;
+}
+
+// Only what cannot be anything else teaches: our request coming back whole before a reply (or before
+// nothing, where the request itself is no valid reply), a reply with no echo before it, or silence.
+void TTrans::LearnLineEcho(bool replyFound) {
+    if (lineEcho_ != LineEcho::Unknown) {
+        return;
+    }
+    const bool requestLooksLikeReply = txFrame_.function == kWriteSingleRegister;
+    if (echoSeen_ && (replyFound || !requestLooksLikeReply)) {
+        lineEcho_ = LineEcho::Present;
+    } else if (!receivedAny_ || (replyFound && !requestLooksLikeReply)) {
+        lineEcho_ = LineEcho::Absent;
+    }
+}
+
 // --- replies ---
 
 int TTrans::AwaitReply() {
     const std::uint32_t now = clock_.GetTickCount();
     if (rxFrame_.stamp == 0) {
         rxFrame_.stamp = now;
+        waitStart_ = now;
     }
     int result = -1;
     if (ReadInput() > 0) {
         lastRxTime_ = now;
         rxFrame_.stamp = now;
+        receivedAny_ = true;
         result = ParseReply();
     }
     if (result > 0) {
-        return rxFrame_.address != txFrame_.address ? kNoReply : result;
+        LearnLineEcho(true);
+        const std::span<const std::uint8_t> frame(&rxFrame_.data[ModbusFrame::kDataStart],
+                                                  static_cast<std::size_t>(rxFrame_.length + 2));
+        const bool fromAnother = rxFrame_.address != txFrame_.address;
+        Trace(fromAnother ? LinkEvent::WrongAddress : LinkEvent::ReplyAccepted, frame);
+        // What followed the reply in the same reception is not for us.
+        DropFromRing(RingUsed(), LinkEvent::BytesSkipped);
+        return fromAnother ? kNoReply : result;
     }
-    if (now - rxFrame_.stamp > static_cast<std::uint32_t>(replyTimeout_)) {
+    const bool timedOut = now - rxFrame_.stamp > static_cast<std::uint32_t>(replyTimeout_);
+    const bool pastBound = now - waitStart_ > kWaitBoundTimeouts * static_cast<std::uint32_t>(replyTimeout_);
+    if (timedOut || pastBound) {
+        LearnLineEcho(false);
+        DropFromRing(RingUsed(), LinkEvent::BytesSkipped);
         rxHead_ = rxTail_ = 0;
+        Trace(timedOut ? LinkEvent::TimedOut : LinkEvent::InputNeverEnds);
         if (now - lastRxTime_ > kRecoveryQuiet) {
             lastRxTime_ = now;
             SetSettings(settings_);
@@ -530,113 +575,80 @@ int TTrans::ParseReply() {
     rxFrame_.length = 0;
     rxFrame_.readPos = rxFrame_.writePos = ModbusFrame::kDataStart;
     rxFrame_.function = 0;
-    return IsRtuMode(modeIndex_) ? ParseRtu() : ParseAscii();
+    std::array<std::uint8_t, kRingSize> input;
+    int count = CopyRing(input);
+    if (echoExpected_) {
+        const std::span<const std::uint8_t> request(txLine_.data(), static_cast<std::size_t>(txLineLength_));
+        if (const auto echo =
+                FindEcho(std::span(input).first(static_cast<std::size_t>(count)), request, kMaxEchoLead)) {
+            DropFromRing(static_cast<int>(*echo), LinkEvent::BytesSkipped);
+            DropFromRing(txLineLength_, LinkEvent::EchoDropped);
+            echoExpected_ = false;
+            echoSeen_ = true;
+            count = CopyRing(input);
+        }
+    }
+    const ReplySearch search = FindReply(framing(), std::span(input).first(static_cast<std::size_t>(count)),
+                                         {txFrame_.address, txFrame_.function});
+    for (int i = 0; i < search.badChecks; ++i) {
+        Trace(LinkEvent::BadCheck);
+    }
+    if (!search.found) {
+        DropFromRing(static_cast<int>(search.settled), LinkEvent::BytesSkipped);
+        return -1;
+    }
+    DropFromRing(static_cast<int>(search.frameStart), LinkEvent::BytesSkipped);
+    rxTail_ = (rxTail_ + static_cast<int>(search.frameEnd - search.frameStart)) % kRingSize;
+    AcceptReply(search);
+    return rxFrame_.function;
 }
 
-// Fills the reply fields from the `frameBytes` bytes stored at the data start (address and function
-// first, no check bytes among them).
-void TTrans::AcceptReply(int frameBytes) {
+// Fills the reply fields from the frame found (address and function first, no check bytes).
+void TTrans::AcceptReply(const ReplySearch& search) {
+    std::copy_n(search.frame.begin(), search.frameLength, rxFrame_.data.begin() + ModbusFrame::kDataStart);
     const std::uint8_t* bytes = &rxFrame_.data[ModbusFrame::kDataStart];
     rxFrame_.address = bytes[0];
     rxFrame_.function = bytes[1];
-    rxFrame_.length = frameBytes - 2;
+    rxFrame_.length = static_cast<int>(search.frameLength) - 2;
     rxFrame_.byteCount = bytes[2];
     rxFrame_.readPos = ModbusFrame::kDataStart + 2;
-    if (rxFrame_.function == 3) {
+    rxFrame_.writePos = ModbusFrame::kDataStart + static_cast<int>(search.frameLength);
+    if (rxFrame_.function == kReadHoldingRegisters) {
         rxFrame_.readPos = ModbusFrame::kDataStart + 3;
     }
 }
 
-int TTrans::ParseAscii() {
-    // The smallest frame that can be valid: address, function, LRC.
-    constexpr int kMinFrameBytes = 3;
-    // Frames are collected apart from rxFrame, so that a later broken or partial frame in the same scan
-    // cannot overwrite the bytes of one already accepted.
-    std::array<std::uint8_t, ModbusFrame::kCapacity> bytes;
-    int count = 0;
-    int result = -1;
-    bool inFrame = false;
-    std::uint8_t sum = 0;
-    int digits = 0;
-    int highNibble = 0;
-    for (int pos = rxTail_; pos != rxHead_; pos = Next(pos)) {
-        const std::uint8_t c = rxRing_[static_cast<std::size_t>(pos)];
-        if (c == ':') {
-            inFrame = true;
-        }
-        if (!inFrame) {
-            rxTail_ = Next(pos);
-            continue;
-        }
-        if (c == ':') {
-            sum = 0;
-            digits = 0;
-            count = 0;
-        } else if (c == '\r') {
-            continue;
-        } else if (const int value = HexValue(c); value >= 0) {
-            if (digits % 2 == 0) {
-                highNibble = value;
-            } else if (count < ModbusFrame::kCapacity) {
-                const auto byte = static_cast<std::uint8_t>((highNibble << 4) | value);
-                bytes[static_cast<std::size_t>(count++)] = byte;
-                sum = static_cast<std::uint8_t>(sum + byte);
-            } else {
-                // Longer than any reply can be: give the frame up.
-                inFrame = false;
-                rxTail_ = Next(pos);
-                continue;
-            }
-            ++digits;
-        } else if (c == '\n') {
-            inFrame = false;
-            rxTail_ = Next(pos);
-            if (sum == 0 && count >= kMinFrameBytes && ByteCountMatches(bytes.data(), count - 1)) {
-                std::copy_n(bytes.begin(), count, rxFrame_.data.begin() + ModbusFrame::kDataStart);
-                AcceptReply(count - 1);
-                result = rxFrame_.function;
-            }
-        } else {
-            inFrame = false;
-        }
-    }
-    return result;
+// --- the receive ring ---
+
+int TTrans::RingUsed() const {
+    return (rxHead_ - rxTail_ + kRingSize) % kRingSize;
 }
 
-int TTrans::ParseRtu() {
-    constexpr int kEnd = ModbusFrame::kDataStart + ModbusFrame::kCapacity;
-    // The smallest frame that can be valid: address, function, two CRC bytes.
-    constexpr int kMinFrameBytes = 4;
-    std::uint16_t crc = kCrc16Initial;
+int TTrans::CopyRing(std::span<std::uint8_t, kRingSize> out) const {
+    int n = 0;
     for (int pos = rxTail_; pos != rxHead_; pos = Next(pos)) {
-        if (rxFrame_.writePos >= kEnd) {
-            // Garbage longer than any reply: drop what was scanned and start afresh with new input.
-            rxTail_ = pos;
-            rxFrame_.writePos = ModbusFrame::kDataStart;
-            return -1;
-        }
-        const std::uint8_t byte = rxRing_[static_cast<std::size_t>(pos)];
-        rxFrame_.data[static_cast<std::size_t>(rxFrame_.writePos++)] = byte;
-        crc = Crc16Update(crc, byte);
-        const int next = Next(pos);
-        const bool frameEnds = crc == 0 && (next == rxHead_ || rxRing_[static_cast<std::size_t>(next)] != 0);
-        if (!frameEnds) {
-            continue;
-        }
-        rxTail_ = rxHead_ = next;
-        const int frameBytes = rxFrame_.writePos - ModbusFrame::kDataStart;
-        if (frameBytes < kMinFrameBytes) {
-            rxFrame_.writePos = ModbusFrame::kDataStart;
-            return -1;
-        }
-        const std::uint8_t* bytes = &rxFrame_.data[ModbusFrame::kDataStart];
-        if (!ByteCountMatches(bytes, frameBytes - 2)) {
-            return -1;
-        }
-        AcceptReply(frameBytes - 2);
-        return rxFrame_.function;
+        out[static_cast<std::size_t>(n++)] = rxRing_[static_cast<std::size_t>(pos)];
     }
-    return -1;
+    return n;
+}
+
+void TTrans::DropFromRing(int count, LinkEvent why) {
+    count = std::min(count, RingUsed());
+    if (count <= 0) {
+        return;
+    }
+    if (trace_ != nullptr) {
+        std::array<std::uint8_t, kRingSize> dropped;
+        (void)CopyRing(dropped);
+        Trace(why, std::span(dropped).first(static_cast<std::size_t>(count)));
+    }
+    rxTail_ = (rxTail_ + count) % kRingSize;
+}
+
+void TTrans::Trace(LinkEvent event, std::span<const std::uint8_t> bytes) {
+    if (trace_ != nullptr) {
+        trace_->Record({event, bytes, framing() == Framing::Ascii});
+    }
 }
 
 } // namespace hz70

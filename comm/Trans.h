@@ -3,11 +3,14 @@
 
 #include "comm/Clock.h"
 #include "comm/LineConfig.h"
+#include "comm/LinkTrace.h"
+#include "comm/ModbusFraming.h"
 #include "comm/SerialPort.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace hz70 {
@@ -96,7 +99,6 @@ enum ResultCode : int {
     kSlaveIdOk = 17,
     kBusy = 25,
 };
-inline constexpr int kExceptionFlag = 0x80;
 inline constexpr std::uint8_t kHz70SlaveId = 0x8E;
 
 // The serial link and the Modbus master: one object owns the port, a receive ring and a
@@ -114,6 +116,11 @@ public:
     static constexpr std::uint32_t kRecoveryQuiet = 60000; // ms of silence before re-applying
     static constexpr std::size_t kInputQueueSize = 1024;
     static constexpr std::size_t kOutputQueueSize = 350;
+    // Input that never stops may keep restarting the reply time-out, but no wait lasts longer than this
+    // many reply time-outs.
+    static constexpr int kWaitBoundTimeouts = 3;
+    // Bytes that may come before the line's echo (a glitch as the transceiver turns round).
+    static constexpr std::size_t kMaxEchoLead = 16;
 
     TTrans(SerialPort& port, Clock& clock);
     ~TTrans();
@@ -129,6 +136,8 @@ public:
     void GetSettings(TTransSettings& s) const;
     int Send(const std::uint8_t* bytes, int length);
     int ReadInput();
+    // Reports every request, reception and verdict to `trace` (nullptr: none). Not owned.
+    void SetTrace(LinkTrace* trace) { trace_ = trace; }
 
     // --- Modbus master ---
     void ResetPayload();
@@ -158,20 +167,33 @@ public:
     [[nodiscard]] int txLineLength() const { return txLineLength_; }
 
 private:
+    // Whether the line gives every request back (an adapter whose receiver stays on while it sends).
+    enum class LineEcho { Unknown, Present, Absent };
+
     // Opens the configured port at the start of an exchange; false when it is not (or cannot be) open.
     bool EnsureOpen();
-    void BecomeIdle();
     void FinishPendingRead();
+    // Waits, sleeping in the kernel, until AwaitReply has a result.
     int AwaitResult();
+    [[nodiscard]] std::uint32_t MillisecondsLeftToWait(std::uint32_t now) const;
     int SendRequest();
     int BuildRead(std::uint8_t address, std::uint16_t reg, std::uint16_t count);
     // Puts `header` in front of the payload and encodes the frame into txLine; false when it does not fit.
     bool Assemble(const std::uint8_t* header, int headerLength);
-    void Encode();
+    // A write's reply is byte for byte its request, so before the first write on a line whose echo is not
+    // known yet, a read of the same register finds it out.
+    void LearnLineEchoBeforeWrite(std::uint8_t address, std::uint16_t reg);
+    void LearnLineEcho(bool replyFound);
+    int EndWait(int result);
     int ParseReply();
-    int ParseAscii();
-    int ParseRtu();
-    void AcceptReply(int frameBytes);
+    // False while the echo of the request may still be arriving: nothing can be parsed before it.
+    bool DropEcho(std::span<const std::uint8_t> input, int& dropped);
+    void AcceptReply(const ReplySearch& search);
+    void DropFromRing(int count, LinkEvent why);
+    [[nodiscard]] int RingUsed() const;
+    [[nodiscard]] int CopyRing(std::span<std::uint8_t, kRingSize> out) const;
+    void Trace(LinkEvent event, std::span<const std::uint8_t> bytes = {});
+    [[nodiscard]] Framing framing() const { return IsRtuMode(modeIndex_) ? Framing::Rtu : Framing::Ascii; }
     [[nodiscard]] int PayloadLength() const { return txFrame_.writePos - ModbusFrame::kDataStart; }
     [[nodiscard]] int ReplyEnd() const { return ModbusFrame::kDataStart + 2 + rxFrame_.length; }
 
@@ -197,6 +219,12 @@ private:
     int txLineLength_ = 0;
     int transState_ = 0;
     std::uint32_t lastRxTime_ = 0;
+    std::uint32_t waitStart_ = 0; // when the current reply wait began
+    LineEcho lineEcho_ = LineEcho::Unknown;
+    bool echoExpected_ = false; // the current request's echo may still come
+    bool echoSeen_ = false;     // the current request came back from the line
+    bool receivedAny_ = false;  // anything at all came back since the request
+    LinkTrace* trace_ = nullptr;
 };
 
 } // namespace hz70

@@ -5,6 +5,7 @@
 #include "support/FakeClock.h"
 #include "support/FakeSerialPort.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -51,6 +52,15 @@ Bytes ReadReply(std::uint8_t address, const std::vector<std::uint16_t>& words) {
     }
     return frame;
 }
+
+// Keeps the kinds of event the link reported.
+struct EventLog final : LinkTrace {
+    std::vector<LinkEvent> events;
+    void Record(const LinkTraceEntry& entry) override { events.push_back(entry.event); }
+    [[nodiscard]] bool Saw(LinkEvent event) const {
+        return std::find(events.begin(), events.end(), event) != events.end();
+    }
+};
 
 class TransTest : public ::testing::Test {
 protected:
@@ -234,12 +244,17 @@ TEST_F(TransTest, ReadInputCopesWithOverflowUnreadableStateAndWrapsTheRing) {
     port.errorStateReadable = true;
     port.Purge(SerialPort::RxClear);
 
-    // 510 bytes, then 4 more: the ring wraps from 511 to 0.
+    // 510 bytes, then 4 more: a read takes only what the ring holds, and a full ring gives its older half
+    // up, so the ring wraps from 511 to 0 without ever overrunning its unread bytes.
     port.Arrive(Bytes(510, 0x55));
     EXPECT_EQ(trans.ReadInput(), 510);
     port.Arrive(Bytes{1, 2, 3, 4});
     EXPECT_EQ(trans.ReadInput(), 4);
+    EXPECT_EQ(trans.rxHead(), 511);
+    EXPECT_EQ(port.pendingInput(), 3u);
+    EXPECT_EQ(trans.ReadInput(), 3);
     EXPECT_EQ(trans.rxHead(), 2);
+    EXPECT_EQ(trans.rxTail(), 256);
 }
 
 // --- request framing ---
@@ -414,6 +429,7 @@ TEST_F(TransTest, GarbageLongerThanAnyReplyIsDroppedWithoutOverrun) {
 
     trans.Close();
     UseMode(kAsciiMode);
+    clock.Advance(100);
     ASSERT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
     port.Arrive(":" + std::string(505, 'A')); // 252 bytes' worth of digits
     EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
@@ -511,21 +527,21 @@ TEST_F(TransTest, BlockingReadRepeatsExactlyOnce) {
     EXPECT_THAT(ReadWords(16), ElementsAreArray(std::vector<std::uint16_t>(16, 7)));
 }
 
-TEST_F(TransTest, WriteAndSlaveIdNeverRepeatAndTheSlaveIdPauseIsNoSleep) {
+TEST_F(TransTest, WriteAndSlaveIdNeverRepeatAndPauseBySleeping) {
     UseMode(kAsciiMode);
-    ASSERT_EQ(trans.Open(0), 0);
+    std::uint8_t id = 0x55;
+    EXPECT_EQ(trans.ReportSlaveId(1, &id), kNoReply);
+    EXPECT_EQ(port.writes.size(), 1u);
+    EXPECT_EQ(id, 0x55);
+    EXPECT_EQ(clock.sleptMs(), TTrans::kBlockingPause);
+
+    // The silent line has shown that it does not echo, so the write goes out alone.
     trans.ResetPayload();
     const std::uint16_t value = 5;
     trans.PutValue('i', &value);
     EXPECT_EQ(trans.WriteRegister(1, 4010), kNoReply);
-    EXPECT_EQ(port.writes.size(), 1u);
-
-    const int sleepsBefore = clock.sleepCalls();
-    std::uint8_t id = 0x55;
-    EXPECT_EQ(trans.ReportSlaveId(1, &id), kNoReply);
     EXPECT_EQ(port.writes.size(), 2u);
-    EXPECT_EQ(id, 0x55);
-    EXPECT_EQ(clock.sleepCalls(), sleepsBefore);
+    EXPECT_EQ(clock.sleptMs(), 2 * TTrans::kBlockingPause);
 }
 
 TEST_F(TransTest, BlockingExchangeFirstFinishesAPendingPollAndDropsItsResult) {
@@ -542,10 +558,162 @@ TEST_F(TransTest, BlockingExchangeFirstFinishesAPendingPollAndDropsItsResult) {
 
 TEST_F(TransTest, SlaveIdReplyTooShortToHoldAnIdLeavesItAlone) {
     UseMode(kRtuMode);
-    AnswerWith(Rtu({1, 0x11}));
+    AnswerWith(Rtu({1, 0x11, 0}));
     std::uint8_t id = 0x42;
     EXPECT_EQ(trans.ReportSlaveId(1, &id), kSlaveIdOk);
     EXPECT_EQ(id, 0x42);
+}
+
+// --- real lines ---
+
+// What a two-wire adapter does to the bytes between master and slave.
+struct LineHabit {
+    const char* name;
+    bool echo;    // the request comes back at once
+    Bytes before; // reaches the master just before each reply
+    Bytes after;  // just after it
+};
+
+const LineHabit kLineHabits[] = {
+    {"clean", false, {}, {}},
+    {"echo", true, {}, {}},
+    {"stray byte", false, {0xFF}, {}},
+    {"trailing NUL", false, {}, {0x00}},
+    {"echo, stray byte and trailing NUL", true, {0x00}, {0x00}},
+};
+
+// The frame of a request as the slave decodes it, without its check.
+Bytes RequestFrame(const Bytes& line, bool rtu) {
+    if (rtu) {
+        return Bytes(line.begin(), line.end() - 2);
+    }
+    Bytes frame;
+    for (std::size_t i = 1; i + 4 < line.size(); i += 2) {
+        frame.push_back(static_cast<std::uint8_t>(HexValue(line[i]) << 4 | HexValue(line[i + 1])));
+    }
+    return frame;
+}
+
+// Puts an HZ70 at address 1 (or nobody, when `present` is false) behind a line with `habit`.
+void Serve(FakeSerialPort& port, const LineHabit& habit, bool rtu, bool present) {
+    port.onWrite = [&port, habit, rtu, present](const Bytes& request) {
+        if (habit.echo) {
+            port.Arrive(request);
+        }
+        const Bytes frame = RequestFrame(request, rtu);
+        if (!present || frame[0] != 1) {
+            return;
+        }
+        Bytes reply = frame; // a write is answered with its request
+        if (frame[1] == 3) {
+            reply = ReadReply(1, std::vector<std::uint16_t>(frame[5], 7));
+        } else if (frame[1] == 0x11) {
+            reply = {1, 0x11, 2, 0x8E, 0xFF};
+        }
+        port.Arrive(habit.before);
+        port.Arrive(rtu ? Rtu(reply) : test::ToBytes(Ascii(reply)));
+        port.Arrive(habit.after);
+    };
+}
+
+TEST_F(TransTest, EveryExchangeWorksOnEveryLineHabit) {
+    for (const int mode : {kRtuMode, kAsciiMode}) {
+        for (const LineHabit& habit : kLineHabits) {
+            SCOPED_TRACE(std::string(habit.name) + (mode == kRtuMode ? " RTU" : " ASCII"));
+            trans.Close();
+            UseMode(mode);
+            clock.Advance(100);
+            Serve(port, habit, mode == kRtuMode, true);
+            const std::uint16_t value = 1;
+            // A write first: the link finds out how the line behaves before it writes.
+            trans.ResetPayload();
+            trans.PutValue('i', &value);
+            EXPECT_EQ(trans.WriteRegister(1, 4016), kWriteOk);
+            EXPECT_EQ(trans.ReadRegisters(1, 4018, 7), kReadOk);
+            EXPECT_THAT(ReadWords(7), ElementsAreArray(std::vector<std::uint16_t>(7, 7)));
+            std::uint8_t id = 0;
+            EXPECT_EQ(trans.ReportSlaveId(1, &id), kSlaveIdOk);
+            EXPECT_EQ(id, 0x8E);
+            clock.Advance(100);
+            EXPECT_EQ(PollUntilDone(), kReadOk);
+            trans.ResetPayload();
+            trans.PutValue('i', &value);
+            EXPECT_EQ(trans.WriteRegister(1, 4016), kWriteOk);
+        }
+    }
+}
+
+TEST_F(TransTest, OnAnEchoingLineTheEchoIsNeverTakenForAReply) {
+    EventLog log;
+    trans.SetTrace(&log);
+    for (const int mode : {kRtuMode, kAsciiMode}) {
+        SCOPED_TRACE(mode);
+        trans.Close();
+        UseMode(mode);
+        clock.Advance(100);
+        Serve(port, kLineHabits[1], mode == kRtuMode, false);
+        const std::uint16_t value = 1;
+        trans.ResetPayload();
+        trans.PutValue('i', &value);
+        EXPECT_EQ(trans.WriteRegister(1, 4016), kNoReply) << "write before the line is known";
+        std::uint8_t id = 0x55;
+        EXPECT_EQ(trans.ReportSlaveId(1, &id), kNoReply);
+        EXPECT_EQ(id, 0x55);
+        EXPECT_EQ(trans.ReadRegisters(1, 4018, 7), kNoReply);
+        clock.Advance(100);
+        EXPECT_EQ(PollUntilDone(), kNoReply);
+        trans.ResetPayload();
+        trans.PutValue('i', &value);
+        EXPECT_EQ(trans.WriteRegister(1, 4016), kNoReply) << "write once the line is known";
+    }
+    EXPECT_TRUE(log.Saw(LinkEvent::EchoDropped));
+    EXPECT_TRUE(log.Saw(LinkEvent::TimedOut));
+}
+
+TEST_F(TransTest, OnAKnownCleanLineAWriteGoesOutAloneAsBefore) {
+    UseMode(kRtuMode);
+    Serve(port, kLineHabits[0], true, true);
+    const std::uint16_t value = 1;
+    // Unknown line: the same register is read first.
+    trans.ResetPayload();
+    trans.PutValue('i', &value);
+    EXPECT_EQ(trans.WriteRegister(1, 4016), kWriteOk);
+    ASSERT_EQ(port.writes.size(), 2u);
+    EXPECT_EQ(port.writes[0], Rtu({1, 3, 0x0F, 0xB0, 0, 1}));
+    EXPECT_EQ(port.writes[1], Rtu({1, 6, 0x0F, 0xB0, 0, 1}));
+    // Known line: one request, one pause.
+    const std::uint32_t slept = clock.sleptMs();
+    trans.ResetPayload();
+    trans.PutValue('i', &value);
+    EXPECT_EQ(trans.WriteRegister(1, 4016), kWriteOk);
+    EXPECT_EQ(port.writes.size(), 3u);
+    EXPECT_EQ(clock.sleptMs() - slept, TTrans::kBlockingPause);
+}
+
+TEST_F(TransTest, WaitsSleepUntilInputOrTheirEndAndRequestsKeepTheirMoments) {
+    UseMode(kRtuMode, 200);
+    port.clock = &clock;
+    clock.SetAutoAdvance(0);
+    std::vector<std::uint32_t> sentAt;
+    port.onWrite = [&](const Bytes&) { sentAt.push_back(clock.now()); };
+    const std::uint32_t start = clock.now();
+    EXPECT_EQ(trans.ReadRegisters(1, 4018, 7), kNoReply);
+    EXPECT_THAT(sentAt, ElementsAre(start + TTrans::kBlockingPause, start + TTrans::kBlockingPause + 201));
+    EXPECT_LE(port.waitCalls, 4) << "a silent line needs one wait per attempt";
+
+    // Input that never stops restarts the time-out, but not past the bound.
+    EventLog log;
+    trans.SetTrace(&log);
+    clock.onTick = [&](std::uint32_t now) {
+        if (now % 10 == 0) {
+            port.Arrive(Bytes{0x5A});
+        }
+    };
+    const std::uint32_t before = clock.now();
+    std::uint8_t id = 0;
+    EXPECT_EQ(trans.ReportSlaveId(1, &id), kNoReply);
+    EXPECT_EQ(clock.now() - before, TTrans::kBlockingPause + TTrans::kWaitBoundTimeouts * 200 + 1);
+    EXPECT_TRUE(log.Saw(LinkEvent::InputNeverEnds));
 }
 
 // --- payload values ---
@@ -578,6 +746,10 @@ TEST_F(TransTest, ValuesTravelInTheirByteOrders) {
         ASSERT_EQ(trans.PutValue(kind, value), 0);
     }
     port.onWrite = [this](const Bytes& request) {
+        if (request[1] == 3) {
+            port.Arrive(Rtu(ReadReply(1, {0}))); // the read that learns whether the line echoes
+            return;
+        }
         Bytes reply(request.begin(), request.end() - 2);
         port.Arrive(Rtu(reply));
     };

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "comm/SerialPort.h"
+#include "support/FakeClock.h"
 
 #include <cstdint>
 #include <deque>
@@ -34,6 +35,10 @@ public:
     std::string openedName;
     std::function<void(const Bytes&)> onWrite;
     PortCondition condition; // what Condition reports
+    // With a clock, WaitForInput lets fake time pass until input arrives (the clock's onTick may deliver
+    // it); without one it returns at once, as if the time had passed.
+    FakeClock* clock = nullptr;
+    int waitCalls = 0;
 
     void Arrive(const Bytes& bytes) { input_.insert(input_.end(), bytes.begin(), bytes.end()); }
     void Arrive(const std::string& text) { Arrive(ToBytes(text)); }
@@ -108,6 +113,17 @@ public:
             onWrite(writes.back());
         }
         return static_cast<int>(size);
+    }
+    InputWait WaitForInput(std::uint32_t milliseconds) override {
+        ++waitCalls;
+        if (!open_) {
+            return InputWait::Failed;
+        }
+        for (std::uint32_t waited = 0; clock != nullptr && waited < milliseconds && input_.empty();
+             ++waited) {
+            clock->Advance(1);
+        }
+        return input_.empty() ? InputWait::TimedOut : InputWait::Ready;
     }
 
 private:
