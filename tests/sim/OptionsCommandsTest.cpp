@@ -25,7 +25,8 @@ TEST(Options, ReadsALineZonesForeignDevicesAndFaults) {
                                         "--delay",     "1400",      "--split",   "3",
                                         "--split-gap", "40",        "--silence", "2,3",
                                         "--log",       "sim.log",   "--seed",    "99",
-                                        "--speed",     "10"});
+                                        "--speed",     "10",        "--echo",    "--stray",
+                                        "ff00",        "--trail=00"});
     ASSERT_EQ(parsed.error, "");
     const SimOptions& o = parsed.options;
     EXPECT_EQ(o.link, "./COM1");
@@ -45,6 +46,11 @@ TEST(Options, ReadsALineZonesForeignDevicesAndFaults) {
     EXPECT_EQ(o.logPath, "sim.log");
     EXPECT_EQ(o.bus.seed, 99u);
     EXPECT_DOUBLE_EQ(o.bus.speed, 10.0);
+    EXPECT_TRUE(o.faults.habits.echo);
+    EXPECT_EQ(o.faults.habits.stray, (std::vector<std::uint8_t>{0xFF, 0x00}));
+    EXPECT_EQ(o.faults.habits.trail, (std::vector<std::uint8_t>{0x00}));
+    EXPECT_EQ(Parse({"--link", "a", "--late", "2500"}).options.faults.extraDelay, 2500ms);
+    EXPECT_EQ(Parse({"--link", "a", "--delay", "900", "--late", "off"}).options.faults.extraDelay, 0ms);
 }
 
 TEST(Options, RefusesWhatTheLineOrTheBusCannotHave) {
@@ -65,6 +71,13 @@ TEST(Options, RefusesWhatTheLineOrTheBusCannotHave) {
              {"--link", "a", "--speed", "0"},
              {"--link", "a", "--mode"},
              {"--link", "a", "--colour", "red"},
+             {"--link", "a", "--echo=on"},
+             {"--link", "a", "--stray", "F"},
+             {"--link", "a", "--stray", "0G"},
+             {"--link", "a", "--trail", "+1"},
+             {"--link", "a", "--trail", "000102030405060708090A0B0C0D0E0F10"},
+             {"--link", "a", "--late", "60001"},
+             {"--link", "a", "--late", "never"},
          }) {
         EXPECT_NE(Parse(args).error, "") << (args.size() > 2 ? args[2] : "");
     }
@@ -79,14 +92,33 @@ TEST(TextParsing, AddressListsRoundTripAsRanges) {
     EXPECT_EQ(FormatAddressList(*ParseAddressList("9,1,2,3,5")), "1-3,5,9");
 }
 
+// Stands for the device: pulled and put back as told, unless it has a reason not to.
+class FakeLine final : public LineSwitch {
+public:
+    [[nodiscard]] bool plugged() const override { return plugged_; }
+    [[nodiscard]] std::optional<std::string> unplug() override { return change(false); }
+    [[nodiscard]] std::optional<std::string> plug() override { return change(true); }
+
+    std::optional<std::string> refusal;
+
+private:
+    std::optional<std::string> change(bool in) {
+        plugged_ = refusal ? plugged_ : in;
+        return refusal;
+    }
+
+    bool plugged_ = true;
+};
+
 class CommandsTest : public ::testing::Test {
 protected:
-    CommandsTest() : bus_(BusSetup{{1, 2}, {{5, 77}}, 1, 1.0}), faults_(1), commands_(bus_, faults_) {}
+    CommandsTest() : bus_(BusSetup{{1, 2}, {{5, 77}}, 1, 1.0}), faults_(1), commands_(bus_, faults_, line_) {}
 
     std::string run(std::string_view line) { return commands_.execute(line).text; }
 
     Bus bus_;
     FaultInjector faults_;
+    FakeLine line_;
     CommandInterpreter commands_;
 };
 
@@ -107,6 +139,50 @@ TEST_F(CommandsTest, SetFaultSharesDelayAndSplit) {
     EXPECT_EQ(f.pieceGap, 35ms);
     EXPECT_EQ(run("drop 2").rfind("error:", 0), 0u);
     EXPECT_DOUBLE_EQ(f.drop, 0.2);
+}
+
+TEST_F(CommandsTest, SetAndClearAdapterHabits) {
+    const LineHabits& habits = faults_.settings().habits;
+    const Micros& late = faults_.settings().extraDelay;
+    const std::vector<std::uint8_t> none;
+    struct Case {
+        std::string_view command;
+        std::string_view reply; // its start
+        bool echo;
+        std::vector<std::uint8_t> stray;
+        std::vector<std::uint8_t> trail;
+        Micros late;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"echo on", "line: echo on  stray -  trail -  plugged in\n", true, none, none, 0ms},
+             {"stray ff00", "line: echo on  stray FF00  trail -", true, {0xFF, 0x00}, none, 0ms},
+             {"trail 00", "line: echo on  stray FF00  trail 00", true, {0xFF, 0x00}, {0x00}, 0ms},
+             {"late 2500", "faults: ", true, {0xFF, 0x00}, {0x00}, 2500ms},
+             {"echo maybe", "error:", true, {0xFF, 0x00}, {0x00}, 2500ms},
+             {"stray 123", "error:", true, {0xFF, 0x00}, {0x00}, 2500ms},
+             {"late -5", "error:", true, {0xFF, 0x00}, {0x00}, 2500ms},
+             {"echo off", "line: echo off", false, {0xFF, 0x00}, {0x00}, 2500ms},
+             {"stray off", "line: echo off  stray -  trail 00", false, none, {0x00}, 2500ms},
+             {"trail", "line: echo off  stray -  trail -", false, none, none, 2500ms},
+             {"late off", "faults: ", false, none, none, 0ms},
+         }) {
+        EXPECT_EQ(run(c.command).rfind(c.reply, 0), 0u) << c.command;
+        EXPECT_EQ(habits.echo, c.echo) << c.command;
+        EXPECT_EQ(habits.stray, c.stray) << c.command;
+        EXPECT_EQ(habits.trail, c.trail) << c.command;
+        EXPECT_EQ(late, c.late) << c.command;
+    }
+}
+
+TEST_F(CommandsTest, UnplugAndPlugGoToTheLineOnceEach) {
+    EXPECT_EQ(run("unplug"), "line: echo off  stray -  trail -  unplugged\n");
+    EXPECT_EQ(run("unplug").rfind("error: already unplugged", 0), 0u);
+    EXPECT_NE(run("status").find("  unplugged\n"), std::string::npos);
+    EXPECT_EQ(run("plug"), "line: echo off  stray -  trail -  plugged in\n");
+    EXPECT_EQ(run("plug").rfind("error: already plugged in", 0), 0u);
+    line_.refusal = "only --link can be unplugged";
+    EXPECT_EQ(run("unplug"), "error: only --link can be unplugged\n");
+    EXPECT_TRUE(line_.plugged());
 }
 
 TEST_F(CommandsTest, SilenceReviveAlarmsAndManualModeActOnTheirZone) {

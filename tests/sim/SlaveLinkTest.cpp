@@ -208,6 +208,64 @@ TEST_F(SlaveLinkTest, RepliesNeverOverlapOnTheLine) {
               FrameSilence(*LineModeFromIndex(6), 9600) + CharacterTime(*LineModeFromIndex(6), 9600));
 }
 
+TEST_F(SlaveLinkTest, AdapterHabitsWrapWhatTheMasterReceives) {
+    const Bytes none;
+    struct Case {
+        int mode;
+        std::uint8_t address; // 9 has no controller
+        LineHabits habits;
+        std::string answer;
+    };
+    for (const Case& c : std::vector<Case>{
+             {6, 2, {true, none, none}, "ok,echoed"},
+             {6, 2, {false, {0x00}, none}, "ok,stray"},
+             {6, 2, {false, none, {0x00}}, "ok,trail"},
+             {6, 2, {true, {0xFF, 0x00}, {0x00}}, "ok,stray,trail,echoed"},
+             {6, 9, {true, {0x00}, {0x00}}, "no-device,echoed"},
+             {0, 2, {true, none, none}, "ok,echoed"},
+             {0, 2, {true, {0x00}, {0x00}}, "ok,stray,trail,echoed"},
+             {0, 9, {true, none, none}, "no-device,echoed"},
+         }) {
+        const std::string name = "mode " + std::to_string(c.mode) + " " + c.answer;
+        const bool ascii = c.mode <= 2;
+        faults_.settings().habits = c.habits;
+        SlaveLink link = makeLink(c.mode);
+        const Bytes request = EncodeFrame(ascii, Bytes{c.address, 17});
+        link.receive(1s, request);
+        const std::vector<Delivery> out = Drain(link);
+
+        Bytes expected = c.habits.echo ? request : none;
+        if (c.address == 2) {
+            const Bytes reply = FrameOnTheLine(c.habits, EncodeFrame(ascii, Bytes{2, 17, 2, 0x8E, 0xFF}));
+            expected.insert(expected.end(), reply.begin(), reply.end());
+        }
+        EXPECT_EQ(BytesOf(out), expected) << name;
+        EXPECT_EQ(log_.back(), "1000 " + std::to_string(c.address) + " 17 - - " + c.answer) << name;
+        const std::size_t echoed = c.habits.echo ? request.size() : 0;
+        for (std::size_t k = 0; k < out.size(); ++k) {
+            EXPECT_EQ(out[k].at == 1s, k < echoed) << name << ": the echo comes at once, the reply paced";
+        }
+    }
+}
+
+TEST_F(SlaveLinkTest, LateRepliesLandInTheNextExchangesInTurn) {
+    SlaveLink link = makeLink(6, 9600, 5ms);
+    faults_.settings().extraDelay = 1500ms;
+    // A master with a 1 s time-out has moved on to the next address by the time each reply comes.
+    const std::vector<std::pair<std::uint8_t, std::uint8_t>> idAt{{1, 0x8E}, {2, 0x8E}, {5, 77}};
+    for (std::size_t i = 0; i < idAt.size(); ++i) {
+        link.receive(Micros{1s} * static_cast<long long>(i), EncodeRtu(Bytes{idAt[i].first, 17}));
+    }
+    const std::vector<Delivery> out = Drain(link);
+    ASSERT_EQ(out.size(), 7u * idAt.size());
+    const Micros character = CharacterTime(*LineModeFromIndex(6), 9600);
+    for (std::size_t i = 0; i < idAt.size(); ++i) {
+        const auto first = out.begin() + static_cast<long>(7 * i);
+        EXPECT_EQ(BytesOf({first, first + 7}), EncodeRtu(Bytes{idAt[i].first, 17, 2, idAt[i].second, 0xFF}));
+        EXPECT_EQ(first->at, 1505ms + Micros{1s} * static_cast<long long>(i) + character);
+    }
+}
+
 TEST_F(SlaveLinkTest, TheSameSeedGivesTheSameFaults) {
     auto run = [](std::uint64_t seed) {
         Bus bus(BusSetup{{1}, {}, seed, 1.0});

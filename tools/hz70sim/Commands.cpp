@@ -13,9 +13,12 @@ namespace {
 
 constexpr std::string_view kCommandHelp =
     "commands: drop P | corrupt P | wrongaddr P | noise P | delay MS | split N [GAP_MS] |\n"
+    "          echo on|off | stray HEX|off | trail HEX|off | late MS|off | unplug | plug |\n"
     "          silence ADDR|all | revive ADDR|all | alarm ADDR KIND | manual ADDR PERCENT |\n"
     "          auto ADDR | status | help | quit\n"
     "alarm kinds: sensor-open sensor-short load-open load-short leakage fuse ssr clear\n";
+
+constexpr long long kMaxDelayMs = 60'000;
 
 constexpr std::array<std::pair<std::string_view, ZoneFault>, kZoneFaultCount> kFaultNames{{
     {"sensor-open", ZoneFault::SensorOpen},
@@ -58,11 +61,20 @@ CommandInterpreter::Reply CommandInterpreter::execute(std::string_view line) {
     if (command == "drop" || command == "corrupt" || command == "wrongaddr" || command == "noise") {
         return {setShare(command, arg(1))};
     }
-    if (command == "delay") {
+    if (command == "delay" || command == "late") {
         return {setDelay(arg(1))};
     }
     if (command == "split") {
         return {setSplit(arg(1), arg(2))};
+    }
+    if (command == "echo") {
+        return {setEcho(arg(1))};
+    }
+    if (command == "stray" || command == "trail") {
+        return {setHabitBytes(command, arg(1))};
+    }
+    if (command == "unplug" || command == "plug") {
+        return {switchLine(command == "plug")};
     }
     if (command == "silence" || command == "revive") {
         return {setSilenced(arg(1), command == "silence")};
@@ -94,9 +106,9 @@ std::string CommandInterpreter::setShare(std::string_view name, std::string_view
 }
 
 std::string CommandInterpreter::setDelay(std::string_view value) {
-    const std::optional<long long> ms = ParseInteger(value, 0, 60'000);
+    const std::optional<long long> ms = ParseMillisecondsOrOff(value, kMaxDelayMs);
     if (!ms) {
-        return Error("delay needs milliseconds from 0 to 60000");
+        return Error("delay and late need milliseconds from 0 to 60000, or off");
     }
     faults_.settings().extraDelay = Micros{*ms * 1000};
     return DescribeFaults(faults_.settings());
@@ -105,7 +117,7 @@ std::string CommandInterpreter::setDelay(std::string_view value) {
 std::string CommandInterpreter::setSplit(std::string_view pieces, std::string_view gap) {
     const std::optional<long long> count = ParseInteger(pieces, 1, 64);
     const std::optional<long long> gapMs =
-        gap.empty() ? std::optional<long long>{} : ParseInteger(gap, 0, 60'000);
+        gap.empty() ? std::optional<long long>{} : ParseInteger(gap, 0, kMaxDelayMs);
     if (!count || (!gap.empty() && !gapMs)) {
         return Error("split needs a piece count from 1 to 64 and optionally a gap in ms");
     }
@@ -114,6 +126,35 @@ std::string CommandInterpreter::setSplit(std::string_view pieces, std::string_vi
         faults_.settings().pieceGap = Micros{*gapMs * 1000};
     }
     return DescribeFaults(faults_.settings());
+}
+
+std::string CommandInterpreter::setEcho(std::string_view value) {
+    if (value != "on" && value != "off") {
+        return Error("echo needs on or off");
+    }
+    faults_.settings().habits.echo = value == "on";
+    return DescribeLine(faults_.settings().habits, line_.plugged());
+}
+
+std::string CommandInterpreter::setHabitBytes(std::string_view name, std::string_view value) {
+    std::optional<std::vector<std::uint8_t>> bytes = ParseHexBytesOrOff(value, kMaxHabitBytes);
+    if (!bytes) {
+        return Error(std::string(name) + " needs up to " + std::to_string(kMaxHabitBytes) +
+                     " hexadecimal bytes such as 00 or FF00, or off");
+    }
+    LineHabits& habits = faults_.settings().habits;
+    (name == "stray" ? habits.stray : habits.trail) = std::move(*bytes);
+    return DescribeLine(habits, line_.plugged());
+}
+
+std::string CommandInterpreter::switchLine(bool plugIn) {
+    if (line_.plugged() == plugIn) {
+        return Error(plugIn ? "already plugged in" : "already unplugged");
+    }
+    if (const std::optional<std::string> why = plugIn ? line_.plug() : line_.unplug()) {
+        return Error(*why);
+    }
+    return DescribeLine(faults_.settings().habits, line_.plugged());
 }
 
 std::string CommandInterpreter::setSilenced(std::string_view target, bool silenced) {
@@ -186,7 +227,8 @@ std::string CommandInterpreter::releaseManual(std::string_view address) {
 }
 
 std::string CommandInterpreter::status() const {
-    std::string text = DescribeFaults(faults_.settings());
+    std::string text =
+        DescribeFaults(faults_.settings()) + DescribeLine(faults_.settings().habits, line_.plugged());
     for (const SlaveDevice& device : bus_.devices()) {
         text += DescribeDevice(device);
     }
@@ -217,6 +259,12 @@ std::string DescribeFaults(const FaultSettings& faults) {
                   faults.drop, faults.corrupt, faults.wrongAddress, faults.noise,
                   static_cast<long long>(faults.extraDelay.count() / 1000), faults.pieces,
                   static_cast<long long>(faults.pieceGap.count() / 1000));
+}
+
+std::string DescribeLine(const LineHabits& habits, bool plugged) {
+    return "line: echo " + std::string(habits.echo ? "on" : "off") + "  stray " +
+           FormatHexBytes(habits.stray) + "  trail " + FormatHexBytes(habits.trail) +
+           (plugged ? "  plugged in" : "  unplugged") + "\n";
 }
 
 } // namespace hz70::sim

@@ -51,6 +51,13 @@ std::uint8_t OtherAddress(std::uint8_t address) {
     return static_cast<std::uint8_t>(address % kMaxAddress + 1);
 }
 
+std::vector<std::uint8_t> FrameOnTheLine(const LineHabits& habits, std::span<const std::uint8_t> frame) {
+    std::vector<std::uint8_t> bytes = habits.stray;
+    bytes.insert(bytes.end(), frame.begin(), frame.end());
+    bytes.insert(bytes.end(), habits.trail.begin(), habits.trail.end());
+    return bytes;
+}
+
 std::vector<std::vector<std::uint8_t>> SplitFrame(const std::vector<std::uint8_t>& frame, int pieces) {
     const std::size_t count = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(pieces, 1)), 1,
                                                       std::max<std::size_t>(frame.size(), 1));

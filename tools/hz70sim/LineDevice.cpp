@@ -69,6 +69,13 @@ void RemoveLinkIfOurs(const std::string& linkPath, const std::string& target) {
     }
 }
 
+void Close(int& fd) {
+    if (fd >= 0) {
+        ::close(fd);
+        fd = -1;
+    }
+}
+
 speed_t SpeedOf(int baud) {
     switch (baud) {
     case 300:
@@ -122,28 +129,35 @@ bool ConfigureSerial(int fd, const LineMode& mode, int baud) {
 std::unique_ptr<LineDevice> LineDevice::CreatePseudoTerminal(const std::string& linkPath,
                                                              std::string& error) {
     std::unique_ptr<LineDevice> line(new LineDevice);
-    line->fd_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (line->fd_ < 0 || ::grantpt(line->fd_) != 0 || ::unlockpt(line->fd_) != 0) {
-        error = SystemError("cannot make a pseudo-terminal");
+    line->linkPath_ = linkPath;
+    if (!line->openPseudoTerminal(error)) {
         return nullptr;
     }
-    const char* slavePath = ::ptsname(line->fd_);
+    return line;
+}
+
+bool LineDevice::openPseudoTerminal(std::string& error) {
+    fd_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0 || ::grantpt(fd_) != 0 || ::unlockpt(fd_) != 0) {
+        error = SystemError("cannot make a pseudo-terminal");
+        return false;
+    }
+    const char* slavePath = ::ptsname(fd_);
     if (slavePath == nullptr || !PrepareSlaveSide(slavePath)) {
         error = SystemError("cannot prepare the pseudo-terminal");
-        return nullptr;
+        return false;
     }
-    line->slavePath_ = slavePath;
-    line->watchFd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (line->watchFd_ < 0 || ::inotify_add_watch(line->watchFd_, slavePath, IN_OPEN) < 0) {
-        error = SystemError("cannot watch " + line->slavePath_);
-        return nullptr;
+    slavePath_ = slavePath;
+    watchFd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watchFd_ < 0 || ::inotify_add_watch(watchFd_, slavePath, IN_OPEN) < 0) {
+        error = SystemError("cannot watch " + slavePath_);
+        return false;
     }
-    if (!PlaceLink(line->slavePath_, linkPath, error)) {
-        return nullptr;
+    if (!PlaceLink(slavePath_, linkPath_, error)) {
+        return false;
     }
-    line->linkPath_ = linkPath;
-    line->description_ = line->slavePath_ + " (link " + linkPath + ")";
-    return line;
+    description_ = slavePath_ + " (link " + linkPath_ + ")";
+    return true;
 }
 
 std::unique_ptr<LineDevice> LineDevice::OpenSerial(const std::string& path, const LineMode& mode, int baud,
@@ -163,15 +177,27 @@ std::unique_ptr<LineDevice> LineDevice::OpenSerial(const std::string& path, cons
 }
 
 LineDevice::~LineDevice() {
+    unplug();
+}
+
+void LineDevice::unplug() {
     if (!linkPath_.empty()) {
         RemoveLinkIfOurs(linkPath_, slavePath_);
     }
-    if (watchFd_ >= 0) {
-        ::close(watchFd_);
+    Close(watchFd_);
+    Close(fd_);
+}
+
+bool LineDevice::plug(std::string& error) {
+    if (!isPseudoTerminal()) {
+        error = "only a pseudo-terminal can be plugged in again";
+        return false;
     }
-    if (fd_ >= 0) {
-        ::close(fd_);
+    if (openPseudoTerminal(error)) {
+        return true;
     }
+    unplug();
+    return false;
 }
 
 void LineDevice::drainOpenWatch() const {

@@ -27,15 +27,24 @@ public:
     // Readable whenever someone opens the pseudo-terminal's slave side; -1 for a serial device. While
     // nobody has that side open, the master side reports a hang-up and must be left alone.
     [[nodiscard]] int openWatchFd() const { return watchFd_; }
-    [[nodiscard]] bool isPseudoTerminal() const { return watchFd_ >= 0; }
+    [[nodiscard]] bool isPseudoTerminal() const { return !linkPath_.empty(); }
+    [[nodiscard]] bool plugged() const { return fd_ >= 0; }
     // Where masters find the line ("/dev/pts/3 (link ./COM1)" or the device path).
     [[nodiscard]] const std::string& description() const { return description_; }
 
     // Empties the open-watch queue.
     void drainOpenWatch() const;
 
+    // Pulls a pseudo-terminal out as a USB adapter is pulled: closed, so that the master's reads fail,
+    // and its link removed. fd() and openWatchFd() are -1 until `plug`. A serial device is only closed.
+    void unplug();
+    // A new pseudo-terminal behind the same link; false with `error` (and still unplugged) when none
+    // can be made, or for a serial device.
+    [[nodiscard]] bool plug(std::string& error);
+
 private:
     LineDevice() = default;
+    [[nodiscard]] bool openPseudoTerminal(std::string& error);
 
     int fd_ = -1;
     int watchFd_ = -1;

@@ -25,6 +25,23 @@ bool SetShare(double& share, std::string_view text) {
     return value.has_value();
 }
 
+// The extra reply delay, also called lateness: 0 or "off" for none.
+bool SetDelay(Micros& target, std::string_view text) {
+    const std::optional<long long> ms = ParseMillisecondsOrOff(text, kMaxDelayMs);
+    if (ms) {
+        target = Micros{*ms * 1000};
+    }
+    return ms.has_value();
+}
+
+bool SetHabitBytes(std::vector<std::uint8_t>& target, std::string_view text) {
+    std::optional<std::vector<std::uint8_t>> bytes = ParseHexBytesOrOff(text, kMaxHabitBytes);
+    if (bytes) {
+        target = std::move(*bytes);
+    }
+    return bytes.has_value();
+}
+
 bool SetMilliseconds(Micros& target, std::string_view text) {
     const std::optional<long long> ms = ParseInteger(text, 0, kMaxDelayMs);
     if (ms) {
@@ -80,8 +97,12 @@ const std::map<std::string_view, Setter>& Setters() {
         {"--foreign", AddForeign},
         {"--response-delay",
          [](SimOptions& o, std::string_view v) { return SetMilliseconds(o.responseDelay, v); }},
-        {"--delay",
-         [](SimOptions& o, std::string_view v) { return SetMilliseconds(o.faults.extraDelay, v); }},
+        {"--delay", [](SimOptions& o, std::string_view v) { return SetDelay(o.faults.extraDelay, v); }},
+        {"--late", [](SimOptions& o, std::string_view v) { return SetDelay(o.faults.extraDelay, v); }},
+        {"--stray",
+         [](SimOptions& o, std::string_view v) { return SetHabitBytes(o.faults.habits.stray, v); }},
+        {"--trail",
+         [](SimOptions& o, std::string_view v) { return SetHabitBytes(o.faults.habits.trail, v); }},
         {"--split-gap",
          [](SimOptions& o, std::string_view v) { return SetMilliseconds(o.faults.pieceGap, v); }},
         {"--split",
@@ -107,6 +128,14 @@ const std::map<std::string_view, Setter>& Setters() {
     return setters;
 }
 
+// Options that take no value.
+const std::map<std::string_view, void (*)(SimOptions&)>& Flags() {
+    static const std::map<std::string_view, void (*)(SimOptions&)> flags{
+        {"--echo", [](SimOptions& o) { o.faults.habits.echo = true; }},
+    };
+    return flags;
+}
+
 } // namespace
 
 OptionsResult ParseOptions(std::span<const std::string_view> args) {
@@ -121,6 +150,14 @@ OptionsResult ParseOptions(std::span<const std::string_view> args) {
         if (const std::size_t equals = name.find('='); equals != std::string_view::npos) {
             value = name.substr(equals + 1);
             name = name.substr(0, equals);
+        }
+        if (const auto flag = Flags().find(name); flag != Flags().end()) {
+            if (value) {
+                result.error = std::string(name) + " takes no value";
+                return result;
+            }
+            flag->second(result.options);
+            continue;
         }
         const auto setter = Setters().find(name);
         if (setter == Setters().end()) {
@@ -179,22 +216,34 @@ Faults (shares are probabilities per reply, 0..1):
   --split-gap MS         ... with this much quiet between them (default 20)
   --silence LIST         these controllers do not answer at all
 
+Adapter habits (two-wire USB RS-485 adapters):
+  --echo                 every byte the master sends comes straight back to it, before any reply
+  --stray HEX            these bytes (e.g. 00 or FF00) come just before every reply
+  --trail HEX            these bytes come just after every reply (e.g. 00, a NUL after each RTU reply)
+  --late MS              replies come this late, past the master's time-out, so that they land in its
+                         next exchange; another name for --delay
+
   --log FILE             one line per request received:
                            <ms> <address> <function> <register> <count or value> <answer>
                          ms is CLOCK_MONOTONIC in milliseconds; "-" where a field does not apply;
                          answer is ok or exceptionN, with ,dropped ,wrongaddr ,corrupt ,delayMS
-                         ,noise ,splitN for injected faults, or one of bad-check, no-device,
-                         silenced, broadcast
+                         ,noise ,splitN for injected faults and ,stray ,trail for adapter habits, or
+                         one of bad-check, no-device, silenced, broadcast; then ,echoed when echo is
+                         on. unplug and plug write "<ms> - - - - unplugged" and "... plugged".
   --help                 this text
 
 Commands on standard input (while running):
   drop P | corrupt P | wrongaddr P | noise P     set a fault share
-  delay MS                                       set the extra reply delay
+  delay MS | late MS                             set the extra reply delay (0 or off: none)
   split N [GAP_MS]                               send replies in N pieces
+  echo on|off, stray HEX|off, trail HEX|off      set an adapter habit
+  unplug, plug                                   pull the pseudo-terminal out (its link goes, the
+                                                 master's reads fail) and put a new one in behind
+                                                 the same link; refused with --device
   silence ADDR|all, revive ADDR|all              stop or resume answering
   alarm ADDR sensor-open|sensor-short|load-open|load-short|leakage|fuse|ssr|clear
   manual ADDR PERCENT, auto ADDR                 hold the output by hand, or release it
-  status                                         faults and every controller's values
+  status                                         faults, habits and every controller's values
   help, quit
 
 Registers (function 3 reads 4000..4016 and 4018..4024, never across 4017; function 6 writes

@@ -3,6 +3,7 @@
 
 #include "hz70sim/Commands.h"
 #include "hz70sim/LineDevice.h"
+#include "hz70sim/RequestLog.h"
 #include "hz70sim/SlaveLink.h"
 #include "hz70sim/TextParsing.h"
 
@@ -30,12 +31,16 @@ Micros Now() {
     return std::chrono::duration_cast<Micros>(std::chrono::steady_clock::now().time_since_epoch());
 }
 
-class EventLoop {
+class EventLoop final : public LineSwitch {
 public:
-    EventLoop(LineDevice& line, SlaveLink& link, Bus& bus, CommandInterpreter& commands)
-        : line_(line), link_(link), bus_(bus), commands_(commands) {}
+    EventLoop(LineDevice& line, SlaveLink& link, Bus& bus, FaultInjector& faults, SlaveLink::LogSink log)
+        : line_(line), link_(link), bus_(bus), commands_(bus, faults, *this), log_(std::move(log)) {}
 
     int run();
+
+    [[nodiscard]] bool plugged() const override { return line_.plugged(); }
+    [[nodiscard]] std::optional<std::string> unplug() override;
+    [[nodiscard]] std::optional<std::string> plug() override;
 
 private:
     enum Slot { LineSlot, OpenWatchSlot, InputSlot, SignalSlot, SlotCount };
@@ -48,11 +53,13 @@ private:
     void hangUp();
     void readCommands();
     void writeOutbox();
+    void logLineChange(const char* what) const;
 
     LineDevice& line_;
     SlaveLink& link_;
     Bus& bus_;
-    CommandInterpreter& commands_;
+    CommandInterpreter commands_;
+    SlaveLink::LogSink log_;
     int signalFd_ = -1;
     bool peerPresent_ = true; // a pseudo-terminal says otherwise at the first poll
     bool inputOpen_ = true;
@@ -108,9 +115,6 @@ int EventLoop::run() {
             line_.drainOpenWatch();
             peerPresent_ = true;
         }
-        if (fds[InputSlot].revents != 0) {
-            readCommands();
-        }
         if ((fds[LineSlot].revents & POLLIN) != 0) {
             if (!readLine(now)) {
                 return 1;
@@ -119,6 +123,9 @@ int EventLoop::run() {
             if (!lineGone("hang-up")) {
                 return 1;
             }
+        }
+        if (fds[InputSlot].revents != 0) {
+            readCommands(); // after the line: "unplug" and "plug" change the line's descriptor
         }
         link_.expire(now);
         link_.release(now, outbox_);
@@ -166,6 +173,34 @@ void EventLoop::tickPlants(Micros now) {
 void EventLoop::hangUp() {
     peerPresent_ = false;
     outbox_.clear();
+}
+
+std::optional<std::string> EventLoop::unplug() {
+    if (!line_.isPseudoTerminal()) {
+        return "only --link can be unplugged: a real line's adapter is on the master's side (try "
+               "silence all)";
+    }
+    line_.unplug();
+    hangUp();
+    logLineChange("unplugged");
+    return std::nullopt;
+}
+
+std::optional<std::string> EventLoop::plug() {
+    std::string error;
+    if (!line_.plug(error)) {
+        return error;
+    }
+    peerPresent_ = true; // the first poll tells whether a master has the new one open yet
+    logLineChange("plugged");
+    return std::nullopt;
+}
+
+// A log line of its own, with no request fields, so that readers of the log see the gap.
+void EventLoop::logLineChange(const char* what) const {
+    if (log_) {
+        log_(FormatLogLine(Now(), {}, what));
+    }
 }
 
 void EventLoop::readCommands() {
@@ -254,10 +289,9 @@ int RunSimulator(const SimOptions& options) {
         log = [&logFile](const std::string& entry) { logFile << entry << '\n' << std::flush; };
     }
     SlaveLink link(LinkSetup{mode, options.baud, options.responseDelay}, bus, faults, log);
-    CommandInterpreter commands(bus, faults);
 
     std::cout << Banner(options, *line, mode) << std::endl;
-    EventLoop loop(*line, link, bus, commands);
+    EventLoop loop(*line, link, bus, faults, log);
     return loop.run();
 }
 

@@ -14,6 +14,9 @@ SlaveLink::SlaveLink(const LinkSetup& setup, Bus& bus, FaultInjector& faults, Lo
 }
 
 void SlaveLink::receive(Micros now, std::span<const std::uint8_t> bytes) {
+    if (faults_.settings().habits.echo) {
+        echoBack(now, bytes);
+    }
     std::vector<InboundFrame> frames;
     receiver_->receive(now, bytes, frames);
     handleFrames(now, frames);
@@ -26,21 +29,33 @@ void SlaveLink::expire(Micros now) {
 }
 
 void SlaveLink::release(Micros now, std::vector<std::uint8_t>& out) {
+    out.insert(out.end(), echoed_.begin(), echoed_.end());
+    echoed_.clear();
     transmitter_.release(now, out);
 }
 
 std::optional<Micros> SlaveLink::nextDeadline() const {
-    const std::optional<Micros> frameEnd = receiver_->deadline();
-    const std::optional<Micros> nextByte = transmitter_.nextRelease();
-    if (frameEnd && nextByte) {
-        return std::min(*frameEnd, *nextByte);
+    std::optional<Micros> next = echoed_.empty() ? std::nullopt : std::optional<Micros>(echoedAt_);
+    for (const std::optional<Micros> deadline : {receiver_->deadline(), transmitter_.nextRelease()}) {
+        if (deadline && (!next || *deadline < *next)) {
+            next = deadline;
+        }
     }
-    return frameEnd ? frameEnd : nextByte;
+    return next;
+}
+
+void SlaveLink::echoBack(Micros now, std::span<const std::uint8_t> bytes) {
+    transmitter_.release(now, echoed_); // reply bytes due by now reach the master before the echo
+    echoed_.insert(echoed_.end(), bytes.begin(), bytes.end());
+    echoedAt_ = now;
 }
 
 void SlaveLink::handleFrames(Micros now, std::vector<InboundFrame>& frames) {
     for (const InboundFrame& frame : frames) {
-        const std::string answer = handle(now, frame);
+        std::string answer = handle(now, frame);
+        if (faults_.settings().habits.echo) {
+            answer += ",echoed";
+        }
         if (log_) {
             log_(FormatLogLine(now, frame.bytes, answer));
         }
@@ -99,7 +114,10 @@ std::string SlaveLink::reply(Micros now, std::uint8_t address, std::vector<std::
         start = transmitter_.enqueue(start, faults_.noiseBytes()) + frameGap_;
         answer += ",noise";
     }
-    const auto pieces = SplitFrame(frame, settings.pieces);
+    const LineHabits& habits = settings.habits;
+    answer += habits.stray.empty() ? "" : ",stray";
+    answer += habits.trail.empty() ? "" : ",trail";
+    const auto pieces = SplitFrame(FrameOnTheLine(habits, frame), settings.pieces);
     if (pieces.size() > 1) {
         answer += ",split" + std::to_string(pieces.size());
     }

@@ -32,16 +32,18 @@ public:
 
     SlaveLink(const LinkSetup& setup, Bus& bus, FaultInjector& faults, LogSink log = {});
 
-    // Bytes that arrived at `now`.
+    // Bytes that arrived at `now`. With echo on they come straight back, unpaced: the adapter, not a
+    // controller, sends them.
     void receive(Micros now, std::span<const std::uint8_t> bytes);
     // Whatever the passage of time does by `now` (RTU frames end by silence).
     void expire(Micros now);
-    // Appends to `out` the reply bytes a real line would have delivered by `now`.
+    // Appends to `out` the echoed and reply bytes a real line would have delivered by `now`.
     void release(Micros now, std::vector<std::uint8_t>& out);
     // The next time `expire` or `release` has work; nothing when idle.
     [[nodiscard]] std::optional<Micros> nextDeadline() const;
 
 private:
+    void echoBack(Micros now, std::span<const std::uint8_t> bytes);
     void handleFrames(Micros now, std::vector<InboundFrame>& frames);
     [[nodiscard]] std::string handle(Micros now, const InboundFrame& frame);
     [[nodiscard]] std::string reply(Micros now, std::uint8_t address, std::vector<std::uint8_t> pdu);
@@ -52,6 +54,8 @@ private:
     LogSink log_;
     std::unique_ptr<FrameReceiver> receiver_;
     PacedTransmitter transmitter_;
+    std::vector<std::uint8_t> echoed_; // waiting to be released, in line order with the reply bytes
+    Micros echoedAt_{0};
     Micros frameGap_;
     Micros turnaround_; // the least quiet before a reply (RTU: the frame gap)
 };

@@ -88,6 +88,40 @@ std::string FormatAddressList(const std::vector<std::uint8_t>& addresses) {
     return text;
 }
 
+std::optional<long long> ParseMillisecondsOrOff(std::string_view text, long long max) {
+    return text == "off" ? 0 : ParseInteger(text, 0, max);
+}
+
+std::optional<std::vector<std::uint8_t>> ParseHexBytesOrOff(std::string_view text, std::size_t maxBytes) {
+    if (text == "off") {
+        return std::vector<std::uint8_t>{};
+    }
+    if (text.size() % 2 != 0 || text.size() / 2 > maxBytes) {
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        std::uint8_t byte = 0;
+        const char* end = text.data() + i + 2;
+        const auto [stop, error] = std::from_chars(text.data() + i, end, byte, 16);
+        if (error != std::errc{} || stop != end) {
+            return std::nullopt;
+        }
+        bytes.push_back(byte);
+    }
+    return bytes;
+}
+
+std::string FormatHexBytes(std::span<const std::uint8_t> bytes) {
+    constexpr std::string_view kDigits = "0123456789ABCDEF";
+    std::string text;
+    for (const std::uint8_t byte : bytes) {
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 0x0F];
+    }
+    return text.empty() ? "-" : text;
+}
+
 std::vector<std::string_view> SplitWords(std::string_view text) {
     std::vector<std::string_view> words;
     std::size_t pos = 0;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,14 @@ namespace hz70::sim {
 [[nodiscard]] std::optional<std::vector<std::uint8_t>> ParseAddressList(std::string_view text);
 // The reverse of ParseAddressList, with runs as ranges: "1-3,9".
 [[nodiscard]] std::string FormatAddressList(const std::vector<std::uint8_t>& addresses);
+// Milliseconds from 0 to `max`; "off" is 0.
+[[nodiscard]] std::optional<long long> ParseMillisecondsOrOff(std::string_view text, long long max);
+// Hexadecimal bytes, two digits each in either case ("FF00"), at most `maxBytes`; "off" or nothing is
+// no bytes.
+[[nodiscard]] std::optional<std::vector<std::uint8_t>> ParseHexBytesOrOff(std::string_view text,
+                                                                          std::size_t maxBytes);
+// "FF00", or "-" for no bytes.
+[[nodiscard]] std::string FormatHexBytes(std::span<const std::uint8_t> bytes);
 // Splits on runs of blanks.
 [[nodiscard]] std::vector<std::string_view> SplitWords(std::string_view text);
 
