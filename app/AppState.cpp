@@ -6,7 +6,7 @@
 namespace hz70 {
 
 AppState::AppState(SerialPort& port, Clock& clock, std::filesystem::path settingsDirectory)
-    : trans(port, clock), settingsDirectory_(std::move(settingsDirectory)) {}
+    : trans(port, clock), reconnect(trans, port, clock), settingsDirectory_(std::move(settingsDirectory)) {}
 
 std::error_code AppState::LoadSettings() {
     SettingsLoad load = LoadSettingsFile(settingsDirectory_);
@@ -32,7 +32,18 @@ void AppState::RebuildDeviceList() {
 }
 
 void AppState::StartPolling(MonitoringQuestion& question, ZoneViews& views) {
-    cycle_ = std::make_unique<PollCycle>(devices, settings.zones, trans, polling, question, views);
+    cycle_ =
+        std::make_unique<PollCycle>(devices, settings.zones, trans, polling, question, views, &reconnect);
+}
+
+void AppState::PollTick() {
+    // Before the cycle, so that a port the operator closed is seen closed before an exchange opens it.
+    if (polling.PollingEnabled != 0) {
+        reconnect.Tick();
+    }
+    if (cycle_) {
+        cycle_->Tick();
+    }
 }
 
 } // namespace hz70

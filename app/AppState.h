@@ -3,6 +3,7 @@
 
 #include "app/DeviceList.h"
 #include "app/PollCycle.h"
+#include "app/PortReconnect.h"
 #include "app/SettingsFile.h"
 #include "comm/Trans.h"
 #include "model/PollingState.h"
@@ -29,12 +30,14 @@ public:
     void RebuildDeviceList();
     // Creates the poll cycle; the main window gives it the operator question and the views.
     void StartPolling(MonitoringQuestion& question, ZoneViews& views);
+    // One tick of the poll timer: reopens a lost or missing port when that is due, then polls.
+    void PollTick();
 
     [[nodiscard]] int PollIndex() const { return cycle_ ? cycle_->pollIndex() : 0; }
-    [[nodiscard]] PollCycle* cycle() { return cycle_.get(); }
     [[nodiscard]] const std::filesystem::path& settingsDirectory() const { return settingsDirectory_; }
 
     TTrans trans;
+    PortReconnect reconnect;
     ProgramSettings settings;
     DeviceList devices;
     PollingState polling;

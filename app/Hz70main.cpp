@@ -297,15 +297,14 @@ void TOmain::NotifyViews(TRegulator& record) {
 }
 
 void TOmain::Timer1Timer() {
-    if (PollCycle* cycle = state_.cycle()) {
-        cycle->Tick();
-    }
+    state_.PollTick();
     ShowLinkStatus();
 }
 
 void TOmain::ShowLinkStatus() {
     const QString text = QString::fromStdString(
-        LinkStatusText(state_.trans.portIndex(), state_.trans.portState(), port_.Condition()));
+        LinkStatusText(state_.trans.portIndex(), state_.trans.portState(), port_.Condition(),
+                       state_.reconnect.state(), state_.reconnect.awaitedDevice()));
     if (LinkStatusLabel->text() != text) {
         LinkStatusLabel->setText(text);
     }

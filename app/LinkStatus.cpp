@@ -4,7 +4,10 @@
 namespace hz70 {
 namespace {
 
+using State = PortCondition::State;
+
 constexpr const char* kRetry = " Zatwierdź „Ustawienia portu”, aby otworzyć port ponownie.";
+constexpr const char* kRetryingItself = " Port zostanie otwarty, gdy to będzie możliwe.";
 
 std::string PortName(int portIndex, const std::string& device) {
     std::string name = "COM" + std::to_string(portIndex + 1);
@@ -14,40 +17,56 @@ std::string PortName(int portIndex, const std::string& device) {
     return name;
 }
 
+// Why a port is not open, as a sentence.
+std::string Reason(const PortCondition& condition) {
+    switch (condition.state) {
+    case State::NoDevice:
+        return "brak urządzenia.";
+    case State::InUse:
+        return "port zajęty przez inny program.";
+    case State::NoPermission:
+        if (condition.group.empty()) {
+            return "brak uprawnień do portu.";
+        }
+        return "brak uprawnień do portu; dołącz do grupy " + condition.group + " i zaloguj się ponownie.";
+    default:
+        return "błąd portu" + (condition.reason.empty() ? std::string() : " (" + condition.reason + ")") +
+               ".";
+    }
+}
+
+// The device is gone, or the port is open on another one: the program waits for it by itself. A refusal
+// by the awaited device itself is named as it is.
+bool AwaitingTheDevice(ReconnectState reconnect, const PortCondition& condition,
+                       const std::string& awaitedDevice) {
+    if (condition.state == State::Lost) {
+        return true;
+    }
+    const bool refused = condition.state == State::InUse || condition.state == State::NoPermission ||
+                         condition.state == State::Failed;
+    const bool byTheAwaitedDevice = awaitedDevice.empty() || condition.device == awaitedDevice;
+    return reconnect == ReconnectState::Waiting && !(refused && byTheAwaitedDevice);
+}
+
 } // namespace
 
-std::string LinkStatusText(int portIndex, int portState, const PortCondition& condition) {
-    using State = PortCondition::State;
-    const std::string port = PortName(portIndex, condition.device);
+std::string LinkStatusText(int portIndex, int portState, const PortCondition& condition,
+                           ReconnectState reconnect, const std::string& awaitedDevice) {
     if (portState == -100) {
         return "COM" + std::to_string(portIndex + 1) +
                ": port zamknięty, zostanie otwarty przy następnej wymianie.";
     }
-    switch (condition.state) {
-    case State::Open:
-        return port + ": port otwarty.";
-    case State::Closed:
-        if (portState >= 0) {
-            return port + ": port otwarty.";
-        }
-        break;
-    case State::Lost:
-        return port + ": utracono połączenie z urządzeniem." + kRetry;
-    case State::NoDevice:
-        return port + ": brak urządzenia." + kRetry;
-    case State::InUse:
-        return port + ": port zajęty przez inny program." + kRetry;
-    case State::NoPermission:
-        return port + ": brak uprawnień do portu" +
-               (condition.group.empty()
-                    ? std::string(".")
-                    : "; dołącz do grupy " + condition.group + " i zaloguj się ponownie.") +
-               kRetry;
-    case State::Failed:
-        break;
+    if (AwaitingTheDevice(reconnect, condition, awaitedDevice)) {
+        return PortName(portIndex, awaitedDevice.empty() ? condition.device : awaitedDevice) +
+               ": czekam na urządzenie — port zostanie otwarty, gdy wróci.";
     }
-    return port + ": błąd portu" +
-           (condition.reason.empty() ? std::string() : " (" + condition.reason + ")") + "." + kRetry;
+    const std::string port = PortName(portIndex, condition.device);
+    if (condition.state == State::Open || (condition.state == State::Closed && portState >= 0)) {
+        return port +
+               (reconnect == ReconnectState::Reopened ? ": port otwarty ponownie." : ": port otwarty.");
+    }
+    return port + ": " + Reason(condition) +
+           (reconnect == ReconnectState::Waiting ? kRetryingItself : kRetry);
 }
 
 } // namespace hz70

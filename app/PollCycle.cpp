@@ -8,9 +8,9 @@ std::string StopMonitoringText(const TRegulator& zone) {
 }
 
 PollCycle::PollCycle(DeviceList& devices, const ZoneList& zones, TTrans& trans, PollingState& polling,
-                     MonitoringQuestion& question, ZoneViews& views)
-    : devices_(devices), zones_(zones), trans_(trans), polling_(polling), question_(question), views_(views) {
-}
+                     MonitoringQuestion& question, ZoneViews& views, const PortReconnect* port)
+    : devices_(devices), zones_(zones), trans_(trans), polling_(polling), question_(question), views_(views),
+      port_(port) {}
 
 void PollCycle::Tick() {
     lastTickResult_ = kNotPolled;
@@ -25,7 +25,9 @@ void PollCycle::Tick() {
     DeviceEntry& zone = *devices_[static_cast<std::size_t>(pollIndex_)];
     const int result = zone.record.monitoring != 0 ? PollZone(zone) : kNotPolled;
     lastTickResult_ = result;
-    if (result == kPollFailed && zone.FailureReported == 0) {
+    // FailureReported stays 0 for a failure that is the port's, so that the zone is asked about once it
+    // fails with the port back.
+    if (result == kPollFailed && zone.FailureReported == 0 && !PortAtFault()) {
         AskAboutFailure(zone);
     }
     views_.NotifyViews(zone.record);
@@ -41,6 +43,10 @@ int PollCycle::PollZone(DeviceEntry& zone) {
         zone.FailureReported = 0;
     }
     return result;
+}
+
+bool PollCycle::PortAtFault() const {
+    return port_ != nullptr && port_->PortAtFault();
 }
 
 void PollCycle::AskAboutFailure(DeviceEntry& zone) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/DeviceList.h"
+#include "app/PortReconnect.h"
 #include "app/ZoneList.h"
 #include "comm/Trans.h"
 #include "model/PollingState.h"
@@ -31,11 +32,13 @@ inline constexpr const char* kStopMonitoringCaption = "HZ70";
 
 // The poll timer's work: each tick advances the non-blocking poll of one zone, then hands that zone to
 // the views, and moves to the next zone once the zone's exchange is over. Holds no timer itself: the
-// main window calls Tick every 100 ms, a headless tool may call it from any loop.
+// main window calls Tick every 100 ms, a headless tool may call it from any loop. With `port` given, a zone
+// that fails while the port is at fault is not asked about: the status line names the port's fault, and
+// a question would stop the timer that reopens the port.
 class PollCycle {
 public:
     PollCycle(DeviceList& devices, const ZoneList& zones, TTrans& trans, PollingState& polling,
-              MonitoringQuestion& question, ZoneViews& views);
+              MonitoringQuestion& question, ZoneViews& views, const PortReconnect* port = nullptr);
 
     void Tick();
     // Starts again at the first zone; callers do this after rebuilding the device list.
@@ -50,6 +53,7 @@ public:
 
 private:
     [[nodiscard]] int PollZone(DeviceEntry& zone);
+    [[nodiscard]] bool PortAtFault() const;
     void AskAboutFailure(DeviceEntry& zone);
     void Advance();
 
@@ -59,6 +63,7 @@ private:
     PollingState& polling_;
     MonitoringQuestion& question_;
     ZoneViews& views_;
+    const PortReconnect* port_;
     int pollIndex_ = 0;
     int lastTickResult_ = kNotPolled;
     // The question runs a nested event loop in the window; ticks arriving meanwhile must do nothing.

@@ -8,35 +8,62 @@ namespace {
 
 using State = PortCondition::State;
 
-TEST(LinkStatus, NamesTheDeviceTheStateAndHowToTryAgain) {
+TEST(LinkStatus, NamesTheDeviceTheStateAndHowThePortWillBeOpenedAgain) {
     const std::string retry = "Zatwierdź „Ustawienia portu”, aby otworzyć port ponownie.";
+    const std::string waiting =
+        "COM3 (/dev/ttyUSB2): czekam na urządzenie — port zostanie otwarty, gdy wróci.";
+    constexpr auto kIdle = ReconnectState::Idle;
+    constexpr auto kWaiting = ReconnectState::Waiting;
     struct Case {
+        ReconnectState reconnect;
+        std::string awaitedDevice;
         int portState;
         PortCondition condition;
         std::string text;
     };
     for (const Case& c : {
-             Case{-100,
+             Case{kIdle,
+                  "",
+                  -100,
                   {State::Closed, "", "", ""},
                   "COM3: port zamknięty, zostanie otwarty przy następnej wymianie."},
-             Case{2, {State::Open, "/dev/ttyUSB2", "", ""}, "COM3 (/dev/ttyUSB2): port otwarty."},
-             Case{-1, {State::NoDevice, "COM3", "", ""}, "COM3: brak urządzenia. " + retry},
-             Case{-1,
+             Case{kIdle, "", 2, {State::Open, "/dev/ttyUSB2", "", ""}, "COM3 (/dev/ttyUSB2): port otwarty."},
+             Case{kIdle, "", -1, {State::NoDevice, "COM3", "", ""}, "COM3: brak urządzenia. " + retry},
+             Case{kIdle,
+                  "",
+                  -1,
                   {State::InUse, "/dev/ttyUSB2", "", ""},
                   "COM3 (/dev/ttyUSB2): port zajęty przez inny program. " + retry},
-             Case{-1,
+             Case{kIdle,
+                  "",
+                  -1,
                   {State::NoPermission, "/dev/ttyUSB2", "dialout", ""},
                   "COM3 (/dev/ttyUSB2): brak uprawnień do portu; dołącz do grupy dialout i zaloguj się "
                   "ponownie. " +
                       retry},
-             Case{2,
-                  {State::Lost, "/dev/ttyUSB2", "", ""},
-                  "COM3 (/dev/ttyUSB2): utracono połączenie z urządzeniem. " + retry},
-             Case{-1,
+             Case{kIdle,
+                  "",
+                  -1,
                   {State::Failed, "./COM3", "", "Not a tty"},
                   "COM3 (./COM3): błąd portu (Not a tty). " + retry},
+             // Lost, missing or open on another device: the program waits for the device by itself.
+             Case{kIdle, "", 2, {State::Lost, "/dev/ttyUSB2", "", ""}, waiting},
+             Case{kWaiting, "/dev/ttyUSB2", -1, {State::NoDevice, "COM3", "", ""}, waiting},
+             Case{kWaiting, "/dev/ttyUSB2", 2, {State::Open, "/dev/ttyS2", "", ""}, waiting},
+             Case{kWaiting, "/dev/ttyUSB2", -1, {State::Failed, "/dev/ttyS2", "", "EIO"}, waiting},
+             Case{kWaiting,
+                  "/dev/ttyUSB2",
+                  -1,
+                  {State::InUse, "/dev/ttyUSB2", "", ""},
+                  "COM3 (/dev/ttyUSB2): port zajęty przez inny program. Port zostanie otwarty, gdy to będzie "
+                  "możliwe."},
+             Case{ReconnectState::Reopened,
+                  "/dev/ttyUSB2",
+                  2,
+                  {State::Open, "/dev/ttyUSB2", "", ""},
+                  "COM3 (/dev/ttyUSB2): port otwarty ponownie."},
          }) {
-        EXPECT_EQ(LinkStatusText(2, c.portState, c.condition), c.text);
+        EXPECT_EQ(LinkStatusText(2, c.portState, c.condition, c.reconnect, c.awaitedDevice), c.text);
     }
 }
 

@@ -69,7 +69,8 @@ protected:
     DeviceList devices;
     ScriptedQuestion question;
     RecordingViews views;
-    PollCycle cycle{devices, zones, trans, polling, question, views};
+    PortReconnect reconnect{trans, port, clock};
+    PollCycle cycle{devices, zones, trans, polling, question, views, &reconnect};
 
     // Configures `count` zones, all answering, and builds their records.
     void BuildZones(int count) {
@@ -84,8 +85,10 @@ protected:
         views.zones.clear();
     }
 
+    // Poll timer ticks: the port is reopened when due, then the cycle polls.
     void Ticks(int count) {
         for (int i = 0; i < count; ++i) {
+            reconnect.Tick();
             cycle.Tick();
             clock.Advance(100);
         }
@@ -180,6 +183,44 @@ TEST_F(PollCycleTest, YesStopsPollingTheZoneButTheViewsStillReceiveIt) {
     EXPECT_GT(bus.RequestsTo(AddressOf(0)), otherRequests + 3);
     EXPECT_GT(std::count(views.zones.begin(), views.zones.end(), 2), 3);
     EXPECT_EQ(Zone(1).measured[kMeasuredTemperature].value, kNoValue);
+}
+
+TEST_F(PollCycleTest, ZonesFailingWithALostPortAreNotAskedAboutAndAnswerOnceTheDeviceIsBack) {
+    BuildZones(3);
+    Ticks(8);
+    ASSERT_EQ(Zone(1).commError, 0);
+
+    // The adapter is pulled out: the device reports lost, and nothing reaches the bus any more.
+    port.errorStateReadable = false;
+    port.writeSucceeds = false;
+    port.openSucceeds = false;
+    port.condition = {PortCondition::State::Lost, "/dev/ttyUSB0", "", ""};
+    Ticks(50);
+    EXPECT_TRUE(question.askedZones.empty()) << "the port is at fault, not the zones";
+    for (int slot = 0; slot < 3; ++slot) {
+        EXPECT_EQ(Zone(slot).failCount, 3);
+        EXPECT_EQ(Zone(slot).commError, 1);
+        EXPECT_EQ(Zone(slot).measured[kMeasuredTemperature].value, kNoValue);
+    }
+
+    // It is plugged back in, but zone 2's controller no longer answers.
+    port.errorStateReadable = true;
+    port.writeSucceeds = true;
+    port.openSucceeds = true;
+    port.condition = {PortCondition::State::Open, "/dev/ttyUSB0", "", ""};
+    bus.slaves[AddressOf(1)].silent = true;
+    const int opensBefore = port.CallCount("Open");
+    int ticks = 0;
+    while (port.CallCount("Open") == opensBefore && ticks < 30) {
+        Ticks(1);
+        ++ticks;
+    }
+    EXPECT_LE(ticks, 20) << "reopened within the retry interval";
+    Ticks(6); // one cycle over three zones
+    EXPECT_EQ(Zone(0).commError, 0);
+    EXPECT_EQ(Zone(2).commError, 0);
+    Ticks(30);
+    EXPECT_THAT(question.askedZones, ElementsAre(2)) << "a zone failing with the port back is asked about";
 }
 
 TEST_F(PollCycleTest, SlotWithoutARecordSendsTheCycleBackToTheStart) {

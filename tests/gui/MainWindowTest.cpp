@@ -200,7 +200,7 @@ TEST(MainWindow, PortDialogShowsTheLinkAndOkClosesThePortAndStoresTheNewSettings
     EXPECT_NE(file.find("COM=2\r\nBaud=6\r\nMode=4\r\nType=0\r\nTimeout=500\r\n"), std::string::npos) << file;
 }
 
-TEST(MainWindow, StatusLineSaysWhyThePortIsNotOpenAndThatThePortDialogReopensIt) {
+TEST(MainWindow, StatusLineSaysWhyThePortIsNotOpenAndHowItIsOpenedAgain) {
     ProgramOnFakeBus program;
     program.port.openSucceeds = false;
     program.port.condition = {PortCondition::State::NoPermission, "/dev/ttyUSB0", "dialout", ""};
@@ -216,6 +216,26 @@ TEST(MainWindow, StatusLineSaysWhyThePortIsNotOpenAndThatThePortDialogReopensIt)
     main.OPcjeUstawPort->trigger();
     program.Ticks(1);
     EXPECT_EQ(main.LinkStatusLabel->text(), "COM1 (/dev/ttyUSB0): port otwarty.");
+
+    // The adapter is pulled out and plugged back in: the program waits for it and reopens it by itself.
+    MessageBoxAnswerer answers(QMessageBox::No);
+    program.Ticks(10);
+    program.port.errorStateReadable = false;
+    program.port.writeSucceeds = false;
+    program.port.openSucceeds = false;
+    program.port.condition = {PortCondition::State::Lost, "/dev/ttyUSB0", "", ""};
+    program.Ticks(40);
+    EXPECT_EQ(main.LinkStatusLabel->text(),
+              "COM1 (/dev/ttyUSB0): czekam na urządzenie — port zostanie otwarty, gdy wróci.");
+    EXPECT_EQ(main.state().devices[0]->record.commError, 1);
+    program.port.errorStateReadable = true;
+    program.port.writeSucceeds = true;
+    program.port.openSucceeds = true;
+    program.port.condition = {PortCondition::State::Open, "/dev/ttyUSB0", "", ""};
+    program.Ticks(25);
+    EXPECT_EQ(main.LinkStatusLabel->text(), "COM1 (/dev/ttyUSB0): port otwarty ponownie.");
+    EXPECT_EQ(main.state().devices[0]->record.commError, 0);
+    EXPECT_TRUE(answers.seen().empty());
 }
 
 TEST(MainWindow, PortDialogCancelChangesNothing) {
