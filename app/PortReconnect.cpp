@@ -3,15 +3,18 @@
 
 namespace hz70 {
 
-PortReconnect::PortReconnect(TTrans& trans, const SerialPort& port, Clock& clock)
+PortReconnect::PortReconnect(TTrans& trans, SerialPort& port, Clock& clock)
     : trans_(trans), port_(port), clock_(clock) {}
 
 void PortReconnect::Tick() {
     const int portState = trans_.portState();
     if (portState == TTrans::kClosed) {
         // Closed on purpose: the next exchange opens whatever port the link is now set to.
+        if (!awaitedDevice_.empty()) {
+            port_.AwaitDevice(std::nullopt);
+            awaitedDevice_.clear();
+        }
         state_ = ReconnectState::Idle;
-        awaitedDevice_.clear();
         return;
     }
     if (state_ == ReconnectState::Waiting) {
@@ -38,6 +41,7 @@ void PortReconnect::StartWaiting(const PortCondition& condition) {
     state_ = ReconnectState::Waiting;
     if (condition.state == PortCondition::State::Lost) {
         awaitedDevice_ = condition.device;
+        port_.AwaitDevice(awaitedDevice_);
         // At once: while the link holds the vanished device, a driver gives the returning one another
         // name.
         Reopen();
@@ -51,6 +55,9 @@ void PortReconnect::Reopen() {
     trans_.Close();
     (void)trans_.Open(trans_.portIndex());
     state_ = OpenOnAwaitedDevice() ? ReconnectState::Reopened : ReconnectState::Waiting;
+    if (state_ == ReconnectState::Reopened) {
+        port_.AwaitDevice(std::nullopt);
+    }
 }
 
 bool PortReconnect::OpenOnAwaitedDevice() const {

@@ -18,13 +18,14 @@ enum class ReconnectState {
 };
 
 // Reopens a port whose device went away (an adapter pulled out) or is not there, every kRetryInterval,
-// until it opens on the device it was lost from. Holds no timer: the poll timer calls Tick. The
-// operator's port dialog, which closes the link, ends the waiting; the link then opens as it always does.
+// until it opens on the device it was lost from; meanwhile the port opens that device alone. Holds no timer:
+// the poll timer calls Tick. The operator's port dialog, which closes the link, ends the waiting; the link
+// then opens as it always does.
 class PortReconnect {
 public:
     static constexpr std::uint32_t kRetryInterval = 2000; // ms
 
-    PortReconnect(TTrans& trans, const SerialPort& port, Clock& clock);
+    PortReconnect(TTrans& trans, SerialPort& port, Clock& clock);
 
     void Tick();
     // True when exchanges fail because of the port rather than the controllers: it is not open, its
@@ -43,7 +44,7 @@ private:
     [[nodiscard]] bool OpenOnAwaitedDevice() const;
 
     TTrans& trans_;
-    const SerialPort& port_;
+    SerialPort& port_;
     Clock& clock_;
     ReconnectState state_ = ReconnectState::Idle;
     std::string awaitedDevice_;

@@ -346,12 +346,16 @@ PosixSerialPort::~PosixSerialPort() {
     Close();
 }
 
+void PosixSerialPort::AwaitDevice(const std::optional<std::string>& device) {
+    awaitedDevice_ = device;
+}
+
 bool PosixSerialPort::Open(const std::string& name) {
     Close();
     State& s = *state_;
     s.devicePath.clear();
-    const auto path =
-        fixedDevice_ ? std::optional<std::filesystem::path>(*fixedDevice_) : ResolveComName(name);
+    const std::optional<std::string>& only = fixedDevice_ ? fixedDevice_ : awaitedDevice_;
+    const auto path = only ? std::optional<std::filesystem::path>(*only) : ResolveComName(name);
     if (!path) {
         s.devicePath = name;
         return s.FailToOpen(PortCondition::State::NoDevice, ENOENT, name + ": no device found");

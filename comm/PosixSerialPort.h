@@ -22,6 +22,7 @@ public:
     PosixSerialPort& operator=(const PosixSerialPort&) = delete;
 
     [[nodiscard]] bool Open(const std::string& name) override;
+    void AwaitDevice(const std::optional<std::string>& device) override;
     void Close() override;
     [[nodiscard]] bool IsOpen() const override;
     bool SetQueueSizes(std::size_t input, std::size_t output) override;
@@ -45,6 +46,7 @@ public:
 private:
     struct State;
     std::optional<std::string> fixedDevice_;
+    std::optional<std::string> awaitedDevice_;
     std::unique_ptr<State> state_;
 };
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace hz70 {
@@ -56,6 +57,10 @@ public:
 
     // Opens the device for exclusive use. `name` is "COM1".."COM8" or a device path.
     [[nodiscard]] virtual bool Open(const std::string& name) = 0;
+    // Until called with nothing, Open goes to `device` alone (failing while it is missing), wherever the
+    // name would lead meanwhile: a pulled-out adapter is awaited under its own path, never replaced by
+    // another port the name reaches while it is gone. Where names are the devices, nothing is needed.
+    virtual void AwaitDevice(const std::optional<std::string>& device) { (void)device; }
     virtual void Close() = 0;
     [[nodiscard]] virtual bool IsOpen() const = 0;
 

@@ -73,6 +73,7 @@ TEST_F(PortReconnectTest, ReopensOnlyOnTheDeviceItLostUntilThePortDialogClosesTh
     EXPECT_EQ(OpensDuring(1), 1);
     EXPECT_EQ(trans.portState(), TTrans::kOpenFailed);
     EXPECT_EQ(reconnect.awaitedDevice(), "/dev/ttyUSB0");
+    EXPECT_EQ(port.awaitedDevice, "/dev/ttyUSB0") << "the port must not open what COM1 leads to meanwhile";
 
     // With the adapter gone, COM1 leads to a built-in port: not the bus the zones are on.
     Plug("/dev/ttyS0");
@@ -85,6 +86,7 @@ TEST_F(PortReconnectTest, ReopensOnlyOnTheDeviceItLostUntilThePortDialogClosesTh
     EXPECT_EQ(reconnect.state(), ReconnectState::Reopened);
     EXPECT_GE(trans.portState(), 0);
     EXPECT_FALSE(reconnect.PortAtFault());
+    EXPECT_EQ(port.awaitedDevice, std::nullopt);
     EXPECT_EQ(OpensDuring(30), 0);
 
     // Lost again; then the operator confirms the port dialog, which closes the link.
@@ -95,6 +97,7 @@ TEST_F(PortReconnectTest, ReopensOnlyOnTheDeviceItLostUntilThePortDialogClosesTh
     EXPECT_EQ(OpensDuring(30), 0) << "the next exchange opens it, not the waiting";
     EXPECT_EQ(reconnect.state(), ReconnectState::Idle);
     EXPECT_EQ(reconnect.awaitedDevice(), "");
+    EXPECT_EQ(port.awaitedDevice, std::nullopt);
 }
 
 } // namespace

@@ -81,6 +81,29 @@ TEST_F(PosixSerialPortTest, FixedDeviceTakesEveryOpen) {
     EXPECT_EQ(fixed.devicePath(), pty.devicePath());
 }
 
+TEST_F(PosixSerialPortTest, AnAwaitedDeviceTakesEveryOpenUntilReleased) {
+    port.AwaitDevice("/dev/hz70-pulled-out");
+    EXPECT_FALSE(port.Open(pty.devicePath())) << "nothing but the awaited device";
+    EXPECT_EQ(port.Condition().state, PortCondition::State::NoDevice);
+    EXPECT_EQ(port.Condition().device, "/dev/hz70-pulled-out");
+    port.AwaitDevice(pty.devicePath());
+    EXPECT_TRUE(port.Open("COM5")) << port.lastError();
+    port.AwaitDevice(std::nullopt);
+    EXPECT_TRUE(port.Open(pty.devicePath())) << port.lastError();
+}
+
+TEST_F(PosixSerialPortTest, WaitForInputSleepsUntilInputOrHangUp) {
+    OpenImmediate();
+    EXPECT_EQ(port.WaitForInput(20), InputWait::TimedOut);
+    ASSERT_TRUE(pty.Send({0x01}));
+    EXPECT_EQ(port.WaitForInput(1000), InputWait::Ready);
+    pty.CloseController();
+    std::uint8_t byte = 0;
+    (void)port.Read(&byte, 1);
+    EXPECT_EQ(port.WaitForInput(1000), InputWait::Failed);
+    EXPECT_EQ(port.Condition().state, PortCondition::State::Lost);
+}
+
 TEST_F(PosixSerialPortTest, ReadReturnsAtOnceWhenNothingArrived) {
     OpenImmediate();
     std::uint8_t buffer[16];

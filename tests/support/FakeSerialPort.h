@@ -33,6 +33,7 @@ public:
     std::vector<Bytes> writes;       // every block written
     std::vector<LineConfig> applied; // every configuration applied
     std::string openedName;
+    std::optional<std::string> awaitedDevice; // as the link's user last set it
     std::function<void(const Bytes&)> onWrite;
     PortCondition condition; // what Condition reports
     // With a clock, WaitForInput lets fake time pass until input arrives (the clock's onTick may deliver
@@ -62,6 +63,7 @@ public:
         open_ = false;
     }
     bool IsOpen() const override { return open_; }
+    void AwaitDevice(const std::optional<std::string>& device) override { awaitedDevice = device; }
     PortCondition Condition() const override { return condition; }
     bool SetQueueSizes(std::size_t, std::size_t) override { return Record("SetQueueSizes"); }
     bool SaveState() override { return Record("SaveState"); }
