@@ -15,7 +15,8 @@ enum class LinkEvent {
     EchoDropped,   // the line gave our own request back; `bytes` is the echo as received
     BytesSkipped,  // bytes that belong to no frame were passed over; `bytes` are those bytes
     BadCheck,      // a frame whose CRC or LRC is wrong; `bytes` as received
-    WrongAddress,  // a valid reply from another slave; `bytes` is the frame
+    NotOurReply,   // a valid frame that answers no request of ours: another slave's, or a late reply
+                   // to an earlier request; passed over. `bytes` is the frame as received
     TimedOut,      // no valid reply within the reply time-out; `bytes` is empty
     InputNeverEnds // input kept arriving past the exchange's bound; `bytes` is empty
 };

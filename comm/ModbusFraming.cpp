@@ -47,12 +47,22 @@ bool ByteCountMatches(std::span<const std::uint8_t> frame) {
     return frame.size() >= 3 && frame.size() - 3 == frame[2];
 }
 
-// Only the first open position of the input may hold a reply that does not fit the request: elsewhere a
-// frame must come from the expected slave with the expected function (or its exception), so that noise
-// before a reply is not mistaken for one.
-bool FitsRequest(std::uint8_t address, std::uint8_t function, ReplyExpectation expected) {
+bool FromAskedSlave(std::uint8_t address, std::uint8_t function, ReplyExpectation expected) {
     return address == expected.address &&
            (function == expected.function || function == (expected.function | kExceptionFlag));
+}
+
+bool AnswersRequest(std::span<const std::uint8_t> frame, ReplyExpectation expected) {
+    return FromAskedSlave(frame[0], frame[1], expected) &&
+           (frame[1] != kReadHoldingRegisters || expected.byteCount < 0 || frame[2] == expected.byteCount);
+}
+
+void NoteForeign(ReplySearch& search, std::size_t start, std::size_t end) {
+    if (!search.foreign) {
+        search.foreign = true;
+        search.foreignStart = start;
+        search.foreignEnd = end;
+    }
 }
 
 enum class Candidate { Valid, BadCheck, Undecided, NotAFrame };
@@ -81,7 +91,9 @@ RtuCandidate RtuCandidateAt(std::span<const std::uint8_t> bytes, bool firstOpen,
         return {Candidate::Undecided, 0};
     }
     const std::uint8_t function = bytes[1];
-    if (!firstOpen && !FitsRequest(bytes[0], function, expected)) {
+    // Only the first open position may hold another valid frame (to be passed over whole); elsewhere only
+    // the asked slave's frames count, so that noise before a reply is not mistaken for a frame.
+    if (!firstOpen && !FromAskedSlave(bytes[0], function, expected)) {
         return {};
     }
     std::size_t lineLength = 0;
@@ -120,13 +132,22 @@ ReplySearch FindRtuReply(std::span<const std::uint8_t> input, ReplyExpectation e
     ReplySearch search;
     bool undecided = false; // a candidate before the current position may still become a frame
     for (std::size_t start = 0; start < input.size(); ++start) {
-        const RtuCandidate candidate =
-            RtuCandidateAt(input.subspan(start), !undecided && start == search.settled, expected);
+        const bool firstOpen = !undecided && start == search.settled;
+        const RtuCandidate candidate = RtuCandidateAt(input.subspan(start), firstOpen, expected);
         switch (candidate.verdict) {
         case Candidate::Valid: {
             const std::size_t frameLength = candidate.lineLength - kRtuCheckBytes;
             const auto frame = input.subspan(start, frameLength);
             if (!ByteCountMatches(frame)) {
+                break;
+            }
+            if (!AnswersRequest(frame, expected)) {
+                if (firstOpen) {
+                    NoteForeign(search, start, start + candidate.lineLength);
+                    search.settled = start + candidate.lineLength;
+                    start = search.settled - 1;
+                    continue;
+                }
                 break;
             }
             search.found = true;
@@ -193,8 +214,9 @@ ReplySearch FindAsciiReply(std::span<const std::uint8_t> input, ReplyExpectation
                     search.badChecks += frame[0] == expected.address ? 1 : 0;
                     continue;
                 }
-                // Everything before this ':' was no frame, so any valid frame here is the reply.
-                if (ByteCountMatches(frame)) {
+                if (ByteCountMatches(frame) && !AnswersRequest(frame, expected)) {
+                    NoteForeign(search, start, next + 1);
+                } else if (ByteCountMatches(frame)) {
                     search.found = true;
                     search.frameStart = start;
                     search.frameEnd = next + 1;

@@ -32,12 +32,13 @@ inline constexpr std::size_t kMaxFrameBytes = 250;
 [[nodiscard]] std::size_t EncodeFrame(Framing framing, std::span<const std::uint8_t> frame,
                                       std::span<std::uint8_t> line);
 
-// Whom a reply is expected from. Replies are found whatever precedes them; in RTU, where any byte may
-// begin a frame, only the first position not ruled out may hold a reply that does not fit the request
-// (which the master then fails as such).
+// What answers the request: a frame from its slave with its function (or that function's exception),
+// and for a function-3 request as many data bytes as it asked for. Any other valid frame (another
+// slave's, or a late reply to an earlier request) is passed over, and the wait goes on.
 struct ReplyExpectation {
     std::uint8_t address = 0;
     std::uint8_t function = 0;
+    int byteCount = -1; // function 3: twice the registers asked for; -1: not checked
 };
 
 struct ReplySearch {
@@ -52,9 +53,13 @@ struct ReplySearch {
     std::size_t settled = 0;
     // Frames from the expected address that arrived whole with a wrong CRC or LRC, among the settled bytes.
     int badChecks = 0;
+    // The first valid frame among the settled bytes that does not answer the request, if any.
+    bool foreign = false;
+    std::size_t foreignStart = 0;
+    std::size_t foreignEnd = 0;
 };
 
-// Looks for the first valid reply in `input`. An RTU reply's end follows from its function and byte
+// Looks for the first reply to the request in `input`. An RTU reply's end follows from its function and byte
 // count, so whatever follows a complete reply (a NUL, noise, a partial next frame) neither hides nor
 // delays it. Function-3 and function-17 replies must carry as many data bytes as their byte count says.
 [[nodiscard]] ReplySearch FindReply(Framing framing, std::span<const std::uint8_t> input,

@@ -560,12 +560,12 @@ InputWait PosixSerialPort::WaitForInput(std::uint32_t milliseconds) {
     if (ready == 0) {
         return InputWait::TimedOut;
     }
-    if ((watched.revents & POLLIN) != 0) {
-        return InputWait::Ready;
+    // A hang-up or error: the device is gone (a pulled adapter, a closed pty), whatever it still holds.
+    if ((watched.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+        state_->NoteFailure(EIO);
+        return InputWait::Failed;
     }
-    // A hang-up or error with nothing to read: the device is gone (a pulled adapter, a closed pty).
-    state_->NoteFailure(EIO);
-    return InputWait::Failed;
+    return InputWait::Ready;
 }
 
 PortCondition PosixSerialPort::Condition() const {

@@ -346,6 +346,7 @@ int TTrans::SendRequest() {
     echoExpected_ = lineEcho_ != LineEcho::Absent;
     echoSeen_ = false;
     receivedAny_ = false;
+    frameSeen_ = false;
     return 0;
 }
 
@@ -516,16 +517,16 @@ void TTrans::LearnLineEchoBeforeWrite(std::uint8_t address, std::uint16_t reg) {
     txFrame_.writePos = payloadEnd;
 }
 
-// Only what cannot be anything else teaches: our request coming back whole before a reply (or before
-// nothing, where the request itself is no valid reply), a reply with no echo before it, or silence.
-void TTrans::LearnLineEcho(bool replyFound) {
+// Only what cannot be anything else teaches: our request coming back whole before a frame (or before
+// nothing, where the request itself is no valid reply), a frame with no echo before it, or silence.
+void TTrans::LearnLineEcho() {
     if (lineEcho_ != LineEcho::Unknown) {
         return;
     }
     const bool requestLooksLikeReply = txFrame_.function == kWriteSingleRegister;
-    if (echoSeen_ && (replyFound || !requestLooksLikeReply)) {
+    if (echoSeen_ && (frameSeen_ || !requestLooksLikeReply)) {
         lineEcho_ = LineEcho::Present;
-    } else if (!receivedAny_ || (replyFound && !requestLooksLikeReply)) {
+    } else if (!receivedAny_ || (frameSeen_ && !requestLooksLikeReply)) {
         lineEcho_ = LineEcho::Absent;
     }
 }
@@ -546,19 +547,18 @@ int TTrans::AwaitReply() {
         result = ParseReply();
     }
     if (result > 0) {
-        LearnLineEcho(true);
-        const std::span<const std::uint8_t> frame(&rxFrame_.data[ModbusFrame::kDataStart],
-                                                  static_cast<std::size_t>(rxFrame_.length + 2));
-        const bool fromAnother = rxFrame_.address != txFrame_.address;
-        Trace(fromAnother ? LinkEvent::WrongAddress : LinkEvent::ReplyAccepted, frame);
+        frameSeen_ = true;
+        LearnLineEcho();
+        Trace(LinkEvent::ReplyAccepted,
+              {&rxFrame_.data[ModbusFrame::kDataStart], static_cast<std::size_t>(rxFrame_.length + 2)});
         // What followed the reply in the same reception is not for us.
         DropFromRing(RingUsed(), LinkEvent::BytesSkipped);
-        return fromAnother ? kNoReply : result;
+        return result;
     }
     const bool timedOut = now - rxFrame_.stamp > static_cast<std::uint32_t>(replyTimeout_);
     const bool pastBound = now - waitStart_ > kWaitBoundTimeouts * static_cast<std::uint32_t>(replyTimeout_);
     if (timedOut || pastBound) {
-        LearnLineEcho(false);
+        LearnLineEcho();
         DropFromRing(RingUsed(), LinkEvent::BytesSkipped);
         rxHead_ = rxTail_ = 0;
         Trace(timedOut ? LinkEvent::TimedOut : LinkEvent::InputNeverEnds);
@@ -588,10 +588,18 @@ int TTrans::ParseReply() {
             count = CopyRing(input);
         }
     }
+    const int byteCount = txFrame_.function == kReadHoldingRegisters ? 2 * txFrame_.count : -1;
     const ReplySearch search = FindReply(framing(), std::span(input).first(static_cast<std::size_t>(count)),
-                                         {txFrame_.address, txFrame_.function});
+                                         {txFrame_.address, txFrame_.function, byteCount});
     for (int i = 0; i < search.badChecks; ++i) {
         Trace(LinkEvent::BadCheck);
+    }
+    if (search.foreign) {
+        // Another slave's frame, or a late reply to an earlier request: the wait goes on for ours.
+        frameSeen_ = true;
+        DropFromRing(static_cast<int>(search.foreignStart), LinkEvent::BytesSkipped);
+        DropFromRing(static_cast<int>(search.foreignEnd - search.foreignStart), LinkEvent::NotOurReply);
+        return ParseReply();
     }
     if (!search.found) {
         DropFromRing(static_cast<int>(search.settled), LinkEvent::BytesSkipped);

@@ -183,7 +183,7 @@ private:
     // A write's reply is byte for byte its request, so before the first write on a line whose echo is not
     // known yet, a read of the same register finds it out.
     void LearnLineEchoBeforeWrite(std::uint8_t address, std::uint16_t reg);
-    void LearnLineEcho(bool replyFound);
+    void LearnLineEcho();
     int EndWait(int result);
     int ParseReply();
     // False while the echo of the request may still be arriving: nothing can be parsed before it.
@@ -224,6 +224,7 @@ private:
     bool echoExpected_ = false; // the current request's echo may still come
     bool echoSeen_ = false;     // the current request came back from the line
     bool receivedAny_ = false;  // anything at all came back since the request
+    bool frameSeen_ = false;    // a valid frame, ours or not, came back since the request
     LinkTrace* trace_ = nullptr;
 };
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Soak and fault run of the program against the simulator (not part of the test command: it takes long).
+# Soak and fault run of the program against the simulator (not part of the test command: it takes long),
+# on a line that echoes, puts a stray byte before replies and is unplugged and plugged back in once.
 #   scripts/soak.sh [MINUTES]   (default 20; the chart histories fill after 15 minutes)
 # The report, the request log and screenshots land in build/soak.
 set -euo pipefail

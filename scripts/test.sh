@@ -12,7 +12,7 @@ echo "== sanitizer build: core and unit tests"
 cmake -S "$root" -B "$root/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHZ70_CORE_ONLY=ON \
   -DHZ70_SANITIZE=ON -DHZ70_BENCHMARKS=OFF >/dev/null
 cmake --build "$root/build-asan" -j"$jobs"
-ctest --test-dir "$root/build-asan" -L "^(comm|model|app|views|sim)$" --output-on-failure -j"$jobs"
+ctest --test-dir "$root/build-asan" -L "^(comm|model|app|views|sim|cli)$" --output-on-failure -j"$jobs"
 
 echo "== fuzzing"
 bash "$root/scripts/fuzz.sh" "${HZ70_FUZZ_SECONDS:-30}"

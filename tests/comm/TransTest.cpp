@@ -670,6 +670,32 @@ TEST_F(TransTest, OnAnEchoingLineTheEchoIsNeverTakenForAReply) {
     EXPECT_TRUE(log.Saw(LinkEvent::TimedOut));
 }
 
+TEST_F(TransTest, ALateReplyToAnEarlierRequestIsPassedOver) {
+    EventLog log;
+    trans.SetTrace(&log);
+    for (const int mode : {kRtuMode, kAsciiMode}) {
+        SCOPED_TRACE(mode);
+        trans.Close();
+        UseMode(mode);
+        clock.Advance(100);
+        const auto line = [mode](const Bytes& frame) {
+            return mode == kRtuMode ? Rtu(frame) : test::ToBytes(Ascii(frame));
+        };
+        // The slave-id reply comes only after the master has moved on to the next request.
+        std::uint8_t id = 0;
+        EXPECT_EQ(trans.ReportSlaveId(1, &id), kNoReply);
+        port.onWrite = [&](const Bytes&) {
+            port.Arrive(line({1, 0x11, 2, 0x8E, 0xFF}));
+            port.Arrive(line(ReadReply(1, {4, 5})));
+        };
+        EXPECT_EQ(trans.ReadRegisters(1, 4018, 2), kReadOk);
+        EXPECT_THAT(ReadWords(2), ElementsAre(4, 5));
+        port.onWrite = [&](const Bytes&) { port.Arrive(line(ReadReply(1, {4, 5, 6}))); };
+        EXPECT_EQ(trans.ReadRegisters(1, 4018, 2), kNoReply) << "a reply carrying other registers";
+    }
+    EXPECT_TRUE(log.Saw(LinkEvent::NotOurReply));
+}
+
 TEST_F(TransTest, OnAKnownCleanLineAWriteGoesOutAloneAsBefore) {
     UseMode(kRtuMode);
     Serve(port, kLineHabits[0], true, true);

@@ -15,4 +15,11 @@ if(TARGET hz70cli)
                          --sim $<TARGET_FILE:hz70sim> --cli $<TARGET_FILE:hz70cli> --mode ${mode})
         set_tests_properties(integration.sim.hz70cli.mode${mode} PROPERTIES LABELS "integration" TIMEOUT 30)
     endforeach()
+
+    # The same master on lines with a real adapter's habits (echo, stray and trailing bytes, late replies,
+    # unplug and plug), RTU and ASCII, single exchanges and polling.
+    add_test(NAME integration.sim.line-habits
+             COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/line_habits.py
+                     --sim $<TARGET_FILE:hz70sim> --cli $<TARGET_FILE:hz70cli>)
+    set_tests_properties(integration.sim.line-habits PROPERTIES LABELS "integration" TIMEOUT 120)
 endif()

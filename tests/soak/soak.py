@@ -2,12 +2,14 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Soak and fault run: the program under Xvfb against hz70sim with 8 zones, for a bounded time.
 
-Faults throughout (dropped and corrupted replies, noise), one zone silenced and revived, one alarm raised
-and cleared. The operator's question about a silent zone is answered "No" (keep polling). Records that the
-program never exits or hangs, that the revived zone is polled again within one cycle, the resident memory
-over time (flat once the chart histories are full: 901 one-second samples, 15 minutes), CPU use per
-minute, and the poll cadence from the simulator's request log. Writes report.txt in the output folder
-and exits non-zero when a check fails.
+Faults throughout (dropped and corrupted replies, noise) on a line with a two-wire adapter's habits (the
+request echoed back, a stray byte before every reply), one zone silenced and revived, one alarm raised
+and cleared, and the adapter unplugged for a few seconds and plugged back in. The operator's question
+about a silent zone is answered "No" (keep polling). Records that the program never exits or hangs, that
+the revived zone is polled again within one cycle, how soon the bus answers again after the plug, the
+resident memory over time (flat once the chart histories are full: 901 one-second samples, 15 minutes),
+CPU use per minute, and the poll cadence from the simulator's request log. Writes report.txt in the
+output folder and exits non-zero when a check fails.
 """
 import argparse
 import os
@@ -18,6 +20,9 @@ import sys
 import time
 
 ZONES = 8
+UNPLUGGED_S = 5
+# Back on the line within this long after the plug: a few ticks to notice, one cycle to reach every zone.
+REPLUG_BOUND_S = 10
 
 
 class Run:
@@ -64,14 +69,19 @@ def answer_questions(display):
 
 
 def read_log(path):
-    """Lines of the simulator's request log: (ms, address, function, register, operand, answer)."""
-    entries = []
+    """The simulator's request log: requests as (ms, address, function, register, operand, answer), and
+    the adapter's unplug and plug as (ms, "unplugged" or "plugged")."""
+    entries, plugs = [], []
     with open(path) as log:
         for line in log:
             parts = line.split()
-            if len(parts) >= 6:
+            if len(parts) < 6:
+                continue
+            if parts[5] in ("unplugged", "plugged"):
+                plugs.append((int(parts[0]), parts[5]))
+            elif parts[1].isdigit():
                 entries.append((int(parts[0]), int(parts[1]), parts[2], parts[3], parts[4], parts[5]))
-    return entries
+    return entries, plugs
 
 
 def main():
@@ -107,12 +117,14 @@ def main():
                                stdout=subprocess.DEVNULL, stderr=open(os.path.join(args.out, "hz70wiz.log"), "w"))
     run.start = time.monotonic()
     total = run.seconds
-    schedule = [
-        (10, "drop 0.02"), (10, "corrupt 0.02"), (10, "noise 0.02"),
+    schedule = sorted([
+        (10, "drop 0.02"), (10, "corrupt 0.02"), (10, "noise 0.02"), (10, "echo on"), (10, "stray FF"),
         (total * 0.20, "silence 5"), (total * 0.30, "revive 5"),
         (total * 0.40, "alarm 3 sensor-open"), (total * 0.50, "alarm 3 clear"),
-    ]
+        (total * 0.60, "unplug"), (total * 0.60 + UNPLUGGED_S, "plug"),
+    ], key=lambda entry: entry[0])
     revive_at = None
+    unplugged_at = plugged_at = None
     questions = 0
     next_sample = 0
     log_path = os.path.join(args.out, "requests.log")
@@ -127,6 +139,10 @@ def main():
                 sim_command(command)
                 if command == "revive 5":
                     revive_at = time.clock_gettime(time.CLOCK_MONOTONIC) * 1000
+                if command == "unplug":
+                    unplugged_at = run.now()
+                if command == "plug":
+                    plugged_at = run.now()
             answered = answer_questions(args.display)
             if answered:
                 questions += answered
@@ -134,8 +150,11 @@ def main():
             size = os.path.getsize(log_path) if os.path.exists(log_path) else 0
             if size != last_log_size:
                 last_log_size, last_log_growth = size, run.now()
-            elif run.now() - last_log_growth > 10:
-                run.fail("no request on the bus for 10 s: the program hangs")
+            elif run.now() - last_log_growth > 10 and (unplugged_at is None or plugged_at is not None):
+                # The simulator logs the plug itself, so a log that stopped then means no request since.
+                after_plug = plugged_at is not None and last_log_growth - plugged_at < 1
+                run.fail("no request on the bus for 10 s" +
+                         (" after the adapter was plugged back in" if after_plug else ": the program hangs"))
                 break
             if run.now() >= next_sample:
                 rss, cpu = process_usage(program.pid)
@@ -168,12 +187,13 @@ def main():
                 except subprocess.TimeoutExpired:
                     process.kill()
 
-    report(run, read_log(log_path), revive_at, questions, total)
+    report(run, *read_log(log_path), revive_at, questions, total)
     return 1 if run.failures else 0
 
 
-def report(run, log, revive_at, questions, total):
-    lines = [f"soak: {total / 60:.1f} minutes, {ZONES} zones, faults drop/corrupt/noise 2% each", ""]
+def report(run, log, plugs, revive_at, questions, total):
+    lines = [f"soak: {total / 60:.1f} minutes, {ZONES} zones, faults drop/corrupt/noise 2% each; line habits: "
+             f"echo, stray byte FF before replies, unplugged once for {UNPLUGGED_S} s", ""]
     polls = [entry for entry in log if entry[2] == "3" and entry[3] == "4018"]
     if polls:
         span = (polls[-1][0] - polls[0][0]) / 1000
@@ -194,6 +214,7 @@ def report(run, log, revive_at, questions, total):
                 run.fail(f"zone 5 was first answered {delay:.2f} s after revive")
         else:
             run.fail("zone 5 was never polled successfully after revive")
+    report_habits(run, lines, log, plugs)
     lines.append(f"operator questions answered No: {questions}")
     lines.append("")
     lines.append("time [s]  RSS [kB]  CPU in the last interval [%]")
@@ -221,6 +242,32 @@ def report(run, log, revive_at, questions, total):
     with open(os.path.join(run.out, "report.txt"), "w") as out:
         out.write(text)
     print(text)
+
+
+def report_habits(run, lines, log, plugs):
+    """How many exchanges the echo and the stray byte touched, and the way back after the plug."""
+    def marked(mark):
+        return sum(1 for entry in log if mark in entry[5].split(","))
+    answered = [entry for entry in log if entry[5].startswith("ok")]
+    lines.append(f"line habits: {marked('echoed')} requests echoed, {marked('stray')} replies after a stray "
+                 f"byte, {len(answered)} of {len(log)} requests answered")
+    if not marked("echoed") or not marked("stray"):
+        run.fail("the simulator's log shows no echoed request or no stray byte: the habits were not on")
+    unplugged = next((ms for ms, what in plugs if what == "unplugged"), None)
+    plugged = next((ms for ms, what in plugs if what == "plugged"), None)
+    if unplugged is None or plugged is None:
+        run.fail("the simulator's log has no unplug and plug")
+        return
+    back = [entry for entry in answered if entry[0] >= plugged]
+    if not back:
+        run.fail("no request was answered after the adapter was plugged back in")
+        return
+    delay = (back[0][0] - plugged) / 1000
+    zones = {entry[1] for entry in back if entry[0] - back[0][0] < 5000}
+    lines.append(f"unplugged for {(plugged - unplugged) / 1000:.1f} s; first answered request {delay:.2f} s "
+                 f"after the plug, {len(zones)} zone(s) answered within 5 s of it")
+    if delay > REPLUG_BOUND_S:
+        run.fail(f"the program was answered again only {delay:.2f} s after the plug")
 
 
 if __name__ == "__main__":

@@ -52,6 +52,10 @@ const char* UsageText() {
            "  --settings DIR      poll, scan: take the link (and for poll the zones) from DIR/HZ70wiz.INI\n"
            "  --seconds N         poll: stop after N seconds (default: until interrupted)\n"
            "  --first A, --last B scan: the address range (default 1 and 247)\n"
+           "  --trace             write every link event to standard error, one line each: seconds since\n"
+           "                      the start, the event (sent, received, reply ok, echo dropped, skipped\n"
+           "                      N bytes, bad check, not our reply, time-out, input never ends) and\n"
+           "                      its bytes (hex for RTU, quoted text for ASCII)\n"
            "  --help              show this text\n"
            "\n"
            "Prints \"result CODE\" and the values; exits 0 when the controller answered, 1 when the\n"
@@ -64,6 +68,10 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
             options.help = true;
+            continue;
+        }
+        if (arg == "--trace") {
+            options.trace = true;
             continue;
         }
         if (!arg.starts_with("--")) {

@@ -22,6 +22,7 @@ struct CliOptions {
     std::string command;
     std::vector<std::string> arguments;
     bool help = false;
+    bool trace = false; // every link event on standard error
 };
 
 // Parses the command line (without the program name). Returns the options or a message for the user.

@@ -4,6 +4,7 @@
 #include "LinkCommands.h"
 #include "app/DeviceList.h"
 #include "app/PollCycle.h"
+#include "app/PortReconnect.h"
 #include "app/SettingsFile.h"
 
 #include <chrono>
@@ -108,6 +109,20 @@ bool ApplySettingsFile(TTrans& trans, const CliOptions& options, ProgramSettings
     return true;
 }
 
+// Says on standard error when the port's device went away and when the port is open again.
+void ReportReconnect(ReconnectState before, const PortReconnect& reconnect, std::ostream& err) {
+    if (reconnect.state() == before) {
+        return;
+    }
+    if (reconnect.state() == ReconnectState::Waiting && before != ReconnectState::Waiting) {
+        err << "hz70cli: waiting for the device"
+            << (reconnect.awaitedDevice().empty() ? "" : " " + reconnect.awaitedDevice())
+            << "; trying to open it every " << PortReconnect::kRetryInterval / 1000 << " s\n";
+    } else if (reconnect.state() == ReconnectState::Reopened) {
+        err << "hz70cli: the port is open again\n";
+    }
+}
+
 } // namespace
 
 std::string FormatPollLine(const std::string& time, const TRegulator& zone) {
@@ -125,8 +140,8 @@ std::string FormatPollLine(const std::string& time, const TRegulator& zone) {
     return line;
 }
 
-int RunPoll(TTrans& trans, Clock& clock, const CliOptions& options, const std::atomic<bool>& stop,
-            std::ostream& out, std::ostream& err) {
+int RunPoll(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& options,
+            const std::atomic<bool>& stop, std::ostream& out, std::ostream& err) {
     ProgramSettings settings;
     if (!ApplySettingsFile(trans, options, settings, err)) {
         return kExitFailed;
@@ -146,12 +161,16 @@ int RunPoll(TTrans& trans, Clock& clock, const CliOptions& options, const std::a
 
     KeepMonitoring question(err);
     LastNotified views;
-    PollCycle cycle(devices, settings.zones, trans, polling, question, views);
+    PortReconnect reconnect(trans, port, clock);
+    PollCycle cycle(devices, settings.zones, trans, polling, question, views, &reconnect);
     out << kPollCsvHeader << "\n" << std::flush;
     const std::uint32_t start = clock.GetTickCount();
     const std::uint32_t limit = options.seconds ? static_cast<std::uint32_t>(*options.seconds) * 1000u : 0u;
     std::uint32_t nextTick = start;
     while (!stop && (limit == 0 || clock.GetTickCount() - start < limit)) {
+        const ReconnectState before = reconnect.state();
+        reconnect.Tick();
+        ReportReconnect(before, reconnect, err);
         cycle.Tick();
         const int result = cycle.lastTickResult();
         if ((result == kPollUpdated || result == kPollFailed) && views.zone() != nullptr) {

@@ -3,6 +3,7 @@
 
 #include "CliOptions.h"
 #include "comm/Clock.h"
+#include "comm/SerialPort.h"
 #include "comm/Trans.h"
 #include "model/Slohz70.h"
 
@@ -19,9 +20,10 @@ inline constexpr const char* kPollCsvHeader =
 // Values without a reading are left empty.
 [[nodiscard]] std::string FormatPollLine(const std::string& time, const TRegulator& zone);
 
-// Polls the zones every 100 ms until `stop` is set or options.seconds have passed.
-int RunPoll(TTrans& trans, Clock& clock, const CliOptions& options, const std::atomic<bool>& stop,
-            std::ostream& out, std::ostream& err);
+// Polls the zones every 100 ms until `stop` is set or options.seconds have passed. Like the program, it
+// reopens `port` by itself when its device goes away and comes back.
+int RunPoll(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& options,
+            const std::atomic<bool>& stop, std::ostream& out, std::ostream& err);
 
 // Asks every address of the range for its slave id and lists the HZ70 controllers.
 int RunScan(TTrans& trans, const CliOptions& options, const std::atomic<bool>& stop, std::ostream& out,

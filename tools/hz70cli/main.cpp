@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CliOptions.h"
 #include "LinkCommands.h"
+#include "WireTrace.h"
 #include "ZoneCommands.h"
 #include "comm/Clock.h"
 #include "comm/PosixSerialPort.h"
@@ -41,10 +42,14 @@ int main(int argc, char** argv) {
     PosixSerialPort port(comName ? std::nullopt : std::optional<std::string>(options.port));
     SteadyClock clock;
     TTrans trans(port, clock);
+    cli::WireTrace trace(clock, std::cerr);
+    if (options.trace) {
+        trans.SetTrace(&trace);
+    }
     trans.SetSettings(options.settings);
     int status = cli::kExitUsage;
     if (options.command == "poll") {
-        status = cli::RunPoll(trans, clock, options, stopRequested, std::cout, std::cerr);
+        status = cli::RunPoll(trans, port, clock, options, stopRequested, std::cout, std::cerr);
     } else if (options.command == "scan" && options.arguments.empty()) {
         status = cli::RunScan(trans, options, stopRequested, std::cout, std::cerr);
     } else {
