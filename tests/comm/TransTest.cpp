@@ -76,6 +76,19 @@ protected:
         trans.SetSettings(s);
     }
 
+    // The port closed and reopened in `mode`, past the bus pause: a line the link knows nothing of.
+    void Reconnect(int mode) {
+        trans.Close();
+        UseMode(mode);
+        clock.Advance(100);
+    }
+
+    int WriteValue(std::uint16_t value, std::uint8_t address = 1, std::uint16_t reg = 4016) {
+        trans.ResetPayload();
+        trans.PutValue('i', &value);
+        return trans.WriteRegister(address, reg);
+    }
+
     // Answers every request with `reply` at once.
     void AnswerWith(const Bytes& reply) {
         port.onWrite = [this, reply](const Bytes&) { port.Arrive(reply); };
@@ -620,15 +633,10 @@ TEST_F(TransTest, EveryExchangeWorksOnEveryLineHabit) {
     for (const int mode : {kRtuMode, kAsciiMode}) {
         for (const LineHabit& habit : kLineHabits) {
             SCOPED_TRACE(std::string(habit.name) + (mode == kRtuMode ? " RTU" : " ASCII"));
-            trans.Close();
-            UseMode(mode);
-            clock.Advance(100);
+            Reconnect(mode);
             Serve(port, habit, mode == kRtuMode, true);
-            const std::uint16_t value = 1;
             // A write first: the link finds out how the line behaves before it writes.
-            trans.ResetPayload();
-            trans.PutValue('i', &value);
-            EXPECT_EQ(trans.WriteRegister(1, 4016), kWriteOk);
+            EXPECT_EQ(WriteValue(1), kWriteOk);
             EXPECT_EQ(trans.ReadRegisters(1, 4018, 7), kReadOk);
             EXPECT_THAT(ReadWords(7), ElementsAreArray(std::vector<std::uint16_t>(7, 7)));
             std::uint8_t id = 0;
@@ -636,9 +644,7 @@ TEST_F(TransTest, EveryExchangeWorksOnEveryLineHabit) {
             EXPECT_EQ(id, 0x8E);
             clock.Advance(100);
             EXPECT_EQ(PollUntilDone(), kReadOk);
-            trans.ResetPayload();
-            trans.PutValue('i', &value);
-            EXPECT_EQ(trans.WriteRegister(1, 4016), kWriteOk);
+            EXPECT_EQ(WriteValue(1), kWriteOk);
         }
     }
 }
@@ -648,23 +654,16 @@ TEST_F(TransTest, OnAnEchoingLineTheEchoIsNeverTakenForAReply) {
     trans.SetTrace(&log);
     for (const int mode : {kRtuMode, kAsciiMode}) {
         SCOPED_TRACE(mode);
-        trans.Close();
-        UseMode(mode);
-        clock.Advance(100);
+        Reconnect(mode);
         Serve(port, kLineHabits[1], mode == kRtuMode, false);
-        const std::uint16_t value = 1;
-        trans.ResetPayload();
-        trans.PutValue('i', &value);
-        EXPECT_EQ(trans.WriteRegister(1, 4016), kNoReply) << "write before the line is known";
+        EXPECT_EQ(WriteValue(1), kNoReply) << "write before the line is known";
         std::uint8_t id = 0x55;
         EXPECT_EQ(trans.ReportSlaveId(1, &id), kNoReply);
         EXPECT_EQ(id, 0x55);
         EXPECT_EQ(trans.ReadRegisters(1, 4018, 7), kNoReply);
         clock.Advance(100);
         EXPECT_EQ(PollUntilDone(), kNoReply);
-        trans.ResetPayload();
-        trans.PutValue('i', &value);
-        EXPECT_EQ(trans.WriteRegister(1, 4016), kNoReply) << "write once the line is known";
+        EXPECT_EQ(WriteValue(1), kNoReply) << "write once the line is known";
     }
     EXPECT_TRUE(log.Saw(LinkEvent::EchoDropped));
     EXPECT_TRUE(log.Saw(LinkEvent::TimedOut));
@@ -675,9 +674,7 @@ TEST_F(TransTest, ALateReplyToAnEarlierRequestIsPassedOver) {
     trans.SetTrace(&log);
     for (const int mode : {kRtuMode, kAsciiMode}) {
         SCOPED_TRACE(mode);
-        trans.Close();
-        UseMode(mode);
-        clock.Advance(100);
+        Reconnect(mode);
         const auto line = [mode](const Bytes& frame) {
             return mode == kRtuMode ? Rtu(frame) : test::ToBytes(Ascii(frame));
         };
@@ -699,19 +696,14 @@ TEST_F(TransTest, ALateReplyToAnEarlierRequestIsPassedOver) {
 TEST_F(TransTest, OnAKnownCleanLineAWriteGoesOutAloneAsBefore) {
     UseMode(kRtuMode);
     Serve(port, kLineHabits[0], true, true);
-    const std::uint16_t value = 1;
     // Unknown line: the same register is read first.
-    trans.ResetPayload();
-    trans.PutValue('i', &value);
-    EXPECT_EQ(trans.WriteRegister(1, 4016), kWriteOk);
+    EXPECT_EQ(WriteValue(1), kWriteOk);
     ASSERT_EQ(port.writes.size(), 2u);
     EXPECT_EQ(port.writes[0], Rtu({1, 3, 0x0F, 0xB0, 0, 1}));
     EXPECT_EQ(port.writes[1], Rtu({1, 6, 0x0F, 0xB0, 0, 1}));
     // Known line: one request, one pause.
     const std::uint32_t slept = clock.sleptMs();
-    trans.ResetPayload();
-    trans.PutValue('i', &value);
-    EXPECT_EQ(trans.WriteRegister(1, 4016), kWriteOk);
+    EXPECT_EQ(WriteValue(1), kWriteOk);
     EXPECT_EQ(port.writes.size(), 3u);
     EXPECT_EQ(clock.sleptMs() - slept, TTrans::kBlockingPause);
 }
