@@ -62,6 +62,10 @@ TEST(ChartLabelFormat, EmptyMaskHugeNumbersAndNonNumbersUseTheGeneralForm) {
     EXPECT_EQ(Dot("", -400), "-400");
     EXPECT_EQ(Dot("", -0.0), "0");
     EXPECT_EQ(Dot("0", 1e19), "1E19");
+    EXPECT_EQ(Dot("0E+0;0", -1e19), "-1E19") << "a fixed negative section beside a scientific one";
+    // Masks from the settings file may ask for more places than a double holds: zeros, not a crash.
+    EXPECT_EQ(Dot("0." + std::string(600, '0'), 0.5), "0.5" + std::string(599, '0'));
+    EXPECT_EQ(Dot("0." + std::string(600, '0') + "E+0", 5), "5." + std::string(600, '0') + "E+0");
     EXPECT_EQ(Dot("0", std::numeric_limits<double>::infinity()), "INF");
     EXPECT_EQ(Dot("0", std::numeric_limits<double>::quiet_NaN()), "NAN");
 }

@@ -130,15 +130,24 @@ int ExponentOf(std::string_view text, std::size_t e) {
     return exponent;
 }
 
-std::string_view ToChars(std::array<char, 512>& buffer, double value, std::chars_format format,
-                         int precision) {
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, format, precision);
-    return {buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data())};
+// `value` with `precision` places. A double holds about 17 significant digits, so places past a few
+// hundred are zeros: they are added after, and no mask, however long, overflows the conversion.
+std::string ToChars(double value, std::chars_format format, int precision) {
+    constexpr int kMaxPrecision = 400; // with 19 integer digits or an exponent, well inside the buffer
+    std::array<char, 512> buffer;
+    const int written = std::min(precision, kMaxPrecision);
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, format, written);
+    std::string text(buffer.data(), result.ptr);
+    if (precision > written) {
+        const std::size_t e = text.find('e');
+        text.insert(e == std::string::npos ? text.size() : e, static_cast<std::size_t>(precision - written),
+                    '0');
+    }
+    return text;
 }
 
 MaskDigits FixedDigits(double magnitude, int fractionPlaces) {
-    std::array<char, 512> buffer;
-    const std::string_view text = ToChars(buffer, magnitude, std::chars_format::fixed, fractionPlaces);
+    const std::string text = ToChars(magnitude, std::chars_format::fixed, fractionPlaces);
     const std::size_t point = std::min(text.find('.'), text.size());
     MaskDigits digits;
     digits.integer = std::string(text.substr(0, point));
@@ -153,9 +162,7 @@ MaskDigits FixedDigits(double magnitude, int fractionPlaces) {
 
 MaskDigits ScientificDigits(double magnitude, int integerPlaces, int fractionPlaces) {
     const int leading = std::max(1, integerPlaces);
-    std::array<char, 512> buffer;
-    const std::string_view text =
-        ToChars(buffer, magnitude, std::chars_format::scientific, leading - 1 + fractionPlaces);
+    const std::string text = ToChars(magnitude, std::chars_format::scientific, leading - 1 + fractionPlaces);
     const std::size_t e = text.find('e');
     std::string mantissa;
     std::copy_if(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(e), std::back_inserter(mantissa),
@@ -281,8 +288,7 @@ std::string GeneralForm(double value, std::string_view decimalSeparator) {
     if (std::isinf(value)) {
         return value < 0 ? "-INF" : "INF";
     }
-    std::array<char, 512> buffer;
-    const std::string_view text = ToChars(buffer, value + 0.0, std::chars_format::general, 15); // no "-0"
+    const std::string text = ToChars(value + 0.0, std::chars_format::general, 15); // no "-0"
     const std::size_t e = std::min(text.find('e'), text.size());
     std::string out;
     for (const char c : text.substr(0, e)) {
@@ -321,6 +327,10 @@ std::string FormatFloatMask(std::string_view mask, double value, std::string_vie
     }
     if (value < 0 && sections.size() > 1 && !sections[1].empty()) {
         const MaskPattern negative = ParseSection(sections[1]);
+        // The negative section may be a fixed one beside a scientific positive one.
+        if (!negative.scientific && magnitude >= kLargestFixed) {
+            return GeneralForm(value, decimalSeparator);
+        }
         return MaskWriter(negative, DigitsFor(negative, magnitude), decimalSeparator, groupSeparator).Write();
     }
     const std::string text =
