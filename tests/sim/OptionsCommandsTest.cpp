@@ -50,6 +50,10 @@ TEST(Options, ReadsALineZonesForeignDevicesAndFaults) {
     EXPECT_EQ(o.faults.habits.stray, (std::vector<std::uint8_t>{0xFF, 0x00}));
     EXPECT_EQ(o.faults.habits.trail, (std::vector<std::uint8_t>{0x00}));
     EXPECT_EQ(Parse({"--link", "a", "--late", "2500"}).options.faults.extraDelay, 2500ms);
+    // Framing by name and the rate by the program's index, as hz70cli takes them.
+    EXPECT_EQ(Parse({"--link", "a", "--mode", "rtu-8e1"}).options.mode, 4);
+    EXPECT_EQ(Parse({"--link", "a", "--baud", "9"}).options.baud, 115200);
+    EXPECT_TRUE(Parse({"--version"}).options.version);
     EXPECT_EQ(Parse({"--link", "a", "--delay", "900", "--late", "off"}).options.faults.extraDelay, 0ms);
 }
 

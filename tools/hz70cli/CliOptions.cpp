@@ -1,8 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CliOptions.h"
 
+#include "comm/LinkNames.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <iterator>
+#include <string_view>
 
 namespace hz70::cli {
 
@@ -44,9 +49,10 @@ const char* UsageText() {
            "Options:\n"
            "  --port NAME         COM1..COM8 or a device path (default COM1; COMn is looked up as\n"
            "                      ./COMn, then /dev/ttyUSB{n-1}, /dev/ttyACM{n-1}, /dev/ttyS{n-1})\n"
-           "  --baud INDEX        0..9 = 300 600 1200 2400 4800 9600 19200 38400 57600 115200 (default 5)\n"
-           "  --mode INDEX        0 ASCII N,8,1  1 ASCII E,7,1  2 ASCII O,7,1  3 RTU N,8,2\n"
-           "                      4 RTU E,8,1  5 RTU O,8,1  6 RTU N,8,1 (default 0)\n"
+           "  --baud RATE         300 600 1200 2400 4800 9600 19200 38400 57600 115200 bit/s, or the\n"
+           "                      table index 0..9 (default 9600)\n"
+           "  --mode NAME         ascii-8n1 ascii-7e1 ascii-7o1 rtu-8n2 rtu-8e1 rtu-8o1 rtu-8n1, or the\n"
+           "                      table index 0..6 as in the program's port dialog (default ascii-8n1)\n"
            "  --address N         slave address 1..247 (default 1)\n"
            "  --timeout MS        reply time-out; below 100 the baud rate's default is used\n"
            "  --settings DIR      poll, scan: take the link (and for poll the zones) from DIR/HZ70wiz.INI\n"
@@ -57,6 +63,7 @@ const char* UsageText() {
            "                      N bytes, bad check, not our reply, time-out, input never ends) and\n"
            "                      its bytes (hex for RTU, quoted text for ASCII)\n"
            "  --help              show this text\n"
+           "  --version           show the version\n"
            "\n"
            "Prints \"result CODE\" and the values; exits 0 when the controller answered, 1 when the\n"
            "exchange failed (2 no valid reply, -2 port not open, 128+function exception), 2 on bad usage.\n";
@@ -74,6 +81,10 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
             options.trace = true;
             continue;
         }
+        if (arg == "--version") {
+            options.version = true;
+            continue;
+        }
         if (!arg.starts_with("--")) {
             if (options.command.empty()) {
                 options.command = arg;
@@ -81,6 +92,12 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
                 options.arguments.push_back(arg);
             }
             continue;
+        }
+        static constexpr std::string_view kValued[] = {"--port",    "--settings", "--baud",
+                                                       "--mode",    "--address",  "--timeout",
+                                                       "--seconds", "--first",    "--last"};
+        if (std::find(std::begin(kValued), std::end(kValued), arg) == std::end(kValued)) {
+            return "unknown option " + arg;
         }
         if (i + 1 == args.size()) {
             return "option " + arg + " needs a value";
@@ -101,9 +118,9 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
             options.settingsDirectory = value;
             continue;
         }
-        if (arg == "--baud" && (parsed = number(0, static_cast<long>(kBaudTable.size()) - 1))) {
+        if (arg == "--baud" && (parsed = BaudIndexFromText(value))) {
             options.settings.Baud = *parsed;
-        } else if (arg == "--mode" && (parsed = number(0, static_cast<long>(kModeTable.size()) - 1))) {
+        } else if (arg == "--mode" && (parsed = ModeIndexFromText(value))) {
             options.settings.Mode = *parsed;
         } else if (arg == "--address" && (parsed = number(1, 247))) {
             options.address = *parsed;
@@ -115,14 +132,11 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
             options.firstAddress = *parsed;
         } else if (arg == "--last" && (parsed = number(1, 247))) {
             options.lastAddress = *parsed;
-        } else if (arg == "--baud" || arg == "--mode" || arg == "--address" || arg == "--timeout" ||
-                   arg == "--seconds" || arg == "--first" || arg == "--last") {
-            return "bad value for " + arg + ": " + value;
         } else {
-            return "unknown option " + arg;
+            return "bad value for " + arg + ": " + value;
         }
     }
-    if (options.command.empty() && !options.help) {
+    if (options.command.empty() && !options.help && !options.version) {
         return std::string("no command given");
     }
     return options;

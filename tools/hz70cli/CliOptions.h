@@ -22,6 +22,7 @@ struct CliOptions {
     std::string command;
     std::vector<std::string> arguments;
     bool help = false;
+    bool version = false;
     bool trace = false; // every link event on standard error
 };
 

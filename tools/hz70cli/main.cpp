@@ -34,6 +34,10 @@ int main(int argc, char** argv) {
         std::cout << cli::UsageText();
         return cli::kExitOk;
     }
+    if (options.version) {
+        std::cout << "hz70cli " HZ70_VERSION "\n";
+        return cli::kExitOk;
+    }
     std::signal(SIGINT, RequestStop);
     std::signal(SIGTERM, RequestStop);
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "hz70sim/Options.h"
 
+#include "comm/LinkNames.h"
+#include "comm/Trans.h"
 #include "hz70sim/TextParsing.h"
 
 #include <functional>
@@ -74,11 +76,15 @@ const std::map<std::string_view, Setter>& Setters() {
          [](SimOptions& o, std::string_view v) { return !v.empty() && (o.logPath = std::string(v), true); }},
         {"--mode",
          [](SimOptions& o, std::string_view v) {
-             const auto mode = ParseInteger(v, 0, 6);
-             return mode && (o.mode = static_cast<int>(*mode), true);
+             const auto mode = ModeIndexFromText(v);
+             return mode && (o.mode = *mode, true);
          }},
         {"--baud",
          [](SimOptions& o, std::string_view v) {
+             // The table's index, as the program's port dialog and hz70cli take it, or a rate.
+             if (const auto index = BaudIndexFromText(v); index && v.size() == 1) {
+                 return o.baud = kBaudTable[static_cast<std::size_t>(*index)].rate, true;
+             }
              const auto baud = ParseInteger(v, 1, 1'000'000);
              return baud && IsSupportedBaudRate(static_cast<int>(*baud)) &&
                     (o.baud = static_cast<int>(*baud), true);
@@ -132,6 +138,7 @@ const std::map<std::string_view, Setter>& Setters() {
 const std::map<std::string_view, void (*)(SimOptions&)>& Flags() {
     static const std::map<std::string_view, void (*)(SimOptions&)> flags{
         {"--echo", [](SimOptions& o) { o.faults.habits.echo = true; }},
+        {"--version", [](SimOptions& o) { o.version = true; }},
     };
     return flags;
 }
@@ -191,11 +198,11 @@ Line:
   --link PATH            make a pseudo-terminal and a symbolic link PATH to it (e.g. ./COM1, which
                          the program's COM1 finds); the link is removed when hz70sim ends
   --device PATH          serve an existing serial device (an RS-485 adapter) instead
-  --mode N               framing mode 0..6 (default 0):
-                           0 N,8,1 ASCII   1 E,7,1 ASCII   2 O,7,1 ASCII
-                           3 N,8,2 RTU     4 E,8,1 RTU     5 O,8,1 RTU     6 N,8,1 RTU
-  --baud RATE            300 600 1200 2400 4800 9600 19200 38400 57600 115200 (default 9600);
-                         replies are paced at 10 or 11 bit times per character at this rate
+  --mode NAME            framing: ascii-8n1 ascii-7e1 ascii-7o1 rtu-8n2 rtu-8e1 rtu-8o1 rtu-8n1, or
+                         the program's mode index 0..6 in that order (default ascii-8n1)
+  --baud RATE            300 600 1200 2400 4800 9600 19200 38400 57600 115200 (default 9600), or
+                         the program's baud index 0..9; replies are paced at 10 or 11 bit times per
+                         character at this rate
   --response-delay MS    controller's delay from the end of a request to its reply (default 5;
                          in RTU never less than 3.5 characters or 4 ms)
 
@@ -231,6 +238,7 @@ Adapter habits (two-wire USB RS-485 adapters):
                          one of bad-check, no-device, silenced, broadcast; then ,echoed when echo is
                          on. unplug and plug write "<ms> - - - - unplugged" and "... plugged".
   --help                 this text
+  --version              the version
 
 Commands on standard input (while running):
   drop P | corrupt P | wrongaddr P | noise P     set a fault share

@@ -24,6 +24,7 @@ struct SimOptions {
     std::vector<std::uint8_t> silenced;
     std::optional<std::string> logPath;
     bool help = false;
+    bool version = false;
 };
 
 struct OptionsResult {

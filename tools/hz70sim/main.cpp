@@ -13,6 +13,10 @@ int main(int argc, char** argv) {
         std::cout << hz70::sim::HelpText();
         return 0;
     }
+    if (parsed.options.version) {
+        std::cout << "hz70sim " HZ70_VERSION "\n";
+        return 0;
+    }
     if (!parsed.error.empty()) {
         std::cerr << "hz70sim: " << parsed.error << " (try --help)\n";
         return 2;

@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "CliOptions.h"
+
+#include <gtest/gtest.h>
+
+namespace hz70::cli {
+namespace {
+
+TEST(CliOptions, RatesAndFramingsByNameOrIndexVersionAndUnknownOptions) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string error; // empty: parsed
+        int baud = 5;
+        int mode = 0;
+    };
+    for (const Case& c : {
+             Case{{"--baud", "9600", "identify"}, "", 5, 0},
+             Case{{"--baud", "9", "--mode", "6", "identify"}, "", 9, 6},
+             Case{{"--baud", "115200", "--mode", "rtu-8e1", "identify"}, "", 9, 4},
+             Case{{"--mode", "ASCII-7O1", "identify"}, "", 5, 2},
+             Case{{"--version"}, "", 5, 0},
+             Case{{"--baud", "14400", "identify"}, "bad value for --baud: 14400"},
+             Case{{"--mode", "rtu", "identify"}, "bad value for --mode: rtu"},
+             Case{{"--colour", "red", "identify"}, "unknown option --colour"},
+             Case{{"identify", "--verbose"}, "unknown option --verbose"},
+             Case{{"--baud"}, "option --baud needs a value"},
+         }) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const auto parsed = ParseCliOptions(c.args);
+        if (!c.error.empty()) {
+            ASSERT_TRUE(std::holds_alternative<std::string>(parsed));
+            EXPECT_EQ(std::get<std::string>(parsed), c.error);
+            continue;
+        }
+        ASSERT_TRUE(std::holds_alternative<CliOptions>(parsed)) << std::get<std::string>(parsed);
+        const CliOptions& options = std::get<CliOptions>(parsed);
+        EXPECT_EQ(options.settings.Baud, c.baud);
+        EXPECT_EQ(options.settings.Mode, c.mode);
+        EXPECT_EQ(options.version, c.args.front() == "--version");
+    }
+}
+
+} // namespace
+} // namespace hz70::cli
