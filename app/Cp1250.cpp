@@ -78,13 +78,13 @@ std::optional<char32_t> DecodeUtf8(std::string_view text, std::size_t& length) {
     return c;
 }
 
-char EncodeCharacter(char32_t c) {
+std::optional<char> EncodeCharacter(char32_t c) {
     if (c < 0x80) {
         return static_cast<char>(c);
     }
     const auto found = std::find(kUpperHalf.begin(), kUpperHalf.end(), c);
     if (found == kUpperHalf.end()) {
-        return '?';
+        return std::nullopt;
     }
     return static_cast<char>(0x80 + (found - kUpperHalf.begin()));
 }
@@ -107,10 +107,24 @@ std::string Utf8ToCp1250(std::string_view text) {
     while (!text.empty()) {
         std::size_t length = 1;
         const auto c = DecodeUtf8(text, length);
-        bytes.push_back(c ? EncodeCharacter(*c) : '?');
+        bytes.push_back(c ? EncodeCharacter(*c).value_or('?') : '?');
         text.remove_prefix(length);
     }
     return bytes;
+}
+
+std::string KeepCp1250Characters(std::string_view text) {
+    std::string kept;
+    kept.reserve(text.size());
+    while (!text.empty()) {
+        std::size_t length = 1;
+        const auto c = DecodeUtf8(text, length);
+        if (c && EncodeCharacter(*c)) {
+            kept.append(text.substr(0, length));
+        }
+        text.remove_prefix(length);
+    }
+    return kept;
 }
 
 } // namespace hz70

@@ -14,4 +14,8 @@ namespace hz70 {
 // becomes '?'.
 [[nodiscard]] std::string Utf8ToCp1250(std::string_view text);
 
+// UTF-8 text without the characters the code page cannot hold and without malformed bytes: what is left
+// converts to Windows-1250 and back unchanged.
+[[nodiscard]] std::string KeepCp1250Characters(std::string_view text);
+
 } // namespace hz70

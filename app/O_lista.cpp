@@ -15,9 +15,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QTextDocument>
 #include <QVBoxLayout>
+#include <QValidator>
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
@@ -95,9 +95,22 @@ QPushButton* Button(QWidget* parent, const char* name, const char* caption, cons
     auto* button = new QPushButton(QString::fromUtf8(caption), parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setToolTip(QString::fromUtf8(hint));
-    button->setAutoDefault(false);
+    // Enter on a focused button clicks that button; elsewhere it clicks the dialog's default button.
+    button->setAutoDefault(true);
     return button;
 }
+
+// Refuses any text that holds a character a zone name cannot hold, so that the field never shows
+// what would not be stored.
+class ZoneNameValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+
+    State validate(QString& input, int& /*position*/) const override {
+        const std::string text = input.toStdString();
+        return ZoneNameCharacters(text) == text ? Acceptable : Invalid;
+    }
+};
 
 } // namespace
 
@@ -185,8 +198,7 @@ void TOListaUrz::CreateControls() {
     EditName = new QLineEdit(this);
     EditName->setObjectName(QStringLiteral("EditName"));
     EditName->setMaxLength(kNameFieldLength);
-    EditName->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("[^%1]*").arg(QLatin1Char(kNameSeparator))), EditName));
+    EditName->setValidator(new ZoneNameValidator(EditName));
 
     BtnDodaj = Button(this, "BtnDodaj", "Dodaj ->", "Dodaj regulator HZ70 do listy urządzeń");
     BtnModyf = Button(this, "BtnModyf", "Modyfikuj", "Zmień adres i nazwę strefy");
@@ -317,8 +329,8 @@ void TOListaUrz::FillFields(int entry) {
 }
 
 void TOListaUrz::ListBox1Click() {
-    // While searching, the fields show the address being tried.
-    if (Animate1->isRunning()) {
+    // While the search steps, the fields show the address being tried.
+    if (search_.stepping()) {
         return;
     }
     const int line = ListBox1->currentRow();
@@ -440,7 +452,7 @@ void TOListaUrz::Timer1Timer() {
         }
         break;
     case BusSearch::Outcome::kRangeEnd:
-        StopSearch();
+        FinishRange();
         break;
     case BusSearch::Outcome::kNone:
     case BusSearch::Outcome::kIdle:
@@ -448,19 +460,43 @@ void TOListaUrz::Timer1Timer() {
     }
 }
 
+// The whole range was asked. Polling resumes only after the outcome is shown: a question of the poll
+// cycle must not open over the message.
+void TOListaUrz::FinishRange() {
+    Timer1->stop();
+    const bool nothingFound = editor_.EndSearch();
+    if (nothingFound) {
+        ShowNothingFound();
+    }
+    ShowIdleLook();
+    ShowOutcome(nothingFound);
+    search_.Stop();
+}
+
 void TOListaUrz::StopSearch() {
     Timer1->stop();
+    ShowIdleLook();
+    const bool nothingFound = editor_.EndSearch();
+    if (nothingFound) {
+        ShowNothingFound();
+    }
+    ShowOutcome(nothingFound);
     search_.Stop();
+}
+
+void TOListaUrz::ShowNothingFound() {
+    QMessageBox::critical(this, QString::fromUtf8(kNotFoundCaption), QString::fromUtf8(kNotFoundText));
+}
+
+void TOListaUrz::ShowIdleLook() {
     BitBtnSzukaj->setText(QStringLiteral("Szukaj"));
     Animate1->Stop();
     Animate1->hide();
     SetEditable(true);
-    LeaveSearch();
 }
 
-void TOListaUrz::LeaveSearch() {
-    if (editor_.EndSearch()) {
-        QMessageBox::critical(this, QString::fromUtf8(kNotFoundCaption), QString::fromUtf8(kNotFoundText));
+void TOListaUrz::ShowOutcome(bool nothingFound) {
+    if (nothingFound) {
         ListBox1->clear();
         AppendLine(0);
     }

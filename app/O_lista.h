@@ -75,10 +75,15 @@ private:
     void BitBtnSzukajClick();
 
     void StartSearch();
+    // The end of the address range: a "nothing found" message comes before the searching look goes.
+    void FinishRange();
+    // "Zatrzymaj": the searching look goes first, then any message. Polling resumes last in both.
     void StopSearch();
     void ShowProbe();
-    // Puts the list back into editing after a search: the one entry at address 1 when nothing was found.
-    void LeaveSearch();
+    void ShowNothingFound();
+    void ShowIdleLook();
+    // The list after a search: the one entry at address 1 when nothing was found; line 0 in the fields.
+    void ShowOutcome(bool nothingFound);
     void SetEditable(bool editable);
     void AppendLine(int entry);
     void RewriteLine(int entry);

@@ -2,8 +2,9 @@
 #include "app/O_port.h"
 
 #include "app/AppState.h"
-#include "app/SettingsFile.h"
+#include "app/ZoneListEditor.h"
 #include "comm/PortNames.h"
+#include "comm/Trans.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -124,7 +125,7 @@ void TOPort::ShowDevice() {
 }
 
 void TOPort::Button1Click() {
-    const auto timeout = ParseInteger(EditTm->text().toStdString());
+    const auto timeout = ParseDecimalField(EditTm->text().toStdString());
     if (!timeout) {
         QMessageBox::warning(this, QStringLiteral("HZ70"), QStringLiteral("Błędnie wprowadzono dane"));
         reject();

@@ -1,24 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ZoneListEditor.h"
 
+#include "app/Cp1250.h"
+
 #include <algorithm>
 #include <cstdio>
 
 namespace hz70 {
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
+bool IsControl(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
 }
 
 bool IsContinuationByte(char c) {
@@ -50,35 +43,47 @@ std::string ZoneLine(int address, std::string_view name) {
     return std::string(prefix).append(name);
 }
 
-std::optional<int> ParseZoneAddress(std::string_view field) {
-    std::string_view text = Trimmed(field);
-    const bool negative = !text.empty() && text.front() == '-';
-    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-        text.remove_prefix(1);
+std::optional<int> ParseDecimalField(std::string_view field) {
+    // Leading blanks pass, as in the toolkit's conversion and the settings file's integers.
+    field.remove_prefix(std::min(field.find_first_not_of(' '), field.size()));
+    const bool negative = field.starts_with('-');
+    if (negative || field.starts_with('+')) {
+        field.remove_prefix(1);
     }
-    if (text.empty()) {
+    if (field.empty()) {
         return std::nullopt;
     }
-    long long value = 0;
-    for (const char c : text) {
+    constexpr long long kLimit = 1LL << 31;
+    long long magnitude = 0;
+    for (const char c : field) {
         if (c < '0' || c > '9') {
             return std::nullopt;
         }
-        value = std::min(value * 10 + (c - '0'), 1'000'000LL); // far past the range, never overflowing
+        magnitude = std::min(magnitude * 10 + (c - '0'), kLimit + 1); // past either bound, never overflowing
     }
-    if (negative) {
-        value = -value;
-    }
-    if (value < kFirstSlaveAddress || value > kLastSlaveAddress) {
+    if (magnitude > (negative ? kLimit : kLimit - 1)) {
         return std::nullopt;
     }
-    return static_cast<int>(value);
+    return static_cast<int>(negative ? -magnitude : magnitude);
+}
+
+std::optional<int> ParseZoneAddress(std::string_view field) {
+    const auto value = ParseDecimalField(field);
+    if (!value || *value < kFirstSlaveAddress || *value > kLastSlaveAddress) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::string ZoneNameCharacters(std::string_view field) {
+    std::string name = KeepCp1250Characters(field);
+    // Both are ASCII, and UTF-8 never uses ASCII bytes inside a longer character.
+    std::erase_if(name, [](char c) { return c == kNameSeparator || IsControl(c); });
+    return name;
 }
 
 std::string ZoneNameFromField(std::string_view field) {
-    std::string name(field);
-    std::erase(name, kNameSeparator);
-    return std::string(FirstCharacters(name, kZoneNameLength));
+    return std::string(FirstCharacters(ZoneNameCharacters(field), kZoneNameLength));
 }
 
 // --- ZoneListEditor ---
@@ -176,6 +181,7 @@ BusSearch::BusSearch(TTrans& trans, PollingState& polling) : trans_(trans), poll
 
 void BusSearch::Start() {
     pause_.emplace(polling_);
+    stepping_ = true;
     foundCount_ = 0;
     Probe.address = kFirstSlaveAddress;
 }
@@ -186,7 +192,7 @@ BusSearch::Step BusSearch::Next() {
     }
     const int asked = address();
     if (asked > kLastSlaveAddress) {
-        Stop();
+        stepping_ = false;
         return {Outcome::kRangeEnd, asked};
     }
     const bool isHz70 = Identify(Probe, trans_) == 0 && Probe.deviceId == kHz70SlaveId;
@@ -202,6 +208,7 @@ BusSearch::Step BusSearch::Next() {
 }
 
 void BusSearch::Stop() {
+    stepping_ = false;
     pause_.reset();
 }
 

@@ -30,10 +30,19 @@ inline constexpr int kNameFieldLength = 30;
 // One line of the list: " 1  \tSTREFA  1". The name is copied as it is, never read as a format.
 [[nodiscard]] std::string ZoneLine(int address, std::string_view name);
 
-// The address field: an optionally signed decimal integer (blanks around it allowed) in 1..247.
+// A number typed into a dialog field: leading blanks, an optional sign and decimal digits, nothing else
+// (no blank after it, no "$" or "0x"), fitting 32 bits.
+[[nodiscard]] std::optional<int> ParseDecimalField(std::string_view field);
+
+// The address field: a decimal field in 1..247.
 [[nodiscard]] std::optional<int> ParseZoneAddress(std::string_view field);
 
-// The name field as a zone name: separators dropped, cut to kZoneNameLength characters (UTF-8).
+// The field without what a zone name cannot hold: the settings file separates the names with ";" and its
+// lines with line breaks, and keeps Windows-1250 only (anything else would come back as "?"). Control
+// characters go too.
+[[nodiscard]] std::string ZoneNameCharacters(std::string_view field);
+
+// The name field as a zone name: ZoneNameCharacters, cut to kZoneNameLength characters (UTF-8).
 [[nodiscard]] std::string ZoneNameFromField(std::string_view field);
 
 // The dialog's working copy of the configured zones, one list line per entry. Nothing reaches the
@@ -76,8 +85,10 @@ private:
     int lineCount_ = 0;
 };
 
-// Asks the bus, one address per Step(), which slaves are HZ70 controllers. The poll timer is paused
-// from Start() until the range is passed, the 8th controller is found, Stop() or destruction.
+// Asks the bus, one address per Next(), which slaves are HZ70 controllers. The poll timer is paused
+// from Start() until the 8th controller is found, Stop() or destruction. Passing the last address ends
+// the stepping but leaves the pause to Stop(), so that the caller can report the outcome before the
+// poll cycle may open a message of its own.
 class BusSearch {
 public:
     enum class Outcome {
@@ -97,9 +108,10 @@ public:
     void Start();
     // One identification exchange (blocking, up to the link's reply time-out).
     Step Next();
+    // Ends the stepping and resumes polling.
     void Stop();
 
-    [[nodiscard]] bool stepping() const { return pause_.has_value(); }
+    [[nodiscard]] bool stepping() const { return stepping_; }
     // The address the next step asks.
     [[nodiscard]] int address() const { return Probe.address; }
     [[nodiscard]] int FoundCount() const { return foundCount_; }
@@ -110,6 +122,7 @@ private:
     TTrans& trans_;
     PollingState& polling_;
     std::optional<PollingPause> pause_;
+    bool stepping_ = false;
     int foundCount_ = 0;
 };
 

@@ -59,6 +59,9 @@ TEST_F(BusSearchTest, AsksEveryAddressOnceAndReportsOnlyHz70Controllers) {
     EXPECT_EQ(end, Outcome::kRangeEnd);
     EXPECT_EQ(search.FoundCount(), 2);
     EXPECT_FALSE(search.stepping());
+    // Polling waits until the outcome has been shown.
+    EXPECT_EQ(polling.PollingEnabled, 0);
+    search.Stop();
     EXPECT_EQ(polling.PollingEnabled, 1);
 
     ASSERT_EQ(bus.requests.size(), 247u);

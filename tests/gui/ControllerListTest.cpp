@@ -48,6 +48,24 @@ int StepSearch(TOListaUrz& dialog) {
     return steps;
 }
 
+// Presses Enter where the keyboard focus is, as an operator would.
+void PressEnter() {
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(focus, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(focus, &release);
+}
+
+// What the program showed while a message box was open.
+struct BoxMoment {
+    QString text;
+    int pollingEnabled = 0;
+    int pollRequests = 0; // requests that poll ticks made meanwhile
+    QStringList lines;
+};
+
 bool IsIdleLook(const TOListaUrz& dialog) {
     return dialog.BitBtnSzukaj->text() == "Szukaj" && !dialog.Animate1->isVisibleTo(&dialog) &&
            !dialog.Animate1->isRunning() && dialog.EditAddr->isEnabled() && dialog.EditName->isEnabled() &&
@@ -161,7 +179,7 @@ TEST_F(ControllerList, AddRefusesANinthEntryAndBadAddressesWithTheirMessages) {
     EXPECT_EQ(dialog.entries().lineCount(), 8);
 }
 
-TEST_F(ControllerList, TypedNamesStopAtThirtyCharactersKeepTwentyNineAndRefuseTheSeparator) {
+TEST_F(ControllerList, TypedNamesStopAtThirtyCharactersKeepTwentyNineAndRefuseWhatTheFileCannotHold) {
     TOmain& main = Start({1}, {});
     TOListaUrz dialog(main, &main);
     dialog.EditName->clear();
@@ -170,6 +188,64 @@ TEST_F(ControllerList, TypedNamesStopAtThirtyCharactersKeepTwentyNineAndRefuseTh
     dialog.BtnModyf->click();
     EXPECT_EQ(dialog.ListBox1->item(0)->text(), " 1  \tŹródłociepła strefy pieca nr ");
     EXPECT_EQ(dialog.entries().Names()[0], "Źródłociepła strefy pieca nr ");
+
+    // Pasting a line break or a character outside Windows-1250 is refused as a whole.
+    dialog.EditName->setText(QStringLiteral("Piec"));
+    for (const char* pasted : {"\n", " 2\r\n", " ✓"}) {
+        dialog.EditName->insert(QString::fromUtf8(pasted));
+        EXPECT_EQ(dialog.EditName->text(), "Piec") << pasted;
+    }
+    dialog.EditName->insert(QStringLiteral(" 2 €"));
+    EXPECT_EQ(dialog.EditName->text(), "Piec 2 €");
+}
+
+TEST_F(ControllerList, EnterClicksTheFocusedButtonAndModyfikujFromTheFields) {
+    TOmain& main = Start({1, 2, 3}, {"DevCount=3", "DevAddr=1;2;3;0;0;0;0;0;"});
+    struct Case {
+        const char* focused;
+        const char* clicked;
+    };
+    for (const Case& c : {
+             Case{"EditAddr", "BtnModyf"},
+             Case{"EditName", "BtnModyf"},
+             Case{"BtnDodaj", "BtnDodaj"},
+             Case{"BtnModyf", "BtnModyf"},
+             Case{"BtnUsun", "BtnUsun"},
+             Case{"BitBtnSzukaj", "BitBtnSzukaj"},
+             Case{"BtnOK", "BtnOK"},
+             Case{"BtnAnuluj", "BtnAnuluj"},
+         }) {
+        TOListaUrz dialog(main, &main);
+        QStringList clicked;
+        for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+            QObject::connect(button, &QPushButton::clicked,
+                             [&clicked, button] { clicked << button->objectName(); });
+        }
+        dialog.show();
+        dialog.activateWindow();
+        QApplication::processEvents();
+        dialog.ListBox1->setCurrentRow(1);
+        Enter(dialog, QStringLiteral("9"), QStringLiteral("Nowa"));
+        dialog.findChild<QWidget*>(QString::fromLatin1(c.focused))->setFocus();
+        PressEnter();
+        EXPECT_EQ(clicked, QStringList(QString::fromLatin1(c.clicked))) << c.focused;
+        dialog.done(QDialog::Rejected);
+    }
+
+    // Back in a field after a button had the focus, Enter modifies again.
+    TOListaUrz dialog(main, &main);
+    dialog.show();
+    dialog.activateWindow();
+    QApplication::processEvents();
+    dialog.ListBox1->setCurrentRow(1);
+    Enter(dialog, QStringLiteral("9"), QStringLiteral("Nowa"));
+    dialog.BtnDodaj->setFocus();
+    PressEnter();
+    dialog.EditName->setFocus();
+    Enter(dialog, QStringLiteral("8"), QStringLiteral("Inna"));
+    PressEnter();
+    EXPECT_EQ(Lines(*dialog.ListBox1),
+              QStringList({" 1  \tSTREFA  1", " 8  \tInna", " 3  \tSTREFA  3", " 9  \tNowa"}));
 }
 
 TEST_F(ControllerList, ModifyRewritesTheSelectedLineAndRemoveMovesTheLaterOnesUp) {
@@ -246,50 +322,48 @@ TEST_F(ControllerList, SearchListsTheHz70ControllersUnderTheSlotNamesWhilePollin
     EXPECT_EQ(state().settings.zones.DevAddr[0], 1); // nothing applied before OK
 }
 
-TEST_F(ControllerList, SearchFindingNothingLeavesAddressOneAfterItsMessage) {
+TEST_F(ControllerList, SearchFindingNothingShowsItsMessageBeforePollingResumesThenLeavesAddressOne) {
     TOmain& main = Start({}, {"DevCount=2", "DevAddr=5;6;0;0;0;0;0;0;"});
     TOListaUrz dialog(main, &main);
-    MessageBoxAnswerer answers;
-    dialog.BitBtnSzukaj->click();
-    StepSearch(dialog);
-    ASSERT_EQ(answers.seen().size(), 1u);
-    EXPECT_EQ(answers.seen()[0].text, "NIE ZNALEZIONO REGULATORA");
-    EXPECT_EQ(answers.seen()[0].title, "HZ70");
-    EXPECT_EQ(answers.seen()[0].icon, QMessageBox::Critical);
-    EXPECT_EQ(Lines(*dialog.ListBox1), QStringList({" 1  \tSTREFA  1"}));
-    EXPECT_THAT(dialog.entries().Addr(), ElementsAre(1, 0, 0, 0, 0, 0, 0, 0));
-    EXPECT_EQ(dialog.EditAddr->text(), "1");
-    EXPECT_TRUE(IsIdleLook(dialog));
-    EXPECT_EQ(state().polling.PollingEnabled, 1);
-}
+    std::vector<BoxMoment> boxes;
+    QTimer answerer;
+    answerer.setInterval(5);
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) {
+            return;
+        }
+        const std::size_t before = program->bus.requests.size();
+        program->Ticks(3);
+        boxes.push_back({box->text(), state().polling.PollingEnabled,
+                         static_cast<int>(program->bus.requests.size() - before), Lines(*dialog.ListBox1)});
+        EXPECT_EQ(box->windowTitle(), "HZ70");
+        EXPECT_EQ(box->icon(), QMessageBox::Critical);
+        box->button(QMessageBox::Ok)->click();
+    });
+    answerer.start();
 
-TEST_F(ControllerList, ZatrzymajKeepsWhatWasFoundOrFallsBackToAddressOne) {
-    TOmain& main = Start({3, 17}, {});
-    TOListaUrz dialog(main, &main);
-    MessageBoxAnswerer answers;
-
-    dialog.BitBtnSzukaj->click();
-    dialog.Timer1Timer();
-    dialog.BitBtnSzukaj->click(); // nothing found yet
-    ASSERT_EQ(answers.seen().size(), 1u);
-    EXPECT_EQ(answers.seen()[0].text, "NIE ZNALEZIONO REGULATORA");
-    EXPECT_EQ(Lines(*dialog.ListBox1), QStringList({" 1  \tSTREFA  1"}));
-    EXPECT_EQ(state().polling.PollingEnabled, 1);
-
-    dialog.BitBtnSzukaj->click();
-    while (dialog.search().FoundCount() == 0) {
-        dialog.Timer1Timer();
+    // Passing the last address, and "Zatrzymaj" before anything was found.
+    for (const bool toTheEnd : {true, false}) {
+        boxes.clear();
+        dialog.BitBtnSzukaj->click();
+        if (toTheEnd) {
+            StepSearch(dialog);
+        } else {
+            dialog.Timer1Timer();
+            dialog.BitBtnSzukaj->click();
+        }
+        ASSERT_EQ(boxes.size(), 1u) << toTheEnd;
+        EXPECT_EQ(boxes[0].text, "NIE ZNALEZIONO REGULATORA");
+        EXPECT_EQ(boxes[0].pollingEnabled, 0);
+        EXPECT_EQ(boxes[0].pollRequests, 0);
+        EXPECT_TRUE(boxes[0].lines.isEmpty());
+        EXPECT_EQ(Lines(*dialog.ListBox1), QStringList({" 1  \tSTREFA  1"}));
+        EXPECT_THAT(dialog.entries().Addr(), ElementsAre(1, 0, 0, 0, 0, 0, 0, 0));
+        EXPECT_EQ(dialog.EditAddr->text(), "1");
+        EXPECT_TRUE(IsIdleLook(dialog));
+        EXPECT_EQ(state().polling.PollingEnabled, 1);
     }
-    dialog.BitBtnSzukaj->click();
-    EXPECT_EQ(answers.seen().size(), 1u); // no message this time
-    EXPECT_EQ(Lines(*dialog.ListBox1), QStringList({" 3  \tSTREFA  1"}));
-    EXPECT_TRUE(IsIdleLook(dialog));
-    EXPECT_FALSE(dialog.Timer1->isActive());
-    EXPECT_EQ(dialog.EditAddr->text(), "3");
-    EXPECT_EQ(state().polling.PollingEnabled, 1);
-    const std::size_t after = program->bus.requests.size();
-    dialog.Timer1Timer(); // a stray tick after the stop asks nothing
-    EXPECT_EQ(program->bus.requests.size(), after);
 }
 
 TEST_F(ControllerList, EighthControllerStopsSteppingButKeepsTheSearchingLookUntilZatrzymaj) {
@@ -302,6 +376,9 @@ TEST_F(ControllerList, EighthControllerStopsSteppingButKeepsTheSearchingLookUnti
     EXPECT_EQ(dialog.ListBox1->item(7)->text(), " 80 \tSTREFA  8");
     EXPECT_EQ(state().polling.PollingEnabled, 1);
     EXPECT_TRUE(IsSearchingLook(dialog));
+    dialog.ListBox1->setCurrentRow(2); // stepping is over: a line fills the fields again
+    EXPECT_EQ(dialog.EditAddr->text(), "30");
+    EXPECT_EQ(dialog.EditName->text(), "STREFA  3");
 
     dialog.BitBtnSzukaj->click();
     EXPECT_TRUE(IsIdleLook(dialog));
