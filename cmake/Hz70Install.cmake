@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # What `cmake --install` puts in place, and the Debian package CPack builds from it.
 include(GNUInstallDirs)
+include(Hz70Manuals)
 
 set(hz70_app_id org.hz70wiz.HZ70wiz)
 set(hz70_app_dir ${PROJECT_SOURCE_DIR}/resources/app)
@@ -16,19 +17,30 @@ endforeach()
 set(hz70_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/hz70wiz)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${hz70_doc_dir})
 install(FILES ${PROJECT_SOURCE_DIR}/tools/hz70sim/README.md DESTINATION ${hz70_doc_dir} RENAME hz70sim.md)
-install(FILES ${PROJECT_SOURCE_DIR}/COPYING DESTINATION ${hz70_doc_dir} RENAME copyright)
+# Debian's forms: a machine-readable copyright file pointing at the common licence, and the changelog
+# compressed as dpkg expects it.
+install(FILES ${PROJECT_SOURCE_DIR}/resources/debian/copyright DESTINATION ${hz70_doc_dir})
+set(hz70_changelog ${PROJECT_BINARY_DIR}/changelog.gz)
+add_custom_command(OUTPUT ${hz70_changelog}
+                   COMMAND ${HZ70_GZIP} -9 -n -c ${PROJECT_SOURCE_DIR}/resources/debian/changelog > ${hz70_changelog}
+                   DEPENDS ${PROJECT_SOURCE_DIR}/resources/debian/changelog)
+add_custom_target(changelog ALL DEPENDS ${hz70_changelog})
+install(FILES ${hz70_changelog} DESTINATION ${hz70_doc_dir})
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME hz70wiz)
 set(CPACK_PACKAGE_VENDOR "HZ70wiz developers")
-set(CPACK_PACKAGE_CONTACT "HZ70wiz developers <hz70wiz@localhost>")
+# The project has no mail domain of its own yet: a reserved one says so honestly.
+set(CPACK_PACKAGE_CONTACT "HZ70wiz developers <developers@hz70wiz.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Configures and watches HZ70 heating-zone controllers over Modbus")
-set(CPACK_PACKAGE_DESCRIPTION "Modbus master (RTU/ASCII, RS-485) for up to eight HZ70 temperature \
-controllers of an HS70 heating system, with live zone panels, trend chart, table and bar graphs; \
-with hz70sim, a simulated controller bus, and hz70cli, a command-line companion.")
+set(CPACK_PACKAGE_DESCRIPTION "Modbus master (RTU/ASCII, RS-485) for up to eight HZ70 temperature
+controllers of an HS70 heating system, with live zone panels, trend chart,
+table and bar graphs; with hz70sim, a simulated controller bus, and hz70cli,
+a command-line companion.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON) # the Depends line from the libraries the programs link
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
+# Qt's own texts (message-box buttons, edit menus) in Polish, like the rest of the program.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, qt6-translations-l10n")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Installs the Debian packages the build, the tests and the demo need. Idempotent: the package index is
-# refreshed and packages are installed only when something is missing.
+# Installs the Debian packages the build, the tests and the demo need, and makes the Polish locale our
+# operators' desktops use (the tests run under it too). Idempotent: the package index is refreshed and
+# packages are installed only when something is missing, and the locale is made only when it is missing.
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,10 @@ packages=(
   qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
+  help2man               # the tools' manual pages, made from their --help
+  lintian                # the install test checks the Debian package with it
+  qt6-translations-l10n  # Qt's own texts in Polish
+  locales                # the definitions the Polish locale is made from
   # tests, peers and screenshots
   python3 python3-pymodbus python3-serial python3-serial-asyncio mbpoll socat
   xvfb xauth imagemagick xdotool desktop-file-utils appstream dpkg-dev
@@ -23,15 +28,23 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if ((${#missing[@]} == 0)); then
-  exit 0
-fi
-
-echo "setup: installing ${missing[*]}" >&2
 sudo_cmd=()
 if [[ $(id -u) -ne 0 ]]; then
   sudo_cmd=(sudo)
 fi
-export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -q
-"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+
+if ((${#missing[@]} > 0)); then
+  echo "setup: installing ${missing[*]}" >&2
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -q
+  "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# Made through /etc/locale.gen, so that a later run of locale-gen (an upgrade of `locales`) keeps it.
+if ! locale -a 2>/dev/null | grep -ix 'pl_PL\.utf-\?8' >/dev/null; then
+  echo "setup: making the pl_PL.UTF-8 locale" >&2
+  if ! grep -q '^pl_PL\.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+    echo 'pl_PL.UTF-8 UTF-8' | "${sudo_cmd[@]}" tee -a /etc/locale.gen >/dev/null
+  fi
+  "${sudo_cmd[@]}" locale-gen
+fi

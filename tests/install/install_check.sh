@@ -34,18 +34,35 @@ check "scalable icon" test -s "$prefix/share/icons/hicolor/scalable/apps/hz70wiz
 for size in 16 24 32 48 64 128 256; do
   check "${size}px icon" test -s "$prefix/share/icons/hicolor/${size}x${size}/apps/hz70wiz.png"
 done
-check "licence in the documentation" test -s "$prefix/share/doc/hz70wiz/copyright"
+check "licence in the documentation" grep -q common-licenses/GPL-3 "$prefix/share/doc/hz70wiz/copyright"
+check "changelog in the documentation" gzip -t "$prefix/share/doc/hz70wiz/changelog.gz"
+for program in hz70wiz hz70cli hz70sim; do
+  check "manual page of $program" gzip -t "$prefix/share/man/man1/$program.1.gz"
+done
+# Made from hz70cli's --help: its newest option must be there (a dash is "\-" in the page's source).
+check "hz70cli's manual page lists its options" zgrep -q 'trace' "$prefix/share/man/man1/hz70cli.1.gz"
 
 (cd "$build" && cpack >/dev/null)
 deb=$(ls -t "$build"/hz70wiz_*_amd64.deb | head -n 1)
 info=$(dpkg-deb --info "$deb")
 contents=$(dpkg-deb --contents "$deb")
-for library in libqt6widgets6 libqt6core6 libc6 fonts-liberation; do
+for library in libqt6widgets6 libqt6core6 libc6 fonts-liberation qt6-translations-l10n; do
   check "package depends on $library" grep -q "Depends:.*$library" <<<"$info"
 done
 for file in usr/bin/hz70wiz usr/bin/hz70sim usr/bin/hz70cli usr/share/applications/org.hz70wiz.HZ70wiz.desktop; do
   check "package holds $file" grep -q "\./$file\$" <<<"$contents"
 done
+
+for file in usr/share/man/man1/hz70wiz.1.gz usr/share/man/man1/hz70cli.1.gz usr/share/man/man1/hz70sim.1.gz; do
+  check "package holds $file" grep -q "\./$file\$" <<<"$contents"
+done
+# Errors and warnings both count; lintian says why on standard output.
+if lintian --fail-on error,warning --tag-display-limit 0 "$deb" 2>/dev/null; then
+  echo "ok: lintian finds nothing"
+else
+  echo "FAILED: lintian"
+  failures=$((failures + 1))
+fi
 
 echo "$failures failed"
 exit $((failures > 0))
