@@ -12,6 +12,7 @@ std::error_code AppState::LoadSettings() {
     SettingsLoad load = LoadSettingsFile(settingsDirectory_);
     settings = std::move(load.settings);
     trans.SetSettings(settings.link);
+    keepUnreadFile_ = static_cast<bool>(load.error);
     return load.error;
 }
 
@@ -20,6 +21,7 @@ std::error_code AppState::SaveSettings() {
     const std::error_code error = SaveSettingsFile(settingsDirectory_, settings);
     if (!error) {
         SettingsChanged = 0;
+        keepUnreadFile_ = false;
     }
     return error;
 }

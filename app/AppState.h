@@ -21,10 +21,14 @@ public:
     AppState(SerialPort& port, Clock& clock, std::filesystem::path settingsDirectory);
 
     // Reads the settings file over the defaults and hands the link its settings (the port stays
-    // closed). The error is set when a file exists but could not be read; the defaults are then used.
+    // closed). The error is set when a file exists but could not be read whole; what could be read is
+    // used over the defaults, and only an explicit save may then replace the file.
     std::error_code LoadSettings();
     // Writes the settings file and clears SettingsChanged; on failure SettingsChanged is left alone.
     std::error_code SaveSettings();
+    // Whether the program's end should write the file: something changed, and the file is not one
+    // that could not be read at start and has not been saved since.
+    [[nodiscard]] bool SaveDueAtExit() const { return SettingsChanged == 1 && !keepUnreadFile_; }
 
     // Rebuilds one attached record per configured zone (blocking) and starts polling at the first zone.
     void RebuildDeviceList();
@@ -45,6 +49,7 @@ public:
 
 private:
     std::filesystem::path settingsDirectory_;
+    bool keepUnreadFile_ = false;
     std::unique_ptr<PollCycle> cycle_;
 };
 

@@ -1,14 +1,28 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/FileAccess.h"
 
+#include <array>
 #include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace hz70 {
 namespace {
+
+namespace fs = std::filesystem;
+
+// A new file is named after the file it replaces, this infix and random characters of the alphabet:
+// 72 random bits, so no one can pre-create the name.
+constexpr std::string_view kNewFileInfix = ".new-";
+constexpr std::size_t kRandomCharacters = 12;
+constexpr std::string_view kRandomAlphabet =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+static_assert(kRandomAlphabet.size() == 64);
+constexpr int kNameAttempts = 100;
 
 std::error_code LastError() {
     return {errno, std::system_category()};
@@ -53,11 +67,19 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+fs::path FolderOf(const fs::path& file) {
+    return file.has_parent_path() ? file.parent_path() : fs::path(".");
+}
+
 // The file a write to `file` really changes: the target of a symbolic link, else the file itself.
-std::filesystem::path ResolvedTarget(const std::filesystem::path& file) {
+fs::path ResolvedTarget(const fs::path& file) {
     std::error_code ignored;
-    if (std::filesystem::is_symlink(file, ignored)) {
-        if (auto target = std::filesystem::canonical(file, ignored); !ignored) {
+    if (fs::is_symlink(file, ignored)) {
+        if (auto target = fs::canonical(file, ignored); !ignored) {
             return target;
         }
     }
@@ -65,34 +87,195 @@ std::filesystem::path ResolvedTarget(const std::filesystem::path& file) {
 }
 
 // Makes the rename itself durable. Some file systems cannot sync a directory; the data is safe anyway.
-void SyncDirectory(const std::filesystem::path& directory) {
-    const FileDescriptor dir(
-        ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+void SyncDirectory(const fs::path& directory) {
+    const FileDescriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.valid()) {
         (void)::fsync(dir.get());
     }
 }
 
-std::error_code WriteNewFile(const std::filesystem::path& temporary, std::string_view bytes,
-                             const struct stat* modeOf) {
-    FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (!fd.valid()) {
+std::error_code RandomCharacters(std::string& text) {
+    std::array<unsigned char, kRandomCharacters> bytes{};
+    // Requests this small are never cut short once the kernel's random source is ready.
+    if (::getrandom(bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size())) {
         return LastError();
     }
-    if (modeOf != nullptr) {
-        (void)::fchmod(fd.get(), modeOf->st_mode & 07777);
-    }
-    if (!WriteAll(fd.get(), bytes) || ::fsync(fd.get()) != 0 || !fd.Close()) {
-        return LastError();
+    text.clear();
+    for (const unsigned char byte : bytes) {
+        text += kRandomAlphabet[byte % kRandomAlphabet.size()];
     }
     return {};
 }
 
+bool IsNewFileName(std::string_view name, std::string_view fileName) {
+    if (name.size() != fileName.size() + kNewFileInfix.size() + kRandomCharacters ||
+        name.substr(0, fileName.size()) != fileName ||
+        name.substr(fileName.size(), kNewFileInfix.size()) != kNewFileInfix) {
+        return false;
+    }
+    return name.substr(fileName.size() + kNewFileInfix.size()).find_first_not_of(kRandomAlphabet) ==
+           std::string_view::npos;
+}
+
+// A new file beside the one it is to replace. It stays locked while open, so that no other save takes
+// it for a leftover, and is removed again unless it was renamed into place.
+class NewFile {
+public:
+    NewFile() = default;
+    ~NewFile() {
+        if (fd_ >= 0) {
+            if (!renamed_) {
+                ::unlink(name_.c_str());
+            }
+            ::close(fd_);
+        }
+    }
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
+
+    // Created only if the random name is free, never through a link.
+    std::error_code Create(const fs::path& target, mode_t mode) {
+        std::string random;
+        for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+            if (const std::error_code error = RandomCharacters(random)) {
+                return error;
+            }
+            fs::path name = target;
+            name += kNewFileInfix;
+            name += random;
+            const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+            if (fd < 0) {
+                if (errno == EEXIST) {
+                    continue;
+                }
+                return LastError();
+            }
+            if (TakenByCleanUp(fd)) {
+                ::close(fd);
+                continue;
+            }
+            fd_ = fd;
+            name_ = std::move(name);
+            return {};
+        }
+        return std::make_error_code(std::errc::file_exists);
+    }
+
+    std::error_code RenameTo(const fs::path& target) {
+        if (::rename(name_.c_str(), target.c_str()) != 0) {
+            return LastError();
+        }
+        renamed_ = true;
+        return {};
+    }
+
+    [[nodiscard]] int fd() const { return fd_; }
+
+private:
+    // Another save's clean-up may have locked the file between its creation and our lock; it removes
+    // it. A file system without locks leaves the file unlocked, and the clean-up leaves it alone.
+    static bool TakenByCleanUp(int fd) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+            return true;
+        }
+        struct stat status {};
+        return ::fstat(fd, &status) != 0 || status.st_nlink == 0;
+    }
+
+    int fd_ = -1;
+    fs::path name_;
+    bool renamed_ = false;
+};
+
+// Removes a new file that an interrupted save left behind: only a plain file of this user that no save
+// holds locked, and only while its name still leads to the file that was checked.
+void RemoveIfAbandoned(const fs::path& file) {
+    const FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat opened {};
+    struct stat named {};
+    if (fd.valid() && ::fstat(fd.get(), &opened) == 0 && S_ISREG(opened.st_mode) &&
+        opened.st_uid == ::geteuid() && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 &&
+        ::lstat(file.c_str(), &named) == 0 && SameFile(named, opened)) {
+        ::unlink(file.c_str());
+    }
+}
+
+void RemoveLeftoverNewFiles(const fs::path& target) {
+    const std::string fileName = target.filename().string();
+    std::error_code error;
+    for (auto entry = fs::directory_iterator(FolderOf(target), error);
+         !error && entry != fs::directory_iterator(); entry.increment(error)) {
+        if (IsNewFileName(entry->path().filename().string(), fileName)) {
+            RemoveIfAbandoned(entry->path());
+        }
+    }
+}
+
+// The new file must keep the old one's owner and group, or other users could lose the file.
+std::error_code TakeOwnerOf(int fd, const struct stat& old) {
+    struct stat created {};
+    if (::fstat(fd, &created) != 0) {
+        return LastError();
+    }
+    if (created.st_uid == old.st_uid && created.st_gid == old.st_gid) {
+        return {};
+    }
+    return ::fchown(fd, old.st_uid, old.st_gid) == 0 ? std::error_code{} : LastError();
+}
+
+std::error_code ReplaceByNewFile(const fs::path& target, std::string_view bytes, const struct stat* old) {
+    NewFile file;
+    // A file that exists keeps its mode; until the new one has it, no one else may read it.
+    if (const std::error_code error = file.Create(target, old != nullptr ? 0600 : 0666)) {
+        return error;
+    }
+    if (old != nullptr) {
+        // The owner first: a change of owner clears set-id bits of the mode.
+        if (const std::error_code error = TakeOwnerOf(file.fd(), *old)) {
+            return error;
+        }
+        if (::fchmod(file.fd(), old->st_mode & 07777) != 0) {
+            return LastError();
+        }
+    }
+    if (!WriteAll(file.fd(), bytes) || ::fsync(file.fd()) != 0) {
+        return LastError();
+    }
+    if (const std::error_code error = file.RenameTo(target)) {
+        return error;
+    }
+    SyncDirectory(FolderOf(target));
+    return {};
+}
+
+// Ways in which the folder or the mount refuses the new file or its rename, or the new file cannot take
+// the old one's owner, while the old file itself may still be writable.
+bool NewFileRefused(const std::error_code& error) {
+    return error == std::errc::permission_denied || error == std::errc::operation_not_permitted ||
+           error == std::errc::read_only_file_system || error == std::errc::device_or_resource_busy;
+}
+
+// Overwrites the file where it is. A crash part way leaves a broken file, so this is only the fallback.
+// Overwriting before cutting reuses the file's blocks, so a full disk seldom stops it.
+std::error_code WriteInPlace(const fs::path& target, std::string_view bytes) {
+    FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat status {};
+    if (!fd.valid() || ::fstat(fd.get(), &status) != 0 || !WriteAll(fd.get(), bytes)) {
+        return LastError();
+    }
+    if (S_ISREG(status.st_mode) &&
+        (::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0 || ::fsync(fd.get()) != 0)) {
+        return LastError();
+    }
+    return fd.Close() ? std::error_code{} : LastError();
+}
+
 } // namespace
 
-std::string ReadSmallFile(const std::filesystem::path& file, std::size_t maxBytes, std::error_code& error) {
+std::string ReadSmallFile(const fs::path& file, std::size_t maxBytes, std::error_code& error) {
     error.clear();
-    const FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that a pipe put in the file's place cannot stop the program.
+    const FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!fd.valid()) {
         error = LastError();
         return {};
@@ -106,7 +289,7 @@ std::string ReadSmallFile(const std::filesystem::path& file, std::size_t maxByte
                 continue;
             }
             error = LastError();
-            return {};
+            return bytes;
         }
         if (got == 0) {
             return bytes;
@@ -114,31 +297,26 @@ std::string ReadSmallFile(const std::filesystem::path& file, std::size_t maxByte
         bytes.append(buffer, static_cast<std::size_t>(got));
         if (bytes.size() > maxBytes) {
             error = std::make_error_code(std::errc::file_too_large);
-            return {};
+            bytes.resize(maxBytes);
+            return bytes;
         }
     }
 }
 
-std::error_code WriteFileAtomically(const std::filesystem::path& file, std::string_view bytes) {
-    const std::filesystem::path target = ResolvedTarget(file);
-    struct stat existing {};
-    const bool exists = ::stat(target.c_str(), &existing) == 0;
+std::error_code ReplaceFileContent(const fs::path& file, std::string_view bytes) {
+    const fs::path target = ResolvedTarget(file);
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
     if (exists && ::access(target.c_str(), W_OK) != 0) {
         return LastError();
     }
-    std::filesystem::path temporary = target;
-    temporary += ".new";
-    if (const std::error_code error = WriteNewFile(temporary, bytes, exists ? &existing : nullptr)) {
-        ::unlink(temporary.c_str());
-        return error;
+    // A new file would cut the other hard links off, or replace the device or pipe the name leads to.
+    if (exists && (!S_ISREG(old.st_mode) || old.st_nlink > 1)) {
+        return WriteInPlace(target, bytes);
     }
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        const std::error_code error = LastError();
-        ::unlink(temporary.c_str());
-        return error;
-    }
-    SyncDirectory(target.parent_path());
-    return {};
+    RemoveLeftoverNewFiles(target);
+    const std::error_code error = ReplaceByNewFile(target, bytes, exists ? &old : nullptr);
+    return exists && NewFileRefused(error) ? WriteInPlace(target, bytes) : error;
 }
 
 } // namespace hz70

@@ -9,15 +9,20 @@
 
 namespace hz70 {
 
-// Reads a whole file of at most `maxBytes` bytes. A larger file is refused with
-// std::errc::file_too_large; any other failure comes back as the system's error.
+// Reads a whole file of at most `maxBytes` bytes. On failure `error` is set and what could be read
+// comes back: the first `maxBytes` bytes of a larger file (std::errc::file_too_large), or the bytes
+// read before the system reported its error.
 [[nodiscard]] std::string ReadSmallFile(const std::filesystem::path& file, std::size_t maxBytes,
                                         std::error_code& error);
 
-// Replaces `file` by `bytes` so that a crash or power cut at any moment leaves either the old content
-// or the new one: the bytes go to a new file beside it, are flushed to the disk, and the new file is
-// renamed over the old one. A symbolic link is followed and its target replaced. A file the user may
-// not write is refused as before, although the rename could replace it.
-[[nodiscard]] std::error_code WriteFileAtomically(const std::filesystem::path& file, std::string_view bytes);
+// Replaces the content of `file` by `bytes`; a symbolic link is followed and its target changed.
+// First choice: the bytes go to a new file beside it, are flushed to the disk, and the new file is
+// renamed over the old one, so that a crash or power cut at any moment leaves the old content or the
+// new one. The new file gets a name no one can guess, is created only if that name is free and never
+// through a link. Where a new file cannot take the old one's place (a folder that refuses new files or
+// renames, a file mounted on its own, another owner, other hard links, not a plain file), the file is
+// rewritten in place as a plain save would. New files that interrupted saves left beside it are
+// removed. A file the user may not write is refused.
+[[nodiscard]] std::error_code ReplaceFileContent(const std::filesystem::path& file, std::string_view bytes);
 
 } // namespace hz70

@@ -117,7 +117,7 @@ void TOmain::FormShow() {
 
 void TOmain::FormDestroy() {
     state_.trans.Close();
-    if (state_.SettingsChanged == 1) {
+    if (state_.SaveDueAtExit()) {
         PlikZapiszUstExecute();
     }
 }

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <limits>
 #include <vector>
 
 namespace hz70 {
@@ -51,15 +50,20 @@ Lines SplitLines(std::string_view text) {
     return lines;
 }
 
-// The text after the first "=" of the first line whose key matches; empty when none does.
-std::string_view LookUp(const Lines& lines, std::string_view key) {
+// The text after the first "=" of the first line whose key matches.
+std::optional<std::string_view> Find(const Lines& lines, std::string_view key) {
     for (const std::string_view line : lines) {
         const std::size_t equals = line.find('=');
         if (equals != std::string_view::npos && EqualsIgnoringCase(line.substr(0, equals), key)) {
             return line.substr(equals + 1);
         }
     }
-    return {};
+    return std::nullopt;
+}
+
+// A missing key gives the empty value.
+std::string_view LookUp(const Lines& lines, std::string_view key) {
+    return Find(lines, key).value_or(std::string_view{});
 }
 
 void ReadInteger(const Lines& lines, std::string_view key, int& holder) {
@@ -90,14 +94,15 @@ void ReadAddresses(std::string_view rest, ZoneAddresses& addresses) {
     }
 }
 
-// A slot whose ";" is missing keeps its name. Each byte is one character, so the cut counts characters.
+// A slot whose ";" is missing keeps its name. A name ends at a NUL byte as in a fixed C buffer. Each
+// byte is one character, so the cut counts characters.
 void ReadNames(std::string_view rest, ZoneNames& names) {
     if (rest.empty()) {
         return;
     }
     for (std::string& name : names) {
         if (const auto token = NextToken(rest)) {
-            name = Cp1250ToUtf8(token->substr(0, kZoneNameLength));
+            name = Cp1250ToUtf8(token->substr(0, token->find('\0')).substr(0, kZoneNameLength));
         }
     }
 }
@@ -116,6 +121,45 @@ void MendRanges(ProgramSettings& settings) {
         link.Mode = defaults.Mode;
     }
     settings.zones.DevCount = std::clamp(settings.zones.DevCount, 0, kZoneSlots);
+}
+
+// The text up to the last line end: a line cut off by a read that stopped part way is left out, so that
+// a cut address or name list does not pass for a whole one.
+std::string_view CompleteLines(std::string_view text) {
+    const std::size_t lastEnd = text.find_last_of("\r\n");
+    return lastEnd == std::string_view::npos ? std::string_view{} : text.substr(0, lastEnd + 1);
+}
+
+// A key missing from a file read whole empties the format; one that may lie beyond the point where
+// a read stopped is not known to be missing, and the format keeps its default.
+void ReadFormat(const Lines& lines, std::string_view key, bool fileReadWhole, std::string& holder) {
+    const auto value = Find(lines, key);
+    if (value || fileReadWhole) {
+        holder = Cp1250ToUtf8(value.value_or(std::string_view{}));
+    }
+}
+
+ProgramSettings ParseLines(const Lines& lines, bool fileReadWhole) {
+    ProgramSettings s;
+    ReadInteger(lines, "COM", s.link.COM);
+    ReadInteger(lines, "Baud", s.link.Baud);
+    ReadInteger(lines, "Mode", s.link.Mode);
+    ReadInteger(lines, "Type", s.link.Type);
+    ReadInteger(lines, "Timeout", s.link.Timeout);
+    ReadInteger(lines, "DevCount", s.zones.DevCount);
+    ReadInteger(lines, "CheckL", s.chart.CheckL);
+    ReadInteger(lines, "CheckR", s.chart.CheckR);
+    ReadInteger(lines, "Okres", s.chart.Okres);
+    ReadInteger(lines, "MaxL", s.chart.MaxL);
+    ReadInteger(lines, "MinL", s.chart.MinL);
+    ReadInteger(lines, "MaxR", s.chart.MaxR);
+    ReadInteger(lines, "MinR", s.chart.MinR);
+    ReadAddresses(LookUp(lines, "DevAddr"), s.zones.DevAddr);
+    ReadNames(LookUp(lines, "DevName"), s.zones.DevName);
+    ReadFormat(lines, "FormatL", fileReadWhole, s.chart.FormatL);
+    ReadFormat(lines, "FormatR", fileReadWhole, s.chart.FormatR);
+    MendRanges(s);
+    return s;
 }
 
 void AppendLine(std::string& out, std::string_view key, std::string_view value) {
@@ -148,47 +192,29 @@ std::optional<int> ParseInteger(std::string_view text) {
     if (i == text.size()) {
         return std::nullopt;
     }
-    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<int>::max()} + 1;
-    std::int64_t magnitude = 0;
+    // Hexadecimal digits may fill all 32 bits; decimal ones only reach the signed range.
+    const std::uint64_t limit = base == 16 ? 0xFFFF'FFFFu : 0x8000'0000u;
+    std::uint64_t magnitude = 0;
     for (; i < text.size(); ++i) {
         const int digit = DigitValue(text[i]);
         if (digit >= base) {
             return std::nullopt;
         }
-        magnitude = magnitude * base + digit;
-        if (magnitude > kLimit) {
+        magnitude = magnitude * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
+        if (magnitude > limit) {
             return std::nullopt;
         }
     }
-    const std::int64_t value = negative ? -magnitude : magnitude;
-    if (value > std::numeric_limits<int>::max()) {
+    if (base == 10 && !negative && magnitude == limit) {
         return std::nullopt;
     }
-    return static_cast<int>(value);
+    // Wraps like a 32-bit integer: $FFFFFFFF is -1, -$FFFFFFFF is 1.
+    const auto bits = static_cast<std::uint32_t>(magnitude);
+    return static_cast<std::int32_t>(negative ? 0u - bits : bits);
 }
 
 ProgramSettings ParseSettingsFile(std::string_view bytes) {
-    const Lines lines = SplitLines(bytes);
-    ProgramSettings s;
-    ReadInteger(lines, "COM", s.link.COM);
-    ReadInteger(lines, "Baud", s.link.Baud);
-    ReadInteger(lines, "Mode", s.link.Mode);
-    ReadInteger(lines, "Type", s.link.Type);
-    ReadInteger(lines, "Timeout", s.link.Timeout);
-    ReadInteger(lines, "DevCount", s.zones.DevCount);
-    ReadInteger(lines, "CheckL", s.chart.CheckL);
-    ReadInteger(lines, "CheckR", s.chart.CheckR);
-    ReadInteger(lines, "Okres", s.chart.Okres);
-    ReadInteger(lines, "MaxL", s.chart.MaxL);
-    ReadInteger(lines, "MinL", s.chart.MinL);
-    ReadInteger(lines, "MaxR", s.chart.MaxR);
-    ReadInteger(lines, "MinR", s.chart.MinR);
-    ReadAddresses(LookUp(lines, "DevAddr"), s.zones.DevAddr);
-    ReadNames(LookUp(lines, "DevName"), s.zones.DevName);
-    s.chart.FormatL = Cp1250ToUtf8(LookUp(lines, "FormatL"));
-    s.chart.FormatR = Cp1250ToUtf8(LookUp(lines, "FormatR"));
-    MendRanges(s);
-    return s;
+    return ParseLines(SplitLines(bytes), true);
 }
 
 std::string FormatSettingsFile(const ProgramSettings& s) {
@@ -252,15 +278,14 @@ SettingsLoad LoadSettingsFile(const std::filesystem::path& directory) {
     }
     load.file = *file;
     const std::string bytes = ReadSmallFile(*file, kMaxSettingsFileSize, load.error);
-    if (!load.error) {
-        load.settings = ParseSettingsFile(bytes);
-    }
+    load.settings =
+        load.error ? ParseLines(SplitLines(CompleteLines(bytes)), false) : ParseSettingsFile(bytes);
     return load;
 }
 
 std::error_code SaveSettingsFile(const std::filesystem::path& directory, const ProgramSettings& settings) {
     const std::filesystem::path file = FindSettingsFile(directory).value_or(directory / kSettingsFileName);
-    return WriteFileAtomically(file, FormatSettingsFile(settings));
+    return ReplaceFileContent(file, FormatSettingsFile(settings));
 }
 
 } // namespace hz70

@@ -41,7 +41,9 @@ inline constexpr const char* kSettingsFileName = "HZ70wiz.INI";
 inline constexpr std::size_t kMaxSettingsFileSize = 1 << 20;
 
 // An optionally signed decimal number, or hexadecimal after "$" or "0x", with blanks allowed in front
-// and nothing after the digits; it must fit 32 bits. Anything else, the empty text included, is not one.
+// and nothing after the digits. A decimal number must lie in the signed 32-bit range; a hexadecimal one
+// may use all 32 bits and wraps like a 32-bit integer ("$FFFFFFFF" is -1). Anything else, the empty
+// text included, is not one.
 [[nodiscard]] std::optional<int> ParseInteger(std::string_view text);
 
 // Reads the file's bytes (Windows-1250, any line ends) over the defaults. Values that would break the
@@ -58,13 +60,16 @@ inline constexpr std::size_t kMaxSettingsFileSize = 1 << 20;
 struct SettingsLoad {
     ProgramSettings settings;
     std::filesystem::path file; // the file found; empty when there is none
-    std::error_code error;      // the file exists but could not be read; settings are the defaults
+    std::error_code error;      // the file exists but could not be read whole (or is too large)
 };
 
-// Reads the settings file of `directory` over the defaults. No file is not an error.
+// Reads the settings file of `directory` over the defaults. No file is not an error. Of a file that
+// could not be read whole, the whole lines read before the failure (the first kMaxSettingsFileSize
+// bytes of a larger one) are taken over the defaults.
 [[nodiscard]] SettingsLoad LoadSettingsFile(const std::filesystem::path& directory);
 
-// Writes the settings file of `directory` (replacing the one found, else creating kSettingsFileName).
+// Writes the settings file of `directory` (replacing the one found, else creating kSettingsFileName),
+// by a new file renamed over the old one where that can be done, else in place.
 [[nodiscard]] std::error_code SaveSettingsFile(const std::filesystem::path& directory,
                                                const ProgramSettings& settings);
 

@@ -5,12 +5,16 @@
 #include "support/FakeClock.h"
 #include "support/FakeSerialPort.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <iostream>
 #include <random>
+#include <set>
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
@@ -53,6 +57,24 @@ ProgramSettings Variant(int which) {
     }
 }
 
+// Files in the folder besides the settings file: new files that saves left behind.
+std::set<std::string> Leftovers(const std::filesystem::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().filename() != kSettingsFileName) {
+            names.insert(entry.path().filename().string());
+        }
+    }
+    return names;
+}
+
+// HZ70_CRASH_KILLS sets how many kills must land inside a save (a long run asks for many more).
+int KillsNeededMidSave() {
+    const char* value = std::getenv("HZ70_CRASH_KILLS");
+    const int wanted = value != nullptr ? std::atoi(value) : 0;
+    return wanted > 0 ? wanted : 40;
+}
+
 TEST(SettingsCrash, KilledAtRandomMomentsWhileSavingLeavesTheOldOrTheNewFile) {
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("hz70crash." + std::to_string(::getpid()));
@@ -63,20 +85,19 @@ TEST(SettingsCrash, KilledAtRandomMomentsWhileSavingLeavesTheOldOrTheNewFile) {
     { std::ofstream(file, std::ios::binary) << variants[0]; }
 
     // Kills go on until enough of them have landed inside a save: on a fast filesystem (tmpfs) a save
-    // takes so little time that most kills land between two saves, and those prove nothing.
+    // takes so little time that most kills land between two saves, and those prove nothing. A kill
+    // landed inside a save when it left a new file that was not there before.
     std::mt19937 random(20261208);
     std::uniform_int_distribution<int> delayMicroseconds(200, 20000);
-    constexpr int kNeededMidSave = 40;
-    constexpr int kMaxKills = 4000;
-    constexpr auto kMaxDuration = std::chrono::seconds(120);
+    const int neededMidSave = KillsNeededMidSave();
+    const int maxKills = 100 * neededMidSave;
+    const auto maxDuration = std::chrono::seconds(3) * neededMidSave;
     const auto started = std::chrono::steady_clock::now();
-    const std::filesystem::path temporary = folder / (std::string(kSettingsFileName) + ".new");
     int kills = 0;
     int killedMidSave = 0;
-    while (killedMidSave < kNeededMidSave && kills < kMaxKills &&
-           std::chrono::steady_clock::now() - started < kMaxDuration) {
-        // A temporary file left by the previous kill would be counted as this kill's.
-        std::filesystem::remove(temporary);
+    while (killedMidSave < neededMidSave && kills < maxKills &&
+           std::chrono::steady_clock::now() - started < maxDuration) {
+        const std::set<std::string> before = Leftovers(folder);
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
@@ -91,16 +112,31 @@ TEST(SettingsCrash, KilledAtRandomMomentsWhileSavingLeavesTheOldOrTheNewFile) {
         const std::string bytes = FileBytes(file);
         ASSERT_TRUE(bytes == variants[0] || bytes == variants[1])
             << "kill " << kills << ": " << bytes.size() << " bytes";
-        killedMidSave += std::filesystem::exists(temporary) ? 1 : 0;
+        const std::set<std::string> after = Leftovers(folder);
+        killedMidSave += std::any_of(after.begin(), after.end(),
+                                     [&](const std::string& name) { return before.count(name) == 0; });
+        ASSERT_LE(after.size(), 1u) << "leftovers pile up";
         // What the program reads at its next start is one of the two, whole.
         const SettingsLoad load = LoadSettingsFile(folder);
         ASSERT_FALSE(load.error);
         EXPECT_TRUE(load.settings == Variant(0) || load.settings == Variant(1));
     }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     RecordProperty("kills", kills);
     RecordProperty("killed_mid_save", killedMidSave);
-    EXPECT_GE(killedMidSave, kNeededMidSave)
+    std::cout << "[ crashes  ] " << kills << " kills, " << killedMidSave << " inside a save, " << seconds
+              << " s in " << folder.parent_path() << "\n";
+    EXPECT_GE(killedMidSave, neededMidSave)
         << "only " << killedMidSave << " of " << kills << " kills landed in a save";
+
+    // The next save clears what the last kill left.
+    test::FakeSerialPort port;
+    test::FakeClock clock;
+    AppState state(port, clock, folder);
+    state.settings = Variant(0);
+    state.trans.SetSettings(state.settings.link);
+    EXPECT_FALSE(state.SaveSettings());
+    EXPECT_TRUE(Leftovers(folder).empty());
     std::filesystem::remove_all(folder);
 }
 

@@ -1,20 +1,36 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/SettingsFile.h"
 
+#include "app/AppState.h"
 #include "app/Cp1250.h"
+#include "support/FakeClock.h"
+#include "support/FakeSerialPort.h"
 
+#include <array>
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <iostream>
 #include <iterator>
+#include <linux/capability.h>
+#include <sched.h>
+#include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace hz70 {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::Each;
 using ::testing::ElementsAre;
 
 constexpr const char* kDefaultsFile = "COM=0\r\n"
@@ -65,6 +81,12 @@ TEST(SettingsFileTest, IntegersFollowTheNumberRule) {
              Case{"-0X10", -16},
              Case{"2147483647", 2147483647},
              Case{"-2147483648", -2147483647 - 1},
+             Case{"$FFFFFFFF", -1},
+             Case{"0x80000000", -2147483647 - 1},
+             Case{"-$FFFFFFFF", 1},
+             Case{"-0x80000000", -2147483647 - 1},
+             Case{"$000000007FFFFFFF", 2147483647},
+             Case{"$100000000", std::nullopt},
              Case{"", std::nullopt},
              Case{"   ", std::nullopt},
              Case{"250 ms", std::nullopt},
@@ -76,6 +98,7 @@ TEST(SettingsFileTest, IntegersFollowTheNumberRule) {
              Case{"12a", std::nullopt},
              Case{"\t5", std::nullopt},
              Case{"2147483648", std::nullopt},
+             Case{"-2147483649", std::nullopt},
              Case{"99999999999999999999", std::nullopt},
          }) {
         EXPECT_EQ(ParseInteger(c.text), c.value) << '"' << c.text << '"';
@@ -114,6 +137,8 @@ TEST(SettingsFileTest, NamesAreCutAt29CharactersAndMissingOnesKeepTheirDefault) 
     EXPECT_EQ(s.zones.DevName[0], std::string(29, 'N'));
     EXPECT_EQ(s.zones.DevName[1], "Piec");
     EXPECT_EQ(s.zones.DevName[2], "STREFA  3");
+    EXPECT_EQ(ParseSettingsFile(std::string_view("DevName=Pi\0ec;", 15)).zones.DevName[0], "Pi")
+        << "a NUL ends the name";
 
     // 35 Polish letters: one byte each on disk, two each in memory; the cut counts characters.
     std::string polishBytes;
@@ -235,21 +260,51 @@ TEST_F(SettingsStoreTest, FileIsFoundWhateverItsLetterCaseAndReplacedInPlace) {
     EXPECT_EQ(LoadSettingsFile(dir).settings.zones.DevCount, 5) << "the usual spelling is preferred";
 }
 
-TEST_F(SettingsStoreTest, FileThatCannotBeReadGivesDefaultsAndAnError) {
+TEST_F(SettingsStoreTest, FileThatCannotBeReadWholeGivesItsWholeLinesAndAnError) {
     fs::create_directory(dir / "HZ70wiz.ini");
     SettingsLoad load = LoadSettingsFile(dir);
     EXPECT_TRUE(load.error);
     EXPECT_EQ(load.settings, ProgramSettings{});
     EXPECT_EQ(load.file, dir / "HZ70wiz.ini");
     EXPECT_TRUE(SaveSettingsFile(dir, ProgramSettings{})) << "a directory is not replaced";
-
     fs::remove(dir / "HZ70wiz.ini");
-    WriteBytes(dir / "HZ70wiz.INI", "COM=3\n" + std::string(kMaxSettingsFileSize, ' '));
+
+    // The read stops inside the names line, which must not pass for a whole one.
+    const std::string head = "COM=3\r\nDevAddr=5;6;\r\n";
+    const std::string cutLine = "DevName=Piec;Ko";
+    WriteBytes(dir / "HZ70wiz.INI",
+               head + std::string(kMaxSettingsFileSize - head.size() - cutLine.size() - 2, ' ') + "\r\n" +
+                   cutLine + "cio;\r\n");
     load = LoadSettingsFile(dir);
     EXPECT_EQ(load.error, std::errc::file_too_large);
-    EXPECT_EQ(load.settings, ProgramSettings{});
+    EXPECT_EQ(load.settings.link.COM, 3);
+    EXPECT_THAT(load.settings.zones.DevAddr, ElementsAre(5, 6, 6, 6, 6, 6, 6, 6));
+    EXPECT_EQ(load.settings.zones.DevName, DefaultZoneNames());
 
     EXPECT_TRUE(SaveSettingsFile(dir / "missing", ProgramSettings{}));
+}
+
+TEST_F(SettingsStoreTest, FileNotReadWholeIsReplacedOnlyByAnExplicitSave) {
+    struct Case {
+        std::string bytes;
+        bool readWhole;
+    };
+    for (const Case& c : {Case{"DevAddr=5;\r\n", true},
+                          Case{"DevAddr=5;\r\n" + std::string(kMaxSettingsFileSize, '\n'), false}}) {
+        WriteBytes(dir / "HZ70wiz.INI", c.bytes);
+        test::FakeSerialPort port;
+        test::FakeClock clock;
+        AppState state(port, clock, dir);
+        EXPECT_EQ(!state.LoadSettings(), c.readWhole);
+        EXPECT_THAT(state.settings.zones.DevAddr, Each(5)) << "the controller list is kept";
+        state.SettingsChanged = 1;
+        EXPECT_EQ(state.SaveDueAtExit(), c.readWhole);
+
+        ASSERT_FALSE(state.SaveSettings()) << "the operator's Zapisz ustawienia";
+        EXPECT_THAT(LoadSettingsFile(dir).settings.zones.DevAddr, Each(5));
+        state.SettingsChanged = 1;
+        EXPECT_TRUE(state.SaveDueAtExit()) << "once saved, the file is the program's own again";
+    }
 }
 
 // Makes every write beyond `bytes` into any file fail, as a full disk would, until destroyed.
@@ -288,14 +343,140 @@ TEST_F(SettingsStoreTest, SaveCutShortLeavesTheOldFileWhole) {
     EXPECT_EQ(error, std::errc::file_too_large) << "the failed save is reported";
     EXPECT_EQ(ReadBytes(dir / "HZ70wiz.INI"), kDefaultsFile);
     EXPECT_THAT(Names(), ElementsAre("HZ70wiz.INI")) << "the half-written file is gone";
+}
 
-    // A crash part way through the new file leaves it beside the old one: reading ignores it and the
-    // next save replaces both.
-    WriteBytes(dir / "HZ70wiz.INI.new", std::string(kDefaultsFile).substr(0, 60));
-    EXPECT_EQ(LoadSettingsFile(dir).settings, ProgramSettings{});
+TEST_F(SettingsStoreTest, SaveRemovesLeftoversOfInterruptedSavesAndNothingElse) {
+    enum class Kind { Plain, Locked, LinkToVictim, OtherOwner };
+    struct Entry {
+        const char* name;
+        Kind kind;
+        bool kept;
+    };
+    const Entry entries[] = {
+        {"HZ70wiz.INI.new-AAAAAAAAAAAA", Kind::Plain, false},       // an interrupted save's
+        {"HZ70wiz.INI.new-BBBBBBBBBBBB", Kind::Locked, true},       // a save going on elsewhere
+        {"HZ70wiz.INI.new-CCCCCCCCCCCC", Kind::LinkToVictim, true}, // planted links
+        {"HZ70wiz.INI.new", Kind::LinkToVictim, true},
+        {"HZ70wiz.INI.new-DDDDDDDDDDDD", Kind::OtherOwner, true},
+        {"HZ70wiz.INI.new-EEEE", Kind::Plain, true}, // no name a save gives
+        {"other.ini.new-FFFFFFFFFFFF", Kind::Plain, true},
+    };
+    WriteBytes(dir / "HZ70wiz.INI", kDefaultsFile);
+    WriteBytes(dir / "victim", "keep");
+    std::vector<std::string> expected{"HZ70wiz.INI", "victim"};
+    std::vector<int> locks;
+    for (const Entry& e : entries) {
+        const fs::path path = dir / e.name;
+        if (e.kind == Kind::LinkToVictim) {
+            fs::create_symlink(dir / "victim", path);
+        } else {
+            WriteBytes(path, std::string(kDefaultsFile).substr(0, 60));
+        }
+        if (e.kind == Kind::Locked) {
+            locks.push_back(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+            ASSERT_EQ(::flock(locks.back(), LOCK_EX), 0);
+        }
+        if (e.kind == Kind::OtherOwner && ::chown(path.c_str(), 65534, 65534) != 0) {
+            fs::remove(path); // only root can give a file away
+            continue;
+        }
+        if (e.kept) {
+            expected.emplace_back(e.name);
+        }
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(LoadSettingsFile(dir).settings, ProgramSettings{}) << "reading passes them by";
+
+    ProgramSettings changed;
+    changed.zones.DevCount = 4;
     EXPECT_FALSE(SaveSettingsFile(dir, changed));
-    EXPECT_THAT(Names(), ElementsAre("HZ70wiz.INI"));
     EXPECT_EQ(LoadSettingsFile(dir).settings, changed);
+    EXPECT_EQ(Names(), expected);
+    EXPECT_EQ(ReadBytes(dir / "victim"), "keep");
+    for (const int fd : locks) {
+        ::close(fd);
+    }
+}
+
+// Runs the save in a child process without any capabilities, so that the permissions of folder and
+// file count as for an ordinary user even when the tests run as root. `prepare` runs before, with
+// them. Nothing comes back when it could not set the case up.
+std::optional<std::error_code> SaveAsOrdinaryUser(const fs::path& folder, const ProgramSettings& settings,
+                                                  const std::function<bool()>& prepare) {
+    constexpr int kNotPrepared = 255;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        std::array<__user_cap_data_struct, _LINUX_CAPABILITY_U32S_3> none{};
+        if (!prepare() || ::syscall(SYS_capset, &header, none.data()) != 0) {
+            ::_exit(kNotPrepared);
+        }
+        ::_exit(SaveSettingsFile(folder, settings).value());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) == kNotPrepared) {
+        return std::nullopt;
+    }
+    return std::error_code(WEXITSTATUS(status), std::system_category());
+}
+
+ino_t InodeOf(const fs::path& file) {
+    struct stat status {};
+    return ::stat(file.c_str(), &status) == 0 ? status.st_ino : 0;
+}
+
+TEST_F(SettingsStoreTest, WhereANewFileCannotTakeTheOldOnesPlaceTheFileIsWrittenInPlace) {
+    struct Case {
+        const char* what;
+        std::function<bool(const fs::path& folder)> prepare;
+        const char* changedFile; // where the new bytes land
+        bool inPlace;
+    };
+    const Case cases[] = {
+        {"writable folder", [](const fs::path&) { return true; }, "HZ70wiz.INI", false},
+        {"folder that refuses new files", [](const fs::path& f) { return ::chmod(f.c_str(), 0555) == 0; },
+         "HZ70wiz.INI", true},
+        {"file of another owner",
+         [](const fs::path& f) {
+             const fs::path file = f / "HZ70wiz.INI";
+             return ::chown(file.c_str(), 65534, 65534) == 0 && ::chmod(file.c_str(), 0666) == 0;
+         },
+         "HZ70wiz.INI", true},
+        {"file with a second hard link",
+         [](const fs::path& f) { return ::link((f / "HZ70wiz.INI").c_str(), (f / "copy.ini").c_str()) == 0; },
+         "copy.ini", true},
+        {"file mounted on its own",
+         [](const fs::path& f) {
+             WriteBytes(f / "mounted.ini", kDefaultsFile);
+             return ::unshare(CLONE_NEWNS) == 0 &&
+                    ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                    ::mount((f / "mounted.ini").c_str(), (f / "HZ70wiz.INI").c_str(), nullptr, MS_BIND,
+                            nullptr) == 0;
+         },
+         "mounted.ini", true},
+    };
+    ProgramSettings changed;
+    changed.zones.DevCount = 4;
+    int folderNumber = 0;
+    for (const Case& c : cases) {
+        const fs::path folder = dir / std::to_string(++folderNumber);
+        fs::create_directory(folder);
+        WriteBytes(folder / "HZ70wiz.INI", kDefaultsFile);
+        const ino_t before = InodeOf(folder / "HZ70wiz.INI");
+        const auto error = SaveAsOrdinaryUser(folder, changed, [&] { return c.prepare(folder); });
+        fs::permissions(folder, fs::perms::owner_all);
+        if (!error) {
+            std::cout << "[ SKIPPED  ] " << c.what << ": needs privileges to set up\n";
+            continue;
+        }
+        EXPECT_FALSE(*error) << c.what << ": " << error->message();
+        EXPECT_EQ(ReadBytes(folder / c.changedFile), FormatSettingsFile(changed)) << c.what;
+        EXPECT_EQ(InodeOf(folder / "HZ70wiz.INI") == before, c.inPlace) << c.what;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            EXPECT_EQ(entry.path().filename().string().find(".new-"), std::string::npos) << c.what;
+        }
+    }
 }
 
 TEST_F(SettingsStoreTest, LinkedFileIsReplacedAtItsTarget) {
