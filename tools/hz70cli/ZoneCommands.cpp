@@ -3,13 +3,11 @@
 
 #include "LinkCommands.h"
 #include "app/DeviceList.h"
+#include "app/PollCsv.h"
 #include "app/PollCycle.h"
 #include "app/PortReconnect.h"
 #include "app/SettingsFile.h"
 
-#include <chrono>
-#include <cstdio>
-#include <ctime>
 #include <ostream>
 #include <unistd.h>
 
@@ -17,28 +15,6 @@ namespace hz70::cli {
 namespace {
 
 constexpr std::uint32_t kTickMs = 100;
-
-std::string Value(double value) {
-    if (IsNoValue(value)) {
-        return "";
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", value);
-    return text;
-}
-
-std::string LocalTime() {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char text[40];
-    const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    std::snprintf(text + n, sizeof text - n, ".%03d", static_cast<int>(ms));
-    return text;
-}
 
 // A headless operator: keeps polling a zone that stopped answering, and says so.
 class KeepMonitoring final : public MonitoringQuestion {
@@ -125,21 +101,6 @@ void ReportReconnect(ReconnectState before, const PortReconnect& reconnect, std:
 
 } // namespace
 
-std::string FormatPollLine(const std::string& time, const TRegulator& zone) {
-    std::string line = time;
-    line += "," + std::to_string(zone.zoneNumber) + "," + std::to_string(zone.address);
-    for (const int row :
-         {kMeasuredTemperature, kCurrentSetpoint, kOutputPower, kLoadCurrent, kLeakageCurrent}) {
-        line += "," + Value(zone.measured[static_cast<std::size_t>(row)].value);
-    }
-    for (const int row : {kAlarmWord, kStatusWord}) {
-        line += "," +
-                std::to_string(static_cast<std::uint16_t>(zone.measured[static_cast<std::size_t>(row)].raw));
-    }
-    line += "," + std::to_string(zone.commError);
-    return line;
-}
-
 int RunPoll(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& options,
             const std::atomic<bool>& stop, std::ostream& out, std::ostream& err) {
     ProgramSettings settings;
@@ -174,7 +135,7 @@ int RunPoll(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& opt
         cycle.Tick();
         const int result = cycle.lastTickResult();
         if ((result == kPollUpdated || result == kPollFailed) && views.zone() != nullptr) {
-            out << FormatPollLine(LocalTime(), *views.zone()) << "\n" << std::flush;
+            out << FormatPollLine(LocalTimestamp(), *views.zone()) << "\n" << std::flush;
         }
         nextTick += kTickMs;
         const std::uint32_t now = clock.GetTickCount();

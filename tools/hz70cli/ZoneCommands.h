@@ -13,13 +13,6 @@
 
 namespace hz70::cli {
 
-inline constexpr const char* kPollCsvHeader =
-    "time,zone,address,temperature,setpoint,power,current,leakage,alarm,status,comm_error";
-
-// One CSV line for a zone whose poll exchange has ended (values updated, or cleared after failures).
-// Values without a reading are left empty.
-[[nodiscard]] std::string FormatPollLine(const std::string& time, const TRegulator& zone);
-
 // Polls the zones every 100 ms until `stop` is set or options.seconds have passed. Like the program, it
 // reopens `port` by itself when its device goes away and comes back.
 int RunPoll(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& options,

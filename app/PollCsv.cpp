@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/PollCsv.h"
+
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+
+namespace hz70 {
+namespace {
+
+std::string Value(double value) {
+    if (IsNoValue(value)) {
+        return "";
+    }
+    char text[32];
+    const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 1);
+    return std::string(text, written.ptr);
+}
+
+} // namespace
+
+std::string FormatPollLine(const std::string& time, const TRegulator& zone) {
+    std::string line = time;
+    line += "," + std::to_string(zone.zoneNumber) + "," + std::to_string(zone.address);
+    for (const int row :
+         {kMeasuredTemperature, kCurrentSetpoint, kOutputPower, kLoadCurrent, kLeakageCurrent}) {
+        line += "," + Value(zone.measured[static_cast<std::size_t>(row)].value);
+    }
+    for (const int row : {kAlarmWord, kStatusWord}) {
+        line += "," +
+                std::to_string(static_cast<std::uint16_t>(zone.measured[static_cast<std::size_t>(row)].raw));
+    }
+    line += "," + std::to_string(zone.commError);
+    return line;
+}
+
+std::string LocalTimestamp() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char text[40];
+    const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    std::snprintf(text + n, sizeof text - n, ".%03d", static_cast<int>(ms));
+    return text;
+}
+
+} // namespace hz70
