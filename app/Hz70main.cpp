@@ -57,6 +57,45 @@ QWidget* Separator(int width, QWidget* parent) {
     return space;
 }
 
+// Keeps `window`'s outer frame, title bar included, at `bounds`. The window system tells the frame's size
+// only once the window is on the screen, so the client area is fitted to it then, once; without a frame
+// (no window manager) the client area keeps the bounds.
+class OuterFrameFit : public QObject {
+public:
+    OuterFrameFit(QWidget& window, const QRect& bounds) : QObject(&window), window_(window), bounds_(bounds) {
+        window.setGeometry(bounds);
+        window.installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &window_ && MayFollowTheFrame(event->type())) {
+            FitOnceTheFrameIsKnown();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    // The frame comes with the window manager's first moves and paints of the shown window.
+    static bool MayFollowTheFrame(QEvent::Type type) {
+        return type == QEvent::Move || type == QEvent::Resize || type == QEvent::Paint ||
+               type == QEvent::WindowActivate;
+    }
+
+    void FitOnceTheFrameIsKnown() {
+        const QSize frame = window_.frameGeometry().size() - window_.geometry().size();
+        if (frame.isNull()) {
+            return;
+        }
+        window_.removeEventFilter(this);
+        window_.resize(bounds_.size() - frame);
+        window_.move(bounds_.topLeft()); // a window's position is that of its frame
+        deleteLater();
+    }
+
+    QWidget& window_;
+    QRect bounds_;
+};
+
 } // namespace
 
 TOmain::TOmain(SerialPort& port, Clock& clock, std::filesystem::path settingsDirectory, QWidget* parent)
@@ -66,7 +105,7 @@ TOmain::TOmain(SerialPort& port, Clock& clock, std::filesystem::path settingsDir
     setObjectName(QStringLiteral("Omain"));
     setWindowTitle(kCaption);
     setWindowIcon(QIcon(QStringLiteral(":/app/hz70wiz.svg")));
-    setGeometry(-4, -4, 1032, 746);
+    new OuterFrameFit(*this, QRect(-4, -4, 1032, 746));
     mdiArea_ = new QMdiArea(this);
     mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -110,7 +149,9 @@ void TOmain::FormShow() {
     if (loadFailed_) {
         QMessageBox::critical(
             this, kCaption,
-            QStringLiteral("Nie można odczytać pliku ustawień %1.\nUżyto ustawień domyślnych.")
+            QStringLiteral("Nie można odczytać całego pliku ustawień %1.\nUżyto odczytanej części, a w "
+                           "pozostałych ustawieniach wartości domyślnych.\nPlik zostanie zapisany dopiero "
+                           "po wybraniu „Zapisz ustawienia”.")
                 .arg(QString::fromStdString(state_.settingsDirectory().string() + "/" + kSettingsFileName)));
     }
 }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/Hz70main.h"
+#include "app/QtPolishTexts.h"
 #include "app/TerminationSignals.h"
 #include "comm/Clock.h"
 #include "comm/PosixSerialPort.h"
@@ -13,6 +14,9 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("HZ70wiz"));
     QApplication::setApplicationVersion(QStringLiteral(HZ70_VERSION));
+    if (!hz70::InstallPolishQtTexts(application)) {
+        qWarning("HZ70wiz: no Polish translation of Qt's own texts (package qt6-translations-l10n)");
+    }
     try {
         hz70::PosixSerialPort port;
         hz70::SteadyClock clock;

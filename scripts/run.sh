@@ -3,7 +3,8 @@
 # Runs HZ70wiz on a simulated heating system: hz70sim makes a pseudo-terminal with controllers at the
 # given addresses and links it as ./COM1 in the demo folder (build/demo), where the program finds it.
 #   scripts/run.sh [ZONES]   e.g. scripts/run.sh 1,2,3,4,5,6,7,8   (default 1,2,3)
-# The program's settings file, HZ70wiz.INI, lives in build/demo; the first run writes one for ZONES.
+# The program's settings file, HZ70wiz.INI, lives in build/demo; the first run writes one for ZONES, with
+# both chart axes shown.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 zones=${1:-1,2,3}
@@ -18,7 +19,10 @@ IFS=, read -ra addresses <<<"$zones"
 if [[ ! -e HZ70wiz.INI ]]; then
   slots=("${addresses[@]}")
   while ((${#slots[@]} < 8)); do slots+=(0); done
-  printf 'DevCount=%d\r\nDevAddr=%s;\r\n' "${#addresses[@]}" "$(IFS=';'; echo "${slots[*]:0:8}")" >HZ70wiz.INI
+  # Both chart axes shown (bit 1), so the first chart shows its scales; the label formats are the
+  # program's defaults, which a file without their keys would replace by the empty format.
+  printf 'DevCount=%d\r\nDevAddr=%s;\r\nCheckL=1\r\nCheckR=1\r\nFormatL=###0.###\r\nFormatR=###0.###\r\n' \
+    "${#addresses[@]}" "$(IFS=';'; echo "${slots[*]:0:8}")" >HZ70wiz.INI
 fi
 
 "$root/build/tools/hz70sim/hz70sim" --zones "$zones" --link COM1 --mode 0 --log sim-requests.log </dev/null &

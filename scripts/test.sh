@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Everything CI checks, from a fresh Debian 12 machine: packages, the build, every test, a second build
-# of the core and its tests with AddressSanitizer + UndefinedBehaviorSanitizer, and a bounded fuzzing run.
+# of the core and its tests with AddressSanitizer + UndefinedBehaviorSanitizer, a bounded fuzzing run,
+# and the window tests again under the Polish locale of our operators' desktops.
 #   HZ70_FUZZ_SECONDS  seconds per fuzz target (default 30)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,4 +21,7 @@ bash "$root/scripts/fuzz.sh" "${HZ70_FUZZ_SECONDS:-30}"
 echo "== build and every test"
 cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHZ70_CORE_ONLY=OFF >/dev/null
 cmake --build "$root/build" -j"$jobs"
-ctest --test-dir "$root/build" --output-on-failure -j"$jobs"
+LANG=C.UTF-8 LC_ALL=C.UTF-8 ctest --test-dir "$root/build" --output-on-failure -j"$jobs"
+
+echo "== window tests under pl_PL.UTF-8"
+LANG=pl_PL.UTF-8 LC_ALL=pl_PL.UTF-8 ctest --test-dir "$root/build" -L gui --output-on-failure -j"$jobs"

@@ -26,6 +26,7 @@ struct SeenMessage {
     QString title;
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QStringList buttons;
 };
 
 // Answers every message box that opens while it lives with `button`, and records what each showed.
@@ -46,7 +47,11 @@ private:
         if (box == nullptr) {
             return;
         }
-        seen_.push_back({box->windowTitle(), box->text(), box->icon()});
+        QStringList buttons;
+        for (const QAbstractButton* shown : box->buttons()) {
+            buttons << shown->text();
+        }
+        seen_.push_back({box->windowTitle(), box->text(), box->icon(), buttons});
         QAbstractButton* button = box->button(button_);
         if (button == nullptr) {
             button = box->buttons().value(0);

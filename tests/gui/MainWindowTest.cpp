@@ -91,6 +91,16 @@ TEST(MainWindow, FrameActionsMenuAndToolBarAreThoseOfTheProgram) {
     EXPECT_EQ(main.ToolBar1()->height(), 33);
 }
 
+// Qt's offscreen windows have a 2-pixel frame (and are kept on the screen, so only the size is checked).
+TEST(MainWindow, TheWindowsSizeIsThatOfItsOuterFrame) {
+    ProgramOnFakeBus program;
+    TOmain& main = program.Start();
+    main.show();
+    QApplication::processEvents();
+    EXPECT_EQ(main.frameGeometry().size(), QSize(1032, 746));
+    EXPECT_EQ(main.size(), QSize(1028, 742));
+}
+
 TEST(MainWindow, ViewsAreCreatedInOrderAndClosingOneOnlyMinimisesIt) {
     ProgramOnFakeBus program;
     TOmain& main = program.Start();
@@ -146,6 +156,7 @@ TEST(MainWindow, PollTimerVisitsTheZonesInTurnAndAsksOnceAboutAZoneThatStopsAnsw
     ASSERT_EQ(answers.seen().size(), 1u);
     EXPECT_EQ(answers.seen()[0].title, "HZ70");
     EXPECT_EQ(answers.seen()[0].text, "Błąd transmisji.\nWyłączyć monitorowanie Strefy Piec %s%n%1");
+    EXPECT_EQ(answers.seen()[0].buttons, QStringList({"&Tak", "&Nie"})); // the toolkit's texts are Polish too
     ASSERT_EQ(main.Osynop->panels().size(), 3u);
     EXPECT_EQ(main.Osynop->panels()[1]->Label1->text(), "Piec %s%n%1");
     EXPECT_EQ(main.state().devices[1]->record.monitoring, 0);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "views/core/TableTexts.h"
 
+#include <clocale>
 #include <gtest/gtest.h>
 
 namespace hz70 {
@@ -61,6 +62,19 @@ TEST(TableTexts, ValuesCarryTheirUnitsAndMissingOnesShowDashes) {
     TRegulator unitless = PolledZone(0, 0);
     unitless.measured[kMeasuredTemperature].value = 20.0;
     EXPECT_EQ(Row(MeasuredColumn(unitless), 1), " 20.0 ");
+}
+
+// The windowing toolkit sets LC_NUMERIC from the desktop's language; a Polish one uses a decimal comma.
+TEST(TableTexts, NumbersHaveADecimalPointWhateverTheLocale) {
+    const std::string before = std::setlocale(LC_NUMERIC, nullptr);
+    if (std::setlocale(LC_NUMERIC, "pl_PL.UTF-8") == nullptr) {
+        GTEST_SKIP() << "no pl_PL.UTF-8 locale (scripts/setup.sh makes it)";
+    }
+    TRegulator record = PolledZone(0, 0);
+    record.measured[kMeasuredTemperature].value = 47.6;
+    const std::string text = Row(MeasuredColumn(record), 1);
+    std::setlocale(LC_NUMERIC, before.c_str());
+    EXPECT_EQ(text, " 47.6 ");
 }
 
 TEST(TableTexts, AZoneWithoutTransmissionShowsDashesForTheWordsButKeepsItsValues) {

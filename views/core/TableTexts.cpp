@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "views/core/TableTexts.h"
 
-#include <cstdio>
+#include <charconv>
 
 namespace hz70 {
 namespace {
@@ -29,10 +29,15 @@ constexpr std::array<SwitchTexts, kSettingsBlock - kFirstSwitchSetting> kSwitchT
     {"wyłączyć wyjścia", "ustawić średnią moc"},
 }};
 
-template <typename... Args>
-std::string Printf(const char* format, Args... args) {
-    char text[128];
-    std::snprintf(text, sizeof text, format, args...);
+// printf's "%<width>.<decimals>f", but always with a point: printf would take the decimal separator from
+// LC_NUMERIC, which the windowing toolkit sets from the desktop's language.
+std::string FixedText(double value, std::size_t width, int decimals) {
+    char digits[48]; // below the no-value mark a value has at most 20 integer digits
+    char* end = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals).ptr;
+    std::string text(digits, end);
+    if (text.size() < width) {
+        text.insert(0, width - text.size(), ' ');
+    }
     return text;
 }
 
@@ -91,11 +96,11 @@ std::string MeasuredValueText(const TParametr& row) {
     if (IsNoValue(row.value)) {
         return kNoValueText;
     }
-    return Printf("%5.1f %s", row.value, row.unit);
+    return FixedText(row.value, 5, 1) + " " + row.unit;
 }
 
 std::string SignedWordText(std::int16_t word) {
-    return Printf("%4.0f", static_cast<double>(word));
+    return FixedText(word, 4, 0);
 }
 
 std::string BitText(std::int16_t word, int bit) {
@@ -105,7 +110,7 @@ std::string BitText(std::int16_t word, int bit) {
 
 std::string SettingText(const TParametr& row, int setting) {
     if (setting < kFirstSwitchSetting) {
-        return Printf("%4.0f %s", static_cast<double>(static_cast<std::uint16_t>(row.raw)), row.unit);
+        return FixedText(static_cast<std::uint16_t>(row.raw), 4, 0) + " " + row.unit;
     }
     const SwitchTexts& texts = kSwitchTexts.at(static_cast<std::size_t>(setting - kFirstSwitchSetting));
     return row.raw == 0 ? texts.off : texts.on;
@@ -138,7 +143,7 @@ SettingsCells SettingsColumn(const TRegulator& record) {
 }
 
 std::string SettingsReadFailedText(int zoneNumber) {
-    return Printf("Błąd dczytu nastaw regulatora w strefie nr %u", static_cast<unsigned>(zoneNumber));
+    return "Błąd dczytu nastaw regulatora w strefie nr " + std::to_string(static_cast<unsigned>(zoneNumber));
 }
 
 } // namespace hz70
