@@ -38,6 +38,10 @@ void AppState::StartPolling(MonitoringQuestion& question, ZoneViews& views) {
         std::make_unique<PollCycle>(devices, settings.zones, trans, polling, question, views, &reconnect);
 }
 
+bool AppState::ExchangeEndedLastTick() const {
+    return cycle_ && (cycle_->lastTickResult() == kPollUpdated || cycle_->lastTickResult() == kPollFailed);
+}
+
 void AppState::PollTick() {
     // Before the cycle, so that a port the operator closed is seen closed before an exchange opens it.
     if (polling.PollingEnabled != 0) {

@@ -36,6 +36,8 @@ public:
     void StartPolling(MonitoringQuestion& question, ZoneViews& views);
     // One tick of the poll timer: reopens a lost or missing port when that is due, then polls.
     void PollTick();
+    // True when the last tick ended a zone's exchange (values updated, or cleared after failures).
+    [[nodiscard]] bool ExchangeEndedLastTick() const;
 
     [[nodiscard]] int PollIndex() const { return cycle_ ? cycle_->pollIndex() : 0; }
     [[nodiscard]] const std::filesystem::path& settingsDirectory() const { return settingsDirectory_; }

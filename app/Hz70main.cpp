@@ -6,6 +6,7 @@
 #include "app/MdiChildWindow.h"
 #include "app/O_lista.h"
 #include "app/O_port.h"
+#include "app/PollCsv.h"
 #include "views/O_barg.h"
 #include "views/O_synop.h"
 #include "views/O_tabela.h"
@@ -14,12 +15,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -116,6 +120,10 @@ TOmain::TOmain(SerialPort& port, Clock& clock, std::filesystem::path settingsDir
     LinkStatusLabel = new QLabel(this);
     LinkStatusLabel->setObjectName(QStringLiteral("LinkStatusLabel"));
     statusBar()->addWidget(LinkStatusLabel, 1);
+    RecordingLabel = new QLabel(this);
+    RecordingLabel->setObjectName(QStringLiteral("RecordingLabel"));
+    RecordingLabel->setTextFormat(Qt::PlainText);
+    statusBar()->addPermanentWidget(RecordingLabel);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -211,7 +219,12 @@ void TOmain::CreateActions() {
         }
         *a.action = action;
     }
+    PlikRejestruj = new QAction(QStringLiteral("&Rejestruj pomiary do pliku CSV..."), this);
+    PlikRejestruj->setObjectName(QStringLiteral("PlikRejestruj"));
+    PlikRejestruj->setCheckable(true);
+    PlikRejestruj->setStatusTip(QStringLiteral("Zapisuje każdy odczyt stref do pliku CSV"));
     connect(PlikZapiszUst, &QAction::triggered, this, &TOmain::PlikZapiszUstExecute);
+    connect(PlikRejestruj, &QAction::toggled, this, &TOmain::PlikRejestrujToggled);
     connect(PlikKoniec, &QAction::triggered, this, &QWidget::close);
     connect(OPcjeUstawPort, &QAction::triggered, this, &TOmain::OPcjeUstawPortExecute);
     connect(OpcjeListaUrz, &QAction::triggered, this, &TOmain::OpcjeListaUrzExecute);
@@ -228,6 +241,7 @@ void TOmain::CreateMenu() {
     QMenuBar* bar = menuBar();
     QMenu* plik = bar->addMenu(QStringLiteral("Plik"));
     plik->addAction(PlikZapiszUst);
+    plik->addAction(PlikRejestruj);
     plik->addSeparator();
     plik->addAction(PlikKoniec);
     QMenu* opcje = bar->addMenu(QStringLiteral("Opcje"));
@@ -330,6 +344,7 @@ void TOmain::ReshowViews() {
 }
 
 void TOmain::NotifyViews(TRegulator& record) {
+    lastNotified_ = &record;
     for (TViewWindow* view : viewsInUpdateOrder_) {
         if (view != nullptr) {
             view->UpdateZone(&record);
@@ -339,7 +354,63 @@ void TOmain::NotifyViews(TRegulator& record) {
 
 void TOmain::Timer1Timer() {
     state_.PollTick();
+    if (state_.ExchangeEndedLastTick()) {
+        RecordFinishedExchange();
+    }
     ShowLinkStatus();
+}
+
+void TOmain::RecordFinishedExchange() {
+    if (!recorder_.recording() || lastNotified_ == nullptr) {
+        return;
+    }
+    if (const std::string reason = recorder_.Record(*lastNotified_, LocalTimestamp()); !reason.empty()) {
+        const std::filesystem::path file = recorder_.file();
+        StopRecording();
+        // After the tick: the box's own event loop must not run inside the poll step.
+        QTimer::singleShot(0, this, [this, file, reason] { ShowRecordingFailure(file, reason); });
+    }
+}
+
+void TOmain::PlikRejestrujToggled(bool on) {
+    if (!on) {
+        StopRecording();
+        return;
+    }
+    const QString file = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Rejestruj pomiary do pliku CSV"),
+        QDir::current().filePath(QString::fromStdString(TodaysRecordingName())),
+        QStringLiteral("Pliki CSV (*.csv);;Wszystkie pliki (*)"), nullptr, QFileDialog::DontConfirmOverwrite);
+    if (file.isEmpty() || !StartRecording(file.toStdString())) {
+        const QSignalBlocker quiet(PlikRejestruj);
+        PlikRejestruj->setChecked(false);
+    }
+}
+
+bool TOmain::StartRecording(const std::filesystem::path& file) {
+    if (const std::string reason = recorder_.Start(file); !reason.empty()) {
+        ShowRecordingFailure(file, reason);
+        return false;
+    }
+    const QSignalBlocker quiet(PlikRejestruj);
+    PlikRejestruj->setChecked(true);
+    RecordingLabel->setText(
+        QStringLiteral("Rejestracja pomiarów: %1").arg(QString::fromStdString(file.string())));
+    return true;
+}
+
+void TOmain::StopRecording() {
+    recorder_.Stop();
+    const QSignalBlocker quiet(PlikRejestruj);
+    PlikRejestruj->setChecked(false);
+    RecordingLabel->clear();
+}
+
+void TOmain::ShowRecordingFailure(const std::filesystem::path& file, const std::string& reason) {
+    QMessageBox::critical(this, kCaption,
+                          QStringLiteral("Nie można zapisywać pomiarów do pliku %1:\n%2\nRejestracja została "
+                                         "zatrzymana.")
+                              .arg(QString::fromStdString(file.string()), QString::fromStdString(reason)));
 }
 
 void TOmain::ShowLinkStatus() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/AppState.h"
+#include "app/MeasurementRecorder.h"
 #include "app/PollCycle.h"
 
 #include <QMainWindow>
@@ -43,6 +44,11 @@ public:
     void ReshowViews();
     // Writes the settings file; an error box when it cannot be written.
     void PlikZapiszUstExecute();
+    // Records every zone update into `file` from now on; an error box (and no recording) when the file
+    // cannot be written.
+    bool StartRecording(const std::filesystem::path& file);
+    void StopRecording();
+    [[nodiscard]] const MeasurementRecorder& recorder() const { return recorder_; }
     void NotifyViews(TRegulator& record) override;
     // One poll tick; Timer1 runs it every 100 ms.
     void Timer1Timer();
@@ -55,6 +61,7 @@ public:
 
     QTimer* Timer1 = nullptr;
     QAction* PlikZapiszUst = nullptr;
+    QAction* PlikRejestruj = nullptr; // checked while measurements are recorded
     QAction* PlikKoniec = nullptr;
     QAction* OPcjeUstawPort = nullptr;
     QAction* OpcjeListaUrz = nullptr;
@@ -66,8 +73,9 @@ public:
     QAction* OknoWykres = nullptr;
     QAction* PomocOprogramie = nullptr;
 
-    // The status line naming the port's device and the link's state.
+    // The status line naming the port's device and the link's state, and the file being recorded into.
     QLabel* LinkStatusLabel = nullptr;
+    QLabel* RecordingLabel = nullptr;
     void ShowLinkStatus();
 
     [[nodiscard]] QMdiArea* mdiArea() const { return mdiArea_; }
@@ -90,6 +98,9 @@ private:
     TMdiChildWindow* AddView(TViewWindow* view);
     void BringToFront(TViewWindow* view);
     void OPcjeUstawPortExecute();
+    void PlikRejestrujToggled(bool on);
+    void RecordFinishedExchange();
+    void ShowRecordingFailure(const std::filesystem::path& file, const std::string& reason);
     void OpcjeListaUrzExecute();
 
     SerialPort& port_;
@@ -97,6 +108,8 @@ private:
     QMdiArea* mdiArea_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     std::array<TViewWindow*, 4> viewsInUpdateOrder_{};
+    MeasurementRecorder recorder_;
+    const TRegulator* lastNotified_ = nullptr;
     bool shown_ = false;
     bool loadFailed_ = false;
 };

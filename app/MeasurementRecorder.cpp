@@ -74,11 +74,17 @@ std::string MeasurementRecorder::WriteLine(const std::string& text) {
     return {};
 }
 
-std::string DefaultRecordingName(std::chrono::year_month_day day) {
-    char name[32];
-    std::snprintf(name, sizeof name, "HZ70wiz-%04d-%02u-%02u.csv", static_cast<int>(day.year()),
-                  static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()));
+std::string DefaultRecordingName(const std::tm& local) {
+    char name[40];
+    std::strftime(name, sizeof name, "HZ70wiz-%Y-%m-%d.csv", &local);
     return name;
+}
+
+std::string TodaysRecordingName() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return DefaultRecordingName(local);
 }
 
 } // namespace hz70

@@ -3,7 +3,7 @@
 
 #include "model/Slohz70.h"
 
-#include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <string>
 
@@ -35,7 +35,9 @@ private:
     std::filesystem::path file_;
 };
 
-// The file offered for a day's recording: "HZ70wiz-YYYY-MM-DD.csv".
-[[nodiscard]] std::string DefaultRecordingName(std::chrono::year_month_day day);
+// The file offered for a day's recording: "HZ70wiz-YYYY-MM-DD.csv", the day taken from `local`.
+[[nodiscard]] std::string DefaultRecordingName(const std::tm& local);
+// The same for today, in local time.
+[[nodiscard]] std::string TodaysRecordingName();
 
 } // namespace hz70

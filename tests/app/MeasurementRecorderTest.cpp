@@ -64,8 +64,11 @@ TEST_F(MeasurementRecorderTest, AFileThatCannotBeWrittenStopsTheRecordingWithThe
 }
 
 TEST(RecordingName, IsTheDayInTheName) {
-    using namespace std::chrono;
-    EXPECT_EQ(DefaultRecordingName(year{2026} / December / 9), "HZ70wiz-2026-12-09.csv");
+    std::tm day{};
+    day.tm_year = 2026 - 1900;
+    day.tm_mon = 11;
+    day.tm_mday = 9;
+    EXPECT_EQ(DefaultRecordingName(day), "HZ70wiz-2026-12-09.csv");
 }
 
 } // namespace

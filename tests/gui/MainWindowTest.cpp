@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/O_port.h"
+#include "app/PollCsv.h"
 #include "gui/GuiTestSupport.h"
 #include "views/O_synop.h"
 #include "views/Ostrefa.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -13,10 +15,13 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QToolBar>
+#include <csignal>
 #include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <map>
 #include <sstream>
+#include <sys/resource.h>
 
 namespace hz70::test {
 namespace {
@@ -78,7 +83,8 @@ TEST(MainWindow, FrameActionsMenuAndToolBarAreThoseOfTheProgram) {
     }
     EXPECT_EQ(
         menus,
-        QStringList({"Plik: &Zapisz ustawienia, -, &Wyjście", "Opcje: &Ustawienia portu..., &Lista HZ70...",
+        QStringList({"Plik: &Zapisz ustawienia, &Rejestruj pomiary do pliku CSV..., -, &Wyjście",
+                     "Opcje: &Ustawienia portu..., &Lista HZ70...",
                      "Okno: &Kaskada, &Sąsiadująco, -, &Obrazy synoptyczne, &Wykresy, &Tabela, &Bargrafy",
                      "Pomoc: &O programie..."}));
 
@@ -99,6 +105,60 @@ TEST(MainWindow, TheWindowsSizeIsThatOfItsOuterFrame) {
     QApplication::processEvents();
     EXPECT_EQ(main.frameGeometry().size(), QSize(1032, 746));
     EXPECT_EQ(main.size(), QSize(1028, 742));
+}
+
+TEST(MainWindow, RecordingWritesOneLinePerZoneUpdateAndAFailedWriteStopsItWhilePollingGoesOn) {
+    ProgramOnFakeBus program({1, 2, 3});
+    program.WriteSettingsFile({"DevCount=3", "DevAddr=1;2;3;0;0;0;0;0;"});
+    TOmain& main = program.Start();
+    const std::filesystem::path file = program.folder() / "run.csv";
+    ASSERT_TRUE(main.StartRecording(file));
+    EXPECT_TRUE(main.PlikRejestruj->isChecked());
+    EXPECT_TRUE(main.RecordingLabel->text().endsWith(QString::fromStdString(file.string())));
+    program.Ticks(61); // 6 s: one zone every two ticks, the first reply a tick after the start
+    std::istringstream lines(ReadFile(file));
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line, kPollCsvHeader);
+    std::map<std::string, int> perZone;
+    while (std::getline(lines, line)) {
+        std::vector<std::string> columns;
+        std::stringstream fields(line);
+        for (std::string field; std::getline(fields, field, ',');) {
+            columns.push_back(field);
+        }
+        ASSERT_EQ(columns.size(), 11u) << line;
+        ++perZone[columns[1] + "@" + columns[2]];
+    }
+    EXPECT_THAT(perZone, ElementsAre(std::pair<const std::string, int>("1@1", 10),
+                                     std::pair<const std::string, int>("2@2", 10),
+                                     std::pair<const std::string, int>("3@3", 10)));
+
+    // The file may grow no further (a full disk): recording stops with a message, polling goes on.
+    MessageBoxAnswerer answerer;
+    const std::uintmax_t size = std::filesystem::file_size(file);
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit full{static_cast<rlim_t>(size), limit.rlim_max};
+    ::setrlimit(RLIMIT_FSIZE, &full);
+    program.Ticks(4);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    // The message comes after the tick, from the event loop.
+    for (QElapsedTimer waited; !waited.isValid() || waited.elapsed() < 200;) {
+        if (!waited.isValid()) {
+            waited.start();
+        }
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    EXPECT_FALSE(main.PlikRejestruj->isChecked());
+    EXPECT_TRUE(main.RecordingLabel->text().isEmpty());
+    ASSERT_EQ(answerer.seen().size(), 1u);
+    EXPECT_TRUE(answerer.seen()[0].text.contains(QString::fromStdString(file.string())));
+    const std::size_t requests = program.bus.requests.size();
+    program.Ticks(4);
+    EXPECT_EQ(program.bus.requests.size(), requests + 2);
+    EXPECT_EQ(std::filesystem::file_size(file), size);
 }
 
 TEST(MainWindow, ViewsAreCreatedInOrderAndClosingOneOnlyMinimisesIt) {
