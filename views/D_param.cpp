@@ -124,19 +124,18 @@ void TDlgParam::CheckBAutoClick() {
 
 void TDlgParam::BOkClick() {
     StoreControls(settings_[static_cast<std::size_t>(TabControl1->currentIndex())], kBadAxisData);
-    // Set before applying: whatever reaches the chart should reach the settings file, too.
-    chart_.state().SettingsChanged = 1;
     const AxisDialogOutcome outcome =
         ApplyAxisSettings(chart_.LeftAxis(), chart_.RightAxis(), settings_[kLeftAxis], settings_[kRightAxis]);
     chart_.ShowAxes();
     for (const std::string& message : outcome.messages) {
         ShowError(Text(kAxisDialogErrorCaption), QString::fromStdString(message));
     }
-    if (outcome.refusal != AxisRefusal::kNone) {
+    if (!outcome.complete()) {
         ShowError(QStringLiteral("HZ70wiz"), Text(AxisRefusalText(outcome.refusal)));
         return;
     }
     accept();
+    chart_.state().SettingsChanged = 1;
 }
 
 void TDlgParam::BAnulujClick() {

@@ -29,7 +29,8 @@ public:
     // Runs after the switch: keeps what the controls hold for the other axis, shows the selected one.
     void TabControl1Change();
     void CheckBAutoClick();
-    // Keeps the shown axis, applies both to the chart and closes; stays open when the chart refuses.
+    // Keeps the shown axis, applies both to the chart and closes, marking the settings changed; stays
+    // open, with the settings not marked, when the chart refuses a step.
     void BOkClick();
     void BAnulujClick();
 

@@ -43,6 +43,7 @@ constexpr int kValueTickSpacing = 40;
 constexpr int kDefaultValueTicks = 8;
 constexpr int kChartMargin = 4;
 constexpr int kLabelOverhang = 10; // the upper half of a label at the top of a value axis
+constexpr int kZoomAnimationMs = 300;
 
 const std::array<QColor, kCurvesPerZone> kCurveColours{QColor(Qt::red), QColor(0, 128, 0), QColor(Qt::yellow),
                                                        QColor(Qt::blue)};
@@ -57,17 +58,23 @@ QString Text(const char* utf8) {
     return QString::fromUtf8(utf8);
 }
 
-// A chart view whose right click undoes the zoom at once, the left drag zooming in as Qt does.
+// A chart view whose right click undoes the zoom, the left drag zooming in as Qt does; both animated.
+// Only zooming is: an animation redraws the chart on every frame, too much for each new sample.
 class TrendChartView : public QChartView {
 public:
     TrendChartView(QChart* chart, std::function<void()> zoomReset, QWidget* parent)
         : QChartView(chart, parent), zoomReset_(std::move(zoomReset)) {
         setRubberBand(QChartView::RectangleRubberBand);
         setRenderHint(QPainter::Antialiasing);
+        chart->setAnimationDuration(kZoomAnimationMs);
+        animationEnd_.setSingleShot(true);
+        connect(&animationEnd_, &QTimer::timeout, this,
+                [this] { this->chart()->setAnimationOptions(QChart::NoAnimation); });
     }
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override {
+        AnimateZoom();
         if (event->button() == Qt::RightButton) {
             chart()->zoomReset();
             zoomReset_();
@@ -78,7 +85,13 @@ protected:
     }
 
 private:
+    void AnimateZoom() {
+        chart()->setAnimationOptions(QChart::SeriesAnimations | QChart::GridAxisAnimations);
+        animationEnd_.start(2 * kZoomAnimationMs); // animations still running would stop halfway
+    }
+
     std::function<void()> zoomReset_;
+    QTimer animationEnd_;
 };
 
 } // namespace
@@ -161,6 +174,9 @@ void TOWykres::CreateChart() {
     rightItem_->setGridLineVisible(false);
     chart_->addAxis(leftItem_, Qt::AlignLeft);
     chart_->addAxis(rightItem_, Qt::AlignRight);
+    // The left axis has no tick marks. Its line goes with them, so the plot's frame draws that edge.
+    leftItem_->setLineVisible(false);
+    chart_->setPlotAreaBackgroundPen(leftItem_->linePen());
     connect(leftItem_, &QValueAxis::rangeChanged, this, [this] { LabelTicks(left_, leftItem_); });
     connect(rightItem_, &QValueAxis::rangeChanged, this, [this] { LabelTicks(right_, rightItem_); });
 
@@ -219,6 +235,7 @@ void TOWykres::UpdateZone(TRegulator* /*record*/) {}
 
 void TOWykres::FormShow() {
     ApplyStoredAxes();
+    ResetZoom();
     recorder_.SetPeriodIndex(state_.settings.chart.Okres);
     RebuildTabs();
     TabControl1Change();
@@ -270,26 +287,22 @@ void TOWykres::TabControl1Change() {
 }
 
 void TOWykres::Timer1Timer() {
-    bool selectedSampled = false;
     const DeviceList& devices = state_.devices;
     for (std::size_t i = 0; i < devices.size(); ++i) {
-        if (devices[i] && SampleZone(static_cast<int>(i), devices[i]->record)) {
-            selectedSampled = selectedSampled || static_cast<int>(i) == TabControl1->currentIndex();
+        if (devices[i]) {
+            SampleZone(static_cast<int>(i), devices[i]->record);
         }
     }
-    if (selectedSampled) {
+    // Redrawn only when the shown curves changed: drawing is most of what the window costs.
+    if (recorder_.revision(TabControl1->currentIndex()) != shownRevision_) {
         ShowCurves();
     }
 }
 
-bool TOWykres::SampleZone(int zone, const TRegulator& record) {
-    if (!recorder_.SampleZone(zone, now_(), record)) {
-        return false;
-    }
-    if (zone == TabControl1->currentIndex()) {
+void TOWykres::SampleZone(int zone, const TRegulator& record) {
+    if (recorder_.SampleZone(zone, now_(), record) && zone == TabControl1->currentIndex()) {
         leftItem_->setTitleText(QString::fromStdString(TemperatureAxisTitle(record)));
     }
-    return true;
 }
 
 void TOWykres::ComboBox1Change() {
@@ -339,30 +352,37 @@ void TOWykres::FormDestroy() {
 }
 
 void TOWykres::ShowAxes() {
+    ResetZoom(); // a zoomed view would hide the new scale
     // A curve's points sit at coordinates that depend on its axis's scale.
     ShowCurves();
 }
 
+void TOWykres::ResetZoom() {
+    if (chart_->isZoomed()) {
+        chart_->zoomReset();
+    }
+}
+
 void TOWykres::ShowCurves() {
     const int zone = TabControl1->currentIndex();
+    shownRevision_ = recorder_.revision(zone);
+    // Worked out first: on a logarithmic scale the lower end places the values it cannot show.
+    left_.WorkOut(CurvesValueSpan(recorder_.curve(zone, kTemperatureCurve),
+                                  recorder_.curve(zone, kSetpointCurve), left_.logarithmic()));
+    right_.WorkOut(CurvesValueSpan(recorder_.curve(zone, kPowerCurve), recorder_.curve(zone, kCurrentCurve),
+                                   right_.logarithmic()));
     for (int kind = 0; kind < kCurvesPerZone; ++kind) {
         const CurveBuffer& points = recorder_.curve(zone, kind);
         const ChartAxis& axis = OnLeftAxis(kind) ? left_ : right_;
         QList<QPointF> coordinates;
         coordinates.reserve(static_cast<qsizetype>(points.size()));
         for (std::size_t i = 0; i < points.size(); ++i) {
-            if (const std::optional<double> y = axis.Coordinate(points[i].value)) {
-                coordinates.append(QPointF(points[i].time, *y));
-            }
+            coordinates.append(QPointF(points[i].time, axis.Coordinate(points[i].value)));
         }
         QLineSeries* series = curves_[static_cast<std::size_t>(kind)];
         series->replace(coordinates);
         series->setVisible(zone >= 0);
     }
-    left_.WorkOut(CurvesValueSpan(recorder_.curve(zone, kTemperatureCurve),
-                                  recorder_.curve(zone, kSetpointCurve), left_.logarithmic()));
-    right_.WorkOut(CurvesValueSpan(recorder_.curve(zone, kPowerCurve), recorder_.curve(zone, kCurrentCurve),
-                                   right_.logarithmic()));
     ShowValueAxis(left_, leftItem_);
     ShowValueAxis(right_, rightItem_);
     ShowTimeAxis();
@@ -391,10 +411,8 @@ void TOWykres::LabelTicks(const ChartAxis& axis, QCategoryAxis* item) {
     QStringList labels;
     QList<qreal> ends;
     for (std::size_t i = 0; i < ticks.size(); ++i) {
-        if (const std::optional<double> coordinate = axis.Coordinate(ticks[i])) {
-            labels << QString::fromStdString(texts[i]);
-            ends << *coordinate;
-        }
+        labels << QString::fromStdString(texts[i]);
+        ends << axis.Coordinate(ticks[i]);
     }
     QList<qreal> currentEnds;
     for (const QString& label : item->categoriesLabels()) {

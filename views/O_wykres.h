@@ -41,14 +41,14 @@ public:
 
     void TabControl1Change();
     void Timer1Timer();
-    // Samples the zone when it is due and says so.
-    bool SampleZone(int zone, const TRegulator& record);
+    // Samples the zone when it is due.
+    void SampleZone(int zone, const TRegulator& record);
     void ComboBox1Change();
     void ButtonYClick();
     // Puts the chart on the clipboard at its size on screen: as SVG and as a bitmap.
     void ButtonCopyClick();
 
-    // The axes' live state. Whoever changes them calls ShowAxes.
+    // The axes' live state. Whoever changes them calls ShowAxes, which also undoes a zoom.
     [[nodiscard]] ChartAxis& LeftAxis() { return left_; }
     [[nodiscard]] ChartAxis& RightAxis() { return right_; }
     void ShowAxes();
@@ -79,6 +79,7 @@ private:
     void CreateToolBar();
     void ApplyStoredAxes();
     void RebuildTabs();
+    void ResetZoom();
     void ShowCurves();
     void ShowValueAxis(const ChartAxis& axis, QCategoryAxis* item);
     void LabelTicks(const ChartAxis& axis, QCategoryAxis* item);
@@ -98,6 +99,7 @@ private:
     QCategoryAxis* rightItem_ = nullptr;
     QDateTimeAxis* timeItem_ = nullptr;
     int valueTicks_ = 0;
+    unsigned shownRevision_ = 0;
     bool refusalsReported_ = false;
 };
 

@@ -16,11 +16,15 @@
 namespace hz70::test {
 namespace {
 
-// The chart window over a state of one zone, with the dialog opened on it; numbers typed with a point.
+// Typed as the operator would: with the locale's decimal separator.
+QString Typed(const char* number) {
+    return QString::fromLatin1(number).replace(QLatin1Char('.'), QLocale().decimalPoint());
+}
+
+// The chart window over a state of one zone, with the dialog opened on it.
 class AxisDialog : public ::testing::Test {
 protected:
     AxisDialog() {
-        QLocale::setDefault(QLocale::c());
         state.settings.zones.DevCount = 1;
         chart = std::make_unique<TOWykres>(state);
         chart->Timer1->stop();
@@ -31,8 +35,6 @@ protected:
         (void)SetAxisRange(chart->RightAxis(), 0, 100);
         Open();
     }
-    ~AxisDialog() override { QLocale::setDefault(QLocale::system()); }
-
     void Open() { dialog = std::make_unique<TDlgParam>(*chart); }
     ChartAxis& left() { return chart->LeftAxis(); }
     ChartAxis& right() { return chart->RightAxis(); }
@@ -118,8 +120,8 @@ TEST_F(AxisDialog, ANonNumberInTheLeftMinimumIsReportedAndTheRestApplied) {
 }
 
 TEST_F(AxisDialog, RealNumbersAreTruncatedTowardZero) {
-    dialog->EditMax->setText(QStringLiteral("12.9"));
-    dialog->EditMin->setText(QStringLiteral("-3.9"));
+    dialog->EditMax->setText(Typed("12.9"));
+    dialog->EditMin->setText(Typed("-3.9"));
     dialog->BOkClick();
     EXPECT_TRUE(answers.seen().empty());
     EXPECT_EQ(left().fixedSpan(), (ValueSpan{-3, 12}));
@@ -181,21 +183,31 @@ TEST_F(AxisDialog, AnEmptyFormatIsApplied) {
 }
 
 TEST_F(AxisDialog, ALogarithmicScaleBelowZeroIsRefusedAndTheDialogStaysOpen) {
+    dialog->CheckBVisible->setChecked(false);
     dialog->CheckBLog->setChecked(true);
+    dialog->EditMin->setText(QStringLiteral("1")); // judged on the range the axis has
     dialog->EditFormat->setText(QStringLiteral("0.00"));
     dialog->BOkClick();
     ASSERT_EQ(answers.seen().size(), 1u);
     EXPECT_EQ(answers.seen()[0].title, "HZ70wiz");
     EXPECT_EQ(answers.seen()[0].text, "Logarithmic Axis Min and Max values should be >= 0");
     EXPECT_EQ(dialog->result(), 0); // still open
+    EXPECT_FALSE(left().visible()); // the step before the refusal stays
     EXPECT_FALSE(left().logarithmic());
-    EXPECT_EQ(left().labelFormat(), "###0.###"); // the steps after the refusal were not carried out
+    EXPECT_EQ(left().fixedSpan(), (ValueSpan{-5, 200})); // the steps after it were not carried out
+    EXPECT_EQ(left().labelFormat(), "###0.###");
+    EXPECT_EQ(state.SettingsChanged, 0);
 
-    dialog->EditMin->setText(QStringLiteral("1")); // a positive range lets it through
+    dialog->CheckBLog->setChecked(false); // the positive range first, then the scale
+    dialog->BOkClick();
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(state.SettingsChanged, 1);
+    Open();
+    dialog->CheckBLog->setChecked(true);
     dialog->BOkClick();
     EXPECT_TRUE(left().logarithmic());
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
-    EXPECT_EQ(chart->leftAxisItem()->categoriesLabels().first(), "1.00");
+    EXPECT_EQ(chart->leftAxisItem()->categoriesLabels().first(), Typed("1.00"));
 }
 
 } // namespace

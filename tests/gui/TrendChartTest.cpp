@@ -16,8 +16,10 @@
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QLocale>
 #include <QMdiSubWindow>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QTabBar>
@@ -158,7 +160,19 @@ TEST(TrendChart, DefaultsGiveHiddenFixedAxesWithMaskedLabels) {
 
     chart.LeftAxis().SetLabelFormat("0.0 \"°\"");
     chart.ShowAxes();
-    EXPECT_EQ(chart.leftAxisItem()->categoriesLabels().last(), "400.0 °");
+    EXPECT_EQ(chart.leftAxisItem()->categoriesLabels().last(), "400" + QLocale().decimalPoint() + "0 °");
+}
+
+TEST(TrendChart, ALogarithmicAxisDrawsWhatItCannotShowAtItsLowerEnd) {
+    StandaloneChart fixture(1);
+    TOWykres& chart = *fixture.chart;
+    chart.LeftAxis().SetAutomatic(true);
+    ASSERT_EQ(chart.LeftAxis().SetLogarithmic(true), AxisRefusal::kNone);
+    StandaloneChart::SetValues(fixture.record(0), 0, 100, 50, 2);
+    fixture.Tick();
+    // Worked out from the setpoint alone: 50..200 on a logarithmic scale.
+    EXPECT_THAT(Ys(chart.curve(kTemperatureCurve)), ElementsAre(std::log10(50.0)));
+    EXPECT_THAT(Ys(chart.curve(kSetpointCurve)), ElementsAre(2.0));
 }
 
 TEST(TrendChart, EveryZoneCollectsASamplePerPeriodWhicheverTabIsShown) {
@@ -225,7 +239,18 @@ TEST(TrendChart, WithoutZonesThereAreNoTabsAndNothingIsShownOrSampled) {
     EXPECT_EQ(chart.recorder().nextSampleTime(0), 0);
 }
 
-TEST(TrendChart, ZoomHoldsTheAxesWhileCurvesGoOnAndResetReturnsToAutomatic) {
+// The operator's drag with the left button from `from` to `to`.
+void Drag(QWidget* widget, QPointF from, QPointF to) {
+    const auto send = [widget](QEvent::Type type, QPointF at, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, at, widget->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(widget, &event);
+    };
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    send(QEvent::MouseMove, to, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+}
+
+TEST(TrendChart, ZoomHoldsTheAxesWhileCurvesGoOnAndANewScaleUndoesIt) {
     StandaloneChart fixture(1);
     TOWykres& chart = *fixture.chart;
     chart.resize(800, 600);
@@ -235,8 +260,9 @@ TEST(TrendChart, ZoomHoldsTheAxesWhileCurvesGoOnAndResetReturnsToAutomatic) {
         fixture.Tick(2000);
     }
     const QRectF plot = chart.chart()->plotArea();
-    chart.chart()->zoomIn(QRectF(plot.center(), plot.size() / 4));
+    Drag(chart.Chart1->viewport(), plot.center(), plot.center() + QPointF(plot.width(), plot.height()) / 4);
     ASSERT_TRUE(chart.chart()->isZoomed());
+    EXPECT_NE(chart.chart()->animationOptions(), QChart::NoAnimation); // zooming is animated
     const QDateTime zoomedEnd = chart.timeAxisItem()->max();
     const double zoomedTop = chart.leftAxisItem()->max();
     fixture.Tick(2000);
@@ -248,10 +274,49 @@ TEST(TrendChart, ZoomHoldsTheAxesWhileCurvesGoOnAndResetReturnsToAutomatic) {
         EXPECT_LE(chart.leftAxisItem()->endValue(label), zoomedTop);
     }
 
-    chart.chart()->zoomReset();
+    // A new scale undoes the zoom, so that it shows at once.
+    ASSERT_EQ(SetAxisRange(chart.LeftAxis(), 0, 300), AxisRefusal::kNone);
     chart.ShowAxes();
+    EXPECT_FALSE(chart.chart()->isZoomed());
     EXPECT_EQ(chart.timeAxisItem()->max().toMSecsSinceEpoch(), fixture.now);
-    EXPECT_EQ(chart.leftAxisItem()->max(), 400);
+    EXPECT_EQ(chart.leftAxisItem()->max(), 300);
+}
+
+// Counts the paint events a widget gets.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        count += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
+TEST(TrendChart, TheChartIsRedrawnOnlyWhenItsCurvesChange) {
+    StandaloneChart fixture(2);
+    TOWykres& chart = *fixture.chart;
+    chart.resize(800, 600);
+    chart.show();
+    fixture.Tick();
+    QApplication::processEvents();
+    PaintCounter paints(chart.Chart1->viewport());
+    const auto paintsAfterTick = [&fixture, &paints] {
+        paints.count = 0;
+        fixture.Tick();
+        QApplication::processEvents();
+        return paints.count;
+    };
+    EXPECT_EQ(paintsAfterTick(), 0); // "2 s": not due
+    StandaloneChart::SetValues(fixture.record(0), kNoValue, kNoValue, kNoValue, kNoValue);
+    EXPECT_EQ(paintsAfterTick(), 0); // due, but no point to add
+    EXPECT_EQ(paintsAfterTick(), 0);
+    EXPECT_EQ(paintsAfterTick(), 0); // a point for the zone on the other tab
+    StandaloneChart::SetValues(fixture.record(0), 20, 100, 50, 2);
+    EXPECT_EQ(paintsAfterTick(), 0);
+    EXPECT_GT(paintsAfterTick(), 0);
 }
 
 TEST(TrendChart, CopyPutsAnSvgAndABitmapOfTheOnScreenSizeOnTheClipboard) {

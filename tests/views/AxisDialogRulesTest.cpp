@@ -86,15 +86,36 @@ TEST_F(AxisDialogApply, ARangeWhollyBelowTheOldMinimumIsTaken) {
     EXPECT_EQ(left.fixedSpan(), (ValueSpan{-30, -10}));
 }
 
-TEST_F(AxisDialogApply, LogarithmicGoesInWithItsNewPositiveRangeAndARefusalStopsTheRest) {
-    l.logarithmic = 1;
-    l.minimum = 1;
-    r.logarithmic = 1; // the right axis still reaches below 0
-    r.format = "0.0";
-    const AxisDialogOutcome outcome = ApplyAxisSettings(left, right, l, r);
-    EXPECT_TRUE(left.logarithmic());
+TEST_F(AxisDialogApply, LogarithmicComesBeforeTheScaleAndTheRangeAndARefusalStopsTheRest) {
+    // Judged on the range the axis has, not on the one typed with it: refused, and only the
+    // visibility before it is applied.
+    l = {0, 1, 1, 1, 1, 1000, 1, "0.0"};
+    AxisDialogOutcome outcome = ApplyAxisSettings(left, right, l, r);
     EXPECT_EQ(outcome.refusal, AxisRefusal::kLogarithmicBelowZero);
-    EXPECT_EQ(right.labelFormat(), "###0.###"); // not carried out after the refusal
+    EXPECT_FALSE(outcome.complete());
+    EXPECT_FALSE(left.visible());
+    EXPECT_FALSE(left.logarithmic() || left.automatic());
+    EXPECT_EQ(left.fixedSpan(), (ValueSpan{-5, 200}));
+    EXPECT_EQ(left.labelFormat(), "###0.###");
+
+    // Once the range allows it the left axis takes it; the right one, still below 0, stops the rest.
+    ASSERT_EQ(SetAxisRange(left, 1, 1000), AxisRefusal::kNone);
+    r.logarithmic = 1;
+    outcome = ApplyAxisSettings(left, right, l, r);
+    EXPECT_EQ(outcome.refusal, AxisRefusal::kLogarithmicBelowZero);
+    EXPECT_TRUE(left.logarithmic());
+    EXPECT_FALSE(right.logarithmic() || left.automatic());
+
+    // Before the scale: an automatic axis reading positive ends takes it while going back to a
+    // fixed range below 0.
+    ChartAxis automatic(-5, 200);
+    automatic.SetAutomatic(true);
+    automatic.WorkOut(ValueSpan{20, 180});
+    const AxisSettings fixedLogarithmic{1, 0, 1, 0, 0, 200, -5, "###0.###"};
+    r.logarithmic = 0;
+    EXPECT_TRUE(ApplyAxisSettings(automatic, right, fixedLogarithmic, r).complete());
+    EXPECT_TRUE(automatic.logarithmic());
+    EXPECT_FALSE(automatic.automatic());
 }
 
 } // namespace

@@ -109,18 +109,74 @@ TEST(ChartSampling, ChoosingAPeriodMakesEveryZoneDueAtOnceAndKeepsOlderPoints) {
     EXPECT_TRUE(recorder.SampleZone(3, kStart + 900'001, record));
 }
 
-TEST(ChartSampling, AClockSetBackSamplesAtOnceAndPlacesPointsInTimeOrder) {
+// After samples at "1 s" from 0 to 9 s, the clock reads `setBackTo`, then `later`; `choose` chooses a
+// tracking time in between. The curve ends with the points at `times`, the new sample's value 99.
+struct ClockSetBack {
+    const char* name;
+    double setBackTo;
+    bool choose;
+    double later;
+    std::vector<double> times;
+};
+
+TEST(ChartSampling, AClockSetBackNeverRunsACurveBackwards) {
+    const std::vector<ClockSetBack> cases{
+        // A few seconds back: no sample until the clock reaches the due time again.
+        {"small step waits", 6500, false, 9999, {0, 1000, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000}},
+        {"small step, then due",
+         6500,
+         false,
+         10'000,
+         {0, 1000, 2000, 3000, 4000, 5000, 6000, 7000, 8000, 9000, 10'000}},
+        // A tracking time chosen meanwhile: due at once, and placed among the points by time.
+        {"small step, period chosen",
+         6500,
+         true,
+         6500,
+         {0, 1000, 2000, 3000, 4000, 5000, 6000, 6500, 7000, 8000, 9000}},
+        // Further back: the points after the new reading go, and the curve goes on from it.
+        {"large step", 3500, false, 3999, {0, 1000, 2000, 3000, 3500}},
+        {"before every point", -60'000, false, -60'000, {-60'000}},
+    };
+    for (const ClockSetBack& c : cases) {
+        TrendRecorder recorder;
+        recorder.ChoosePeriod(0);
+        for (int i = 0; i < 10; ++i) {
+            ASSERT_TRUE(recorder.SampleZone(0, kStart + i * 1000.0, Record(i, 0, 0, 0)));
+        }
+        (void)recorder.SampleZone(0, kStart + c.setBackTo, Record(99, 0, 0, 0));
+        if (c.choose) {
+            recorder.ChoosePeriod(0);
+        }
+        (void)recorder.SampleZone(0, kStart + c.later, Record(99, 0, 0, 0));
+        const CurveBuffer& curve = recorder.curve(0, kTemperatureCurve);
+        EXPECT_EQ(Times(curve), c.times) << c.name;
+        for (std::size_t i = 0; i < curve.size(); ++i) {
+            const bool old = curve[i].time - kStart <= 9000 && curve[i].time - kStart != c.setBackTo;
+            EXPECT_EQ(curve[i].value, old ? (curve[i].time - kStart) / 1000 : 99) << c.name << " at " << i;
+        }
+    }
+}
+
+TEST(ChartSampling, TheRevisionCountsChangesToTheCurvesOnly) {
     TrendRecorder recorder;
     recorder.ChoosePeriod(0);
-    for (int i = 0; i < 5; ++i) {
-        ASSERT_TRUE(recorder.SampleZone(0, kStart + i * 1000.0, Record(i, 0, 0, 0)));
-    }
-    // Set back by 2.5 s: the due time lies more than a period ahead, so the zone is due now.
-    ASSERT_TRUE(recorder.SampleZone(0, kStart + 1500, Record(9, 0, 0, 0)));
-    EXPECT_THAT(Times(recorder.curve(0, kTemperatureCurve)), ElementsAre(0, 1000, 1500, 2000, 3000, 4000));
-    EXPECT_THAT(Values(recorder.curve(0, kTemperatureCurve)), ElementsAre(0, 1, 9, 2, 3, 4));
-    EXPECT_FALSE(recorder.SampleZone(0, kStart + 2000, Record(0, 0, 0, 0)));
-    EXPECT_TRUE(recorder.SampleZone(0, kStart + 2500, Record(0, 0, 0, 0)));
+    const TRegulator none = Record(kNoValue, kNoValue, kNoValue, kNoValue);
+    unsigned last = recorder.revision(0);
+    const auto changed = [&recorder, &last] {
+        const bool result = recorder.revision(0) != last;
+        last = recorder.revision(0);
+        return result;
+    };
+    ASSERT_TRUE(recorder.SampleZone(0, kStart, none));
+    EXPECT_FALSE(changed()); // sampled, but nothing to draw
+    EXPECT_FALSE(recorder.SampleZone(0, kStart + 500, Record(1, 1, 1, 1)));
+    EXPECT_FALSE(changed());
+    ASSERT_TRUE(recorder.SampleZone(0, kStart + 1000, Record(1, kNoValue, kNoValue, kNoValue)));
+    EXPECT_TRUE(changed());
+    EXPECT_EQ(recorder.revision(1), 0u); // per zone
+    ASSERT_TRUE(recorder.SampleZone(0, kStart - kClockSetBackMs, none));
+    EXPECT_TRUE(changed()); // the set-back clock dropped the points
 }
 
 TEST(ChartSampling, FullBufferKeepsTimeOrderAcrossTheWrap) {

@@ -110,6 +110,12 @@ AxisDialogOutcome ApplyAxisSettings(ChartAxis& left, ChartAxis& right, const Axi
     AxisDialogOutcome outcome;
     left.SetVisible(l.visible != 0);
     right.SetVisible(r.visible != 0);
+    for (const auto& [axis, settings] : {std::pair{&left, &l}, std::pair{&right, &r}}) {
+        outcome.refusal = axis->SetLogarithmic(settings->logarithmic != 0);
+        if (!outcome.complete()) {
+            return outcome;
+        }
+    }
     left.SetAutomatic(l.automatic != 0);
     right.SetAutomatic(r.automatic != 0);
     left.SetAutomaticMaximum(l.autoMaximum != 0);
@@ -118,12 +124,6 @@ AxisDialogOutcome ApplyAxisSettings(ChartAxis& left, ChartAxis& right, const Axi
     right.SetAutomaticMinimum(r.autoMinimum != 0);
     ApplyRange(right, r, outcome.messages);
     ApplyRange(left, l, outcome.messages);
-    for (const auto& [axis, settings] : {std::pair{&left, &l}, std::pair{&right, &r}}) {
-        outcome.refusal = axis->SetLogarithmic(settings->logarithmic != 0);
-        if (outcome.refusal != AxisRefusal::kNone) {
-            return outcome;
-        }
-    }
     left.SetLabelFormat(l.format);
     right.SetLabelFormat(r.format);
     return outcome;

@@ -69,12 +69,15 @@ struct AxisControlsEnabled {
 struct AxisDialogOutcome {
     std::vector<std::string> messages;
     AxisRefusal refusal = AxisRefusal::kNone;
+
+    // Every step was carried out.
+    [[nodiscard]] bool complete() const { return refusal == AxisRefusal::kNone; }
 };
 
-// Applies both axes as the dialog's OK does, left before right at each step: visible, automatic,
-// automatic maximum, automatic minimum; the ranges (right axis first; a maximum below the minimum is
-// reported and that range left as it was); logarithmic; the formats. A refusal stops it there.
-// The ranges come before the logarithmic flags so that a new range that allows them is in place.
+// Applies both axes as the dialog's OK does, left before right at each step: visible; logarithmic;
+// automatic; automatic maximum; automatic minimum; the ranges, right axis first (a maximum below the
+// minimum is reported and that range left as it was); the formats. The logarithmic flag is judged
+// against the axis's range before this change, and a refusal stops the steps there.
 [[nodiscard]] AxisDialogOutcome ApplyAxisSettings(ChartAxis& left, ChartAxis& right, const AxisSettings& l,
                                                   const AxisSettings& r);
 

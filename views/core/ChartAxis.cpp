@@ -172,19 +172,16 @@ ValueSpan ChartAxis::Shown() const {
     return {lower, upper};
 }
 
-std::optional<double> ChartAxis::Coordinate(double value) const {
+double ChartAxis::Coordinate(double value) const {
     if (!logarithmic_) {
         return value;
     }
-    if (value <= 0) {
-        return std::nullopt;
-    }
-    return std::log10(value);
+    return std::log10(value > 0 ? value : Shown().lower);
 }
 
 ValueSpan ChartAxis::ShownCoordinates() const {
     const ValueSpan shown = Shown();
-    return {*Coordinate(shown.lower), *Coordinate(shown.upper)};
+    return {Coordinate(shown.lower), Coordinate(shown.upper)};
 }
 
 AxisRefusal SetAxisRange(ChartAxis& axis, double minimum, double maximum) {

@@ -69,8 +69,8 @@ public:
     // What the axis draws: the ends read back, apart when equal, and positive on a logarithmic scale.
     [[nodiscard]] ValueSpan Shown() const;
     // Where a value goes along the axis: the value itself, or its decimal logarithm on a logarithmic
-    // scale, where values of 0 and below cannot be drawn.
-    [[nodiscard]] std::optional<double> Coordinate(double value) const;
+    // scale, which puts values of 0 and below at the shown lower end.
+    [[nodiscard]] double Coordinate(double value) const;
     // Shown(), as coordinates.
     [[nodiscard]] ValueSpan ShownCoordinates() const;
 

@@ -27,6 +27,12 @@ void CurveBuffer::DropOldest() {
     --size_;
 }
 
+void CurveBuffer::DropLaterThan(double time) {
+    while (size_ > 0 && back().time > time) {
+        --size_;
+    }
+}
+
 void CurveBuffer::Add(CurvePoint point) {
     if (points_.empty()) {
         points_.resize(kMaxCurvePoints);
@@ -34,7 +40,7 @@ void CurveBuffer::Add(CurvePoint point) {
     if (size_ == kMaxCurvePoints) {
         DropOldest();
     }
-    // Normally the newest point; after the clock went back, it goes before every later one.
+    // Normally the newest point; after the clock went back a little, it goes before every later one.
     std::size_t index = size_;
     while (index > 0 && at(index - 1).time > point.time) {
         at(index) = at(index - 1);
@@ -69,31 +75,50 @@ void TrendRecorder::SetPeriodIndex(int stored) {
 
 void TrendRecorder::ChoosePeriod(int index) {
     SetPeriodIndex(index);
-    nextSampleTime_.fill(0.0);
+    for (Zone& zone : zones_) {
+        zone.nextSampleTime = 0.0;
+    }
 }
 
 bool TrendRecorder::SampleZone(int zone, double now, const TRegulator& record) {
     if (!IsZoneIndex(zone)) {
         return false;
     }
-    double& next = nextSampleTime_[static_cast<std::size_t>(zone)];
-    const double period = periodMs();
-    if (now < next && next - now <= period) {
+    Zone& state = zones_[static_cast<std::size_t>(zone)];
+    const bool setBack = now < state.lastClockReading - kClockSetBackMs;
+    state.lastClockReading = now;
+    if (setBack) {
+        FollowClockSetBack(state, now);
+    } else if (now < state.nextSampleTime) {
         return false;
     }
-    next = now + period;
+    state.nextSampleTime = now + periodMs();
+    AddSample(state, now, record);
+    return true;
+}
+
+void TrendRecorder::FollowClockSetBack(Zone& zone, double now) {
+    for (CurveBuffer& curve : zone.curves) {
+        const std::size_t before = curve.size();
+        curve.DropLaterThan(now);
+        zone.revision += curve.size() != before ? 1U : 0U;
+    }
+}
+
+void TrendRecorder::AddSample(Zone& zone, double now, const TRegulator& record) {
     for (int kind = 0; kind < kCurvesPerZone; ++kind) {
-        CurveBuffer& curve = curves_[static_cast<std::size_t>(zone)][static_cast<std::size_t>(kind)];
+        CurveBuffer& curve = zone.curves[static_cast<std::size_t>(kind)];
         if (curve.size() > kMaxCurvePoints - 1) {
             curve.DropOldest();
+            ++zone.revision;
         }
         const TParametr& source =
             record.measured[static_cast<std::size_t>(kCurveSources[static_cast<std::size_t>(kind)])];
         if (const std::optional<double> value = CurveValue(source.value)) {
             curve.Add({now, *value});
+            ++zone.revision;
         }
     }
-    return true;
 }
 
 const CurveBuffer& TrendRecorder::curve(int zone, int kind) const {
@@ -101,11 +126,15 @@ const CurveBuffer& TrendRecorder::curve(int zone, int kind) const {
     if (!IsZoneIndex(zone) || kind < 0 || kind >= kCurvesPerZone) {
         return kNoCurve;
     }
-    return curves_[static_cast<std::size_t>(zone)][static_cast<std::size_t>(kind)];
+    return zones_[static_cast<std::size_t>(zone)].curves[static_cast<std::size_t>(kind)];
 }
 
 double TrendRecorder::nextSampleTime(int zone) const {
-    return IsZoneIndex(zone) ? nextSampleTime_[static_cast<std::size_t>(zone)] : 0.0;
+    return IsZoneIndex(zone) ? zones_[static_cast<std::size_t>(zone)].nextSampleTime : 0.0;
+}
+
+unsigned TrendRecorder::revision(int zone) const {
+    return IsZoneIndex(zone) ? zones_[static_cast<std::size_t>(zone)].revision : 0U;
 }
 
 } // namespace hz70

@@ -62,8 +62,10 @@ public:
     [[nodiscard]] std::size_t capacity() const { return points_.capacity(); }
 
     void DropOldest();
-    // Appends a point, or places it among the others by time when the clock went back; when the
-    // buffer is full the oldest point goes first.
+    // Drops the points later than `time`, newest first.
+    void DropLaterThan(double time);
+    // Appends a point, or places it among the others by time when it is older than the newest; when
+    // the buffer is full the oldest point goes first.
     void Add(CurvePoint point);
 
 private:
@@ -78,7 +80,16 @@ private:
 // taken as 0; none for the no-value mark (1e20 and above in size) or what is not a number.
 [[nodiscard]] std::optional<double> CurveValue(double recordValue);
 
+// A step of the wall clock back by more than this is taken as the clock set to another time; smaller
+// steps are taken as the clock's ordinary corrections.
+inline constexpr double kClockSetBackMs = 5000.0;
+
 // The samples of all zones, each zone at the chosen tracking period.
+//
+// When the clock goes back by a few seconds (up to kClockSetBackMs), a zone waits until the clock
+// reaches its due time again. When it goes back further, whatever a zone's curves hold after the
+// clock's new reading is dropped and the zone takes a sample at once, so a curve always runs forward
+// in time and goes on from the new reading.
 class TrendRecorder {
 public:
     [[nodiscard]] int periodIndex() const { return periodIndex_; }
@@ -89,16 +100,26 @@ public:
     void ChoosePeriod(int index);
 
     // Takes a sample of `zone` when it is due at `now` (milliseconds since the epoch) and says so.
-    // A due time more than one period ahead means the clock went back: the zone is due at once.
     bool SampleZone(int zone, double now, const TRegulator& record);
 
     [[nodiscard]] const CurveBuffer& curve(int zone, int kind) const;
     [[nodiscard]] double nextSampleTime(int zone) const;
+    // Counts the changes to a zone's curves, so that a view redraws only what changed.
+    [[nodiscard]] unsigned revision(int zone) const;
 
 private:
+    struct Zone {
+        double nextSampleTime = 0.0;
+        double lastClockReading = 0.0;
+        unsigned revision = 0;
+        std::array<CurveBuffer, kCurvesPerZone> curves;
+    };
+    // The clock was set back to `now`: the points after it go.
+    static void FollowClockSetBack(Zone& zone, double now);
+    static void AddSample(Zone& zone, double now, const TRegulator& record);
+
     int periodIndex_ = kDefaultPeriodIndex;
-    std::array<double, kChartZones> nextSampleTime_{};
-    std::array<std::array<CurveBuffer, kCurvesPerZone>, kChartZones> curves_;
+    std::array<Zone, kChartZones> zones_;
 };
 
 } // namespace hz70
