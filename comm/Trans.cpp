@@ -112,11 +112,7 @@ int TTrans::SetSettings(const TTransSettings& s) {
         return 0;
     }
     settings_ = s;
-    portIndex_ = s.COM;
-    baudIndex_ = s.Baud;
     replyTimeout_ = s.Timeout >= kMinReplyTimeout ? s.Timeout : kBaudTable[s.Baud].defaultTimeout;
-    modeIndex_ = s.Mode;
-    type_ = s.Type;
     char text[32];
     std::snprintf(text, sizeof text, "%s,%s", kBaudTable[s.Baud].text, kModeTable[s.Mode].text);
     dcbText_ = text;
@@ -352,7 +348,7 @@ int TTrans::SendRequest() {
 
 bool TTrans::EnsureOpen() {
     if (portState_ == kClosed) {
-        Open(portIndex_);
+        Open(settings_.COM);
     }
     return portState_ >= 0;
 }

@@ -151,20 +151,15 @@ public:
 
     // --- state, read-only ---
     [[nodiscard]] int portState() const { return portState_; }
-    [[nodiscard]] int portIndex() const { return portIndex_; }
-    [[nodiscard]] int baudIndex() const { return baudIndex_; }
-    [[nodiscard]] int modeIndex() const { return modeIndex_; }
-    [[nodiscard]] int type() const { return type_; }
+    [[nodiscard]] int portIndex() const { return settings_.COM; }
+    [[nodiscard]] int baudIndex() const { return settings_.Baud; }
+    [[nodiscard]] int modeIndex() const { return settings_.Mode; }
     [[nodiscard]] int replyTimeout() const { return replyTimeout_; }
     [[nodiscard]] const std::string& dcbText() const { return dcbText_; }
     [[nodiscard]] int transState() const { return transState_; }
     [[nodiscard]] int rxHead() const { return rxHead_; }
     [[nodiscard]] int rxTail() const { return rxTail_; }
-    [[nodiscard]] const ModbusFrame& txFrame() const { return txFrame_; }
     [[nodiscard]] const ModbusFrame& rxFrame() const { return rxFrame_; }
-    // The encoded request exactly as last written to the port.
-    [[nodiscard]] const std::uint8_t* txLine() const { return txLine_.data(); }
-    [[nodiscard]] int txLineLength() const { return txLineLength_; }
 
 private:
     // Whether the line gives every request back (an adapter whose receiver stays on while it sends).
@@ -193,7 +188,9 @@ private:
     [[nodiscard]] int RingUsed() const;
     [[nodiscard]] int CopyRing(std::span<std::uint8_t, kRingSize> out) const;
     void Trace(LinkEvent event, std::span<const std::uint8_t> bytes = {});
-    [[nodiscard]] Framing framing() const { return IsRtuMode(modeIndex_) ? Framing::Rtu : Framing::Ascii; }
+    [[nodiscard]] Framing framing() const {
+        return IsRtuMode(settings_.Mode) ? Framing::Rtu : Framing::Ascii;
+    }
     [[nodiscard]] int PayloadLength() const { return txFrame_.writePos - ModbusFrame::kDataStart; }
     [[nodiscard]] int ReplyEnd() const { return ModbusFrame::kDataStart + 2 + rxFrame_.length; }
 
@@ -202,11 +199,7 @@ private:
 
     int portState_ = kClosed;
     TTransSettings settings_;
-    int portIndex_ = 0;
-    int baudIndex_ = 5;
-    int modeIndex_ = 0;
-    int type_ = 0;
-    int replyTimeout_ = 1500;
+    int replyTimeout_ = 1500; // from the settings, or the baud table's default
     std::string dcbText_ = "9600,N,8,1";
     LineConfig dcb_;
     std::array<std::uint8_t, kRingSize> rxRing_{};
