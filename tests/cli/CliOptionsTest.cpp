@@ -19,8 +19,11 @@ TEST(CliOptions, RatesAndFramingsByNameOrIndexVersionAndUnknownOptions) {
              Case{{"--baud", "115200", "--mode", "rtu-8e1", "identify"}, "", 9, 4},
              Case{{"--mode", "ASCII-7O1", "identify"}, "", 5, 2},
              Case{{"--version"}, "", 5, 0},
-             Case{{"--baud", "14400", "identify"}, "bad value for --baud: 14400"},
-             Case{{"--mode", "rtu", "identify"}, "bad value for --mode: rtu"},
+             Case{{"--baud", "14400", "identify"},
+                  "bad value for --baud: 14400 (a rate from 300 to 115200 bit/s or its index 0..9)"},
+             Case{{"--mode", "rtu", "identify"},
+                  "bad value for --mode: rtu (ascii-8n1 ascii-7e1 ascii-7o1 rtu-8n2 rtu-8e1 rtu-8o1 rtu-8n1 "
+                  "or 0..6)"},
              Case{{"--colour", "red", "identify"}, "unknown option --colour"},
              Case{{"identify", "--verbose"}, "unknown option --verbose"},
              Case{{"--baud"}, "option --baud needs a value"},

@@ -27,8 +27,8 @@ def check(condition, message):
 
 
 class Simulator:
-  def __init__(self, program, mode):
-    self.dir = tempfile.mkdtemp(prefix="hz70sim-cli-")
+  def __init__(self, program, mode, directory=None):
+    self.dir = directory or tempfile.mkdtemp(prefix="hz70sim-cli-")
     self.link = os.path.join(self.dir, "COM1")
     self.process = subprocess.Popen(
         [program, "--link", self.link, "--mode", str(mode), "--zones", "1,2", "--foreign", "9=77", "--seed", "5"],
@@ -57,11 +57,15 @@ class Simulator:
     check(code == 0 and not link_left, "hz70sim ended with %s, link left: %s" % (code, link_left))
 
 
+def run_cli(cli, sim, mode, *args, address=1):
+  return subprocess.run([cli, "--port", sim.link, "--mode", str(mode), "--timeout", str(TIMEOUT_MS),
+                         "--address", str(address), *args], capture_output=True, text=True, timeout=10)
+
+
 def exchange(cli, sim, mode, *args, address=1):
   """Runs hz70cli once; returns its result code, its output and how long it took."""
   start = time.monotonic()
-  result = subprocess.run([cli, "--port", sim.link, "--mode", str(mode), "--timeout", str(TIMEOUT_MS),
-                           "--address", str(address), *args], capture_output=True, text=True, timeout=10)
+  result = run_cli(cli, sim, mode, *args, address=address)
   seconds = time.monotonic() - start
   found = re.search(r"result (-?\d+)", result.stdout)
   check(found, "no result from hz70cli %s: %r %r" % (args, result.stdout, result.stderr))
@@ -77,16 +81,55 @@ def expect(cli, sim, mode, name, code, *args, address=1, output=None):
   print("%-28s result %4d  %.2f s" % (name, result, seconds))
 
 
+def whole_runs(cli, sim, mode):
+  """Commands judged by their exit status and last line: a poll nobody answers, one where a zone does
+  (nothing said after where the port leads), a scan's summary."""
+  for args, status, last_line in (
+      (("--seconds", "1", "poll", "3"), 1, r"^hz70cli: no zone answered in 1\.\d s$"),
+      (("--seconds", "1", "poll", "2", "3"), 0, r"^hz70cli: .*COM1 is a link to /dev/pts/"),
+      (("--first", "1", "--last", "3", "scan"), 0, r"^scan: 2 HZ70 found; asked 3 addresses \(1\.\.3\) in \d+\.\d s$")):
+    run = run_cli(cli, sim, mode, *args)
+    lines = run.stderr.splitlines()
+    check(run.returncode == status and lines and re.search(last_line, lines[-1]),
+          "hz70cli %s: exit %d, stderr %r" % (" ".join(args), run.returncode, run.stderr))
+    print("%-28s exit %d" % (" ".join(args), run.returncode))
+
+
+def link_ownership(program, mode):
+  """A second simulator is refused a link a running one serves; a dead one's link is taken over."""
+  first = Simulator(program, mode)
+  try:
+    second = subprocess.run([program, "--link", first.link, "--zones", "3"], stdin=subprocess.DEVNULL,
+                            capture_output=True, text=True, timeout=5)
+    check(second.returncode == 1 and "belongs to a running hz70sim (process %d)" % first.process.pid in second.stderr,
+          "second simulator on an owned link: exit %d, %r" % (second.returncode, second.stderr))
+    check(os.path.realpath(first.link).startswith("/dev/pts/"), "the owner lost its link")
+    first.process.kill()  # dies without removing anything
+    first.process.wait(timeout=5)
+    check(os.path.lexists(first.link), "a killed simulator's link should be left behind")
+    heir = Simulator(program, mode, directory=first.dir)
+    check("replacing " in heir.process.stderr.readline(), "taking over a dead simulator's link was not said")
+    heir.stop()
+  finally:
+    if first.process.poll() is None:
+      first.process.kill()
+    shutil.rmtree(first.dir, ignore_errors=True)
+  print("%-28s refused while owned, taken over once its owner died" % "link ownership")
+
+
 def run(cli, program, mode):
   ascii_framing = mode <= 2
   sim = Simulator(program, mode)
   try:
-    expect(cli, sim, mode, "clean read", 3, "read", "4018", "7", output=r"4019 \d+")
+    expect(cli, sim, mode, "clean read", 3, "read", "4018", "7",
+           output=r"4019 \d+ -?\d+ 0x[0-9A-F]{4} Status\n4020 \d+ -?\d+ 0x[0-9A-F]{4} Trz -?\d+\.\d °C\n")
     expect(cli, sim, mode, "identify", 17, "identify", output=r"slave id 142")
     expect(cli, sim, mode, "foreign device", 17, "identify", address=9, output=r"slave id 77")
     expect(cli, sim, mode, "no such controller", 2, "identify", address=3)
-    expect(cli, sim, mode, "refused value", 134, "write", "4003", "101", output=r"exception 3")
-    expect(cli, sim, mode, "register outside the map", 131, "read", "4017", "1", output=r"exception 2")
+    expect(cli, sim, mode, "refused value", 134, "write", "4003", "101", output=r"exception 3 \(illegal data value\)")
+    expect(cli, sim, mode, "register outside the map", 131, "read", "4017", "1",
+           output=r"exception 2 \(illegal data address\)")
+    whole_runs(cli, sim, mode)
 
     for command, name in (("drop 1", "dropped reply"), ("corrupt 1", "corrupt checksum"),
                           ("wrongaddr 1", "reply from another address")):
@@ -133,6 +176,8 @@ def main():
   args = parser.parse_args()
   try:
     run(args.cli, args.sim, args.mode)
+    if args.mode == 0:
+      link_ownership(args.sim, args.mode)
   except AssertionError as failure:
     print("FAILED: %s" % failure, file=sys.stderr)
     return 1

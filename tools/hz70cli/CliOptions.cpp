@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CliOptions.h"
 
+#include "app/ZoneList.h"
 #include "comm/LinkNames.h"
 
 #include <algorithm>
@@ -39,23 +40,29 @@ const char* UsageText() {
            "\n"
            "Commands:\n"
            "  identify            report slave id (function 17); an HZ70 answers 142\n"
-           "  read REG COUNT      read COUNT holding registers from REG (function 3)\n"
+           "  read REG COUNT      read COUNT holding registers from REG (function 3); one line each: the\n"
+           "                      register, the word unsigned, signed and in hex, then for the HZ70's\n"
+           "                      registers the name, the scaled value and the unit\n"
            "  write REG VALUE     write VALUE (0..65535) to register REG (function 6)\n"
            "  poll [ADDRESS...]   poll the zones every 100 ms as the program does and print one CSV line\n"
            "                      per zone update; the zones of the settings file, or the addresses given\n"
            "  scan                ask every address from --first to --last for its slave id and list the\n"
-           "                      HZ70 controllers found (progress on standard error)\n"
+           "                      HZ70 controllers found (progress on standard error, about 1.5 s for\n"
+           "                      each address where nothing answers at the default time-out)\n"
            "\n"
            "Options:\n"
            "  --port NAME         COM1..COM8 or a device path (default COM1; COMn is looked up as\n"
-           "                      ./COMn, then /dev/ttyUSB{n-1}, /dev/ttyACM{n-1}, /dev/ttyS{n-1})\n"
+           "                      ./COMn, then /dev/ttyUSB{n-1}, /dev/ttyACM{n-1}, /dev/ttyS{n-1}; where it\n"
+           "                      led is said on standard error)\n"
            "  --baud RATE         300 600 1200 2400 4800 9600 19200 38400 57600 115200 bit/s, or the\n"
            "                      table index 0..9 (default 9600)\n"
            "  --mode NAME         ascii-8n1 ascii-7e1 ascii-7o1 rtu-8n2 rtu-8e1 rtu-8o1 rtu-8n1, or the\n"
            "                      table index 0..6 as in the program's port dialog (default ascii-8n1)\n"
            "  --address N         slave address 1..247 (default 1)\n"
-           "  --timeout MS        reply time-out; below 100 the baud rate's default is used\n"
-           "  --settings DIR      poll, scan: take the link (and for poll the zones) from DIR/HZ70wiz.INI\n"
+           "  --timeout MS        reply time-out, 100..600000 ms, or 0 for the baud rate's default (the\n"
+           "                      default: 1500 ms from 4800 bit/s up, 2100 to 5000 ms below)\n"
+           "  --settings DIR      take the link (and for poll the zones) from DIR/HZ70wiz.INI; --port,\n"
+           "                      --baud, --mode and --timeout given beside it win over the file\n"
            "  --seconds N         poll: stop after N seconds (default: until interrupted)\n"
            "  --first A, --last B scan: the address range (default 1 and 247)\n"
            "  --trace             write every link event to standard error, one line each: seconds since\n"
@@ -65,9 +72,127 @@ const char* UsageText() {
            "  --help              show this text\n"
            "  --version           show the version\n"
            "\n"
-           "Prints \"result CODE\" and the values; exits 0 when the controller answered, 1 when the\n"
-           "exchange failed (2 no valid reply, -2 port not open, 128+function exception), 2 on bad usage.\n";
+           "Prints \"result CODE\" and the values; an exception reply adds its code and meaning.\n"
+           "Exit status: 0 when the controller answered; 1 when the exchange failed (2 no valid reply,\n"
+           "-2 port not open, 128+function exception), poll heard no zone at all or scan found no HZ70;\n"
+           "2 on bad usage or a --settings folder without a readable settings file.\n";
 }
+
+namespace {
+
+constexpr long kMaxTimeoutMs = 600000;
+constexpr long kMaxPollSeconds = 7 * 24 * 3600;
+
+std::optional<int> Number(const std::string& text, long minimum, long maximum) {
+    const auto parsed = ParseBoundedNumber(text, minimum, maximum);
+    return parsed ? std::optional<int>(static_cast<int>(*parsed)) : std::nullopt;
+}
+
+// 0 takes the baud rate's default; 1..99 ms is refused rather than quietly replaced by that default.
+std::optional<int> TimeoutFromText(const std::string& text) {
+    const auto value = Number(text, 0, kMaxTimeoutMs);
+    if (!value || (*value > 0 && *value < kMinReplyTimeout)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// An option with a value: what it accepts (told when a value is refused) and how it is stored.
+struct ValuedOption {
+    std::string_view name;
+    std::string_view accepts;
+    bool (*store)(CliOptions&, const std::string&);
+};
+
+bool StoreIf(std::optional<int> parsed, int& target, bool* given = nullptr) {
+    if (parsed) {
+        target = *parsed;
+        if (given != nullptr) {
+            *given = true;
+        }
+    }
+    return parsed.has_value();
+}
+
+const ValuedOption kValuedOptions[] = {
+    {"--port", "COM1..COM8 or a device path",
+     [](CliOptions& o, const std::string& v) {
+         o.port = v;
+         o.portGiven = true;
+         o.settings.COM = ComIndex(v).value_or(0);
+         return !v.empty();
+     }},
+    {"--settings", "a folder",
+     [](CliOptions& o, const std::string& v) { return !v.empty() && (o.settingsDirectory = v, true); }},
+    {"--baud", "a rate from 300 to 115200 bit/s or its index 0..9",
+     [](CliOptions& o, const std::string& v) {
+         return StoreIf(BaudIndexFromText(v), o.settings.Baud, &o.baudGiven);
+     }},
+    {"--mode", "ascii-8n1 ascii-7e1 ascii-7o1 rtu-8n2 rtu-8e1 rtu-8o1 rtu-8n1 or 0..6",
+     [](CliOptions& o, const std::string& v) {
+         return StoreIf(ModeIndexFromText(v), o.settings.Mode, &o.modeGiven);
+     }},
+    {"--address", "1..247",
+     [](CliOptions& o, const std::string& v) { return StoreIf(Number(v, 1, 247), o.address); }},
+    {"--timeout", "100..600000 ms, or 0 for the baud rate's default",
+     [](CliOptions& o, const std::string& v) {
+         return StoreIf(TimeoutFromText(v), o.settings.Timeout, &o.timeoutGiven);
+     }},
+    {"--seconds", "1..604800",
+     [](CliOptions& o, const std::string& v) {
+         const auto seconds = Number(v, 1, kMaxPollSeconds);
+         return seconds && (o.seconds = *seconds, true);
+     }},
+    {"--first", "1..247",
+     [](CliOptions& o, const std::string& v) { return StoreIf(Number(v, 1, 247), o.firstAddress); }},
+    {"--last", "1..247",
+     [](CliOptions& o, const std::string& v) { return StoreIf(Number(v, 1, 247), o.lastAddress); }},
+};
+
+bool NumbersFit(const std::vector<std::string>& arguments, long firstMaximum, long secondMinimum,
+                long secondMaximum) {
+    return arguments.size() == 2 && ParseBoundedNumber(arguments[0], 0, firstMaximum) &&
+           ParseBoundedNumber(arguments[1], secondMinimum, secondMaximum);
+}
+
+// Why the command cannot run with these arguments, or nothing when it can. Checked before the port is
+// touched, so that a typing error never costs a time-out.
+std::optional<std::string> CommandError(const CliOptions& o) {
+    if (o.command == "identify" || o.command == "scan") {
+        if (!o.arguments.empty()) {
+            return o.command + " takes no arguments, got " + o.arguments.front();
+        }
+        if (o.command == "scan" && o.firstAddress > o.lastAddress) {
+            return "--first " + std::to_string(o.firstAddress) + " is above --last " +
+                   std::to_string(o.lastAddress);
+        }
+        return std::nullopt;
+    }
+    if (o.command == "read") {
+        return NumbersFit(o.arguments, 65535, 1, 125)
+                   ? std::nullopt
+                   : std::optional<std::string>("read needs REG (0..65535) and COUNT (1..125)");
+    }
+    if (o.command == "write") {
+        return NumbersFit(o.arguments, 65535, 0, 65535)
+                   ? std::nullopt
+                   : std::optional<std::string>("write needs REG (0..65535) and VALUE (0..65535)");
+    }
+    if (o.command == "poll") {
+        if (o.arguments.size() > static_cast<std::size_t>(kZoneSlots)) {
+            return "poll takes at most " + std::to_string(kZoneSlots) + " addresses";
+        }
+        for (const std::string& argument : o.arguments) {
+            if (!ParseBoundedNumber(argument, 1, 247)) {
+                return "not an address (1..247): " + argument;
+            }
+        }
+        return std::nullopt;
+    }
+    return "unknown command " + o.command + " (identify, read, write, poll or scan)";
+}
+
+} // namespace
 
 std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::string>& args) {
     CliOptions options;
@@ -75,69 +200,39 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
             options.help = true;
-            continue;
-        }
-        if (arg == "--trace") {
+        } else if (arg == "--trace") {
             options.trace = true;
-            continue;
-        }
-        if (arg == "--version") {
+        } else if (arg == "--version") {
             options.version = true;
-            continue;
-        }
-        if (!arg.starts_with("--")) {
+        } else if (!arg.starts_with("--")) {
             if (options.command.empty()) {
                 options.command = arg;
             } else {
                 options.arguments.push_back(arg);
             }
-            continue;
-        }
-        static constexpr std::string_view kValued[] = {"--port",    "--settings", "--baud",
-                                                       "--mode",    "--address",  "--timeout",
-                                                       "--seconds", "--first",    "--last"};
-        if (std::find(std::begin(kValued), std::end(kValued), arg) == std::end(kValued)) {
-            return "unknown option " + arg;
-        }
-        if (i + 1 == args.size()) {
-            return "option " + arg + " needs a value";
-        }
-        const std::string& value = args[++i];
-        const auto number = [&](long minimum, long maximum) -> std::optional<int> {
-            const auto parsed = ParseBoundedNumber(value, minimum, maximum);
-            return parsed ? std::optional<int>(static_cast<int>(*parsed)) : std::nullopt;
-        };
-        std::optional<int> parsed;
-        if (arg == "--port") {
-            options.port = value;
-            options.portGiven = true;
-            options.settings.COM = ComIndex(value).value_or(0);
-            continue;
-        }
-        if (arg == "--settings") {
-            options.settingsDirectory = value;
-            continue;
-        }
-        if (arg == "--baud" && (parsed = BaudIndexFromText(value))) {
-            options.settings.Baud = *parsed;
-        } else if (arg == "--mode" && (parsed = ModeIndexFromText(value))) {
-            options.settings.Mode = *parsed;
-        } else if (arg == "--address" && (parsed = number(1, 247))) {
-            options.address = *parsed;
-        } else if (arg == "--timeout" && (parsed = number(-1, 600000))) {
-            options.settings.Timeout = *parsed;
-        } else if (arg == "--seconds" && (parsed = number(1, 7 * 24 * 3600))) {
-            options.seconds = *parsed;
-        } else if (arg == "--first" && (parsed = number(1, 247))) {
-            options.firstAddress = *parsed;
-        } else if (arg == "--last" && (parsed = number(1, 247))) {
-            options.lastAddress = *parsed;
         } else {
-            return "bad value for " + arg + ": " + value;
+            const auto option = std::find_if(std::begin(kValuedOptions), std::end(kValuedOptions),
+                                             [&](const ValuedOption& o) { return o.name == arg; });
+            if (option == std::end(kValuedOptions)) {
+                return "unknown option " + arg;
+            }
+            if (i + 1 == args.size()) {
+                return "option " + arg + " needs a value";
+            }
+            const std::string& value = args[++i];
+            if (!option->store(options, value)) {
+                return "bad value for " + arg + ": " + value + " (" + std::string(option->accepts) + ")";
+            }
         }
     }
-    if (options.command.empty() && !options.help && !options.version) {
+    if (options.help || options.version) {
+        return options;
+    }
+    if (options.command.empty()) {
         return std::string("no command given");
+    }
+    if (auto error = CommandError(options)) {
+        return *std::move(error);
     }
     return options;
 }

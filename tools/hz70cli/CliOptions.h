@@ -12,10 +12,14 @@ namespace hz70::cli {
 
 struct CliOptions {
     std::string port = "COM1"; // COM1..COM8 or a device path
+    TTransSettings settings;   // COM follows `port` when it is a COM name
+    // Which link settings the command line gave: these win over the settings file's.
     bool portGiven = false;
-    TTransSettings settings; // COM follows `port` when it is a COM name
+    bool baudGiven = false;
+    bool modeGiven = false;
+    bool timeoutGiven = false;
     int address = 1;
-    std::optional<std::string> settingsDirectory; // poll and scan: link and zones from its settings file
+    std::optional<std::string> settingsDirectory; // the link (and for poll the zones) from its settings file
     std::optional<int> seconds;                   // poll: stop after this long (default: until interrupted)
     int firstAddress = 1;                         // scan range
     int lastAddress = 247;
@@ -26,7 +30,8 @@ struct CliOptions {
     bool trace = false; // every link event on standard error
 };
 
-// Parses the command line (without the program name). Returns the options or a message for the user.
+// Parses the command line (without the program name) and checks the command's arguments. Returns the
+// options or a message for the user.
 [[nodiscard]] std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::string>& args);
 
 // Parses a whole decimal or 0x-hexadecimal number within [minimum, maximum].

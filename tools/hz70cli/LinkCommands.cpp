@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "LinkCommands.h"
 
+#include "model/Slohz70.h"
+
+#include <array>
 #include <cstdio>
-#include <optional>
 #include <ostream>
+#include <vector>
 
 namespace hz70::cli {
 namespace {
@@ -17,8 +20,40 @@ bool ReportResult(std::ostream& out, int result, int expected) {
 void ReportExceptionCode(TTrans& trans, std::ostream& out, int result) {
     std::uint8_t code = 0;
     if (result >= kExceptionFlag && trans.GetValue('c', &code) == 0) {
-        out << "exception " << static_cast<int>(code) << "\n";
+        out << DescribeException(code) << "\n";
     }
+}
+
+constexpr std::uint16_t kStatusRegister = 4019;
+constexpr std::uint16_t kFahrenheitBit = 0x0100; // of the status word
+
+// The row of the HZ70's map for `reg` in `record`, and whether it is a measured row (signed words).
+struct MapRow {
+    const TParametr* row = nullptr;
+    bool measured = false;
+};
+
+MapRow FindRow(const TRegulator& record, std::uint16_t reg) {
+    for (const TParametr& row : record.measured) {
+        if (row.reg == reg) {
+            return {&row, true};
+        }
+    }
+    for (const TParametr& row : record.settings) {
+        if (row.reg == reg) {
+            return {&row, false};
+        }
+    }
+    return {};
+}
+
+// The value as the program shows it: measured words are signed, settings unsigned.
+std::string ScaledValue(const MapRow& found, std::uint16_t word) {
+    const TParametr& row = *found.row;
+    const double raw = found.measured ? static_cast<double>(static_cast<std::int16_t>(word)) : word;
+    char text[32];
+    std::snprintf(text, sizeof text, row.scale < 1.0 ? "%.1f" : "%.0f", raw * row.scale + row.offset);
+    return text;
 }
 
 // The register and the second number of "read REG COUNT" and "write REG VALUE".
@@ -47,6 +82,38 @@ std::string Hex4(unsigned value) {
 }
 
 } // namespace
+
+std::string DescribeException(int code) {
+    static constexpr std::array<const char*, 5> kMeanings{"", "illegal function", "illegal data address",
+                                                          "illegal data value", "slave device failure"};
+    const std::string text = "exception " + std::to_string(code);
+    if (code < 1 || code >= static_cast<int>(kMeanings.size())) {
+        return text;
+    }
+    return text + " (" + kMeanings[static_cast<std::size_t>(code)] + ")";
+}
+
+std::string FormatRegisterLine(std::uint16_t reg, std::uint16_t word, std::optional<bool> fahrenheit) {
+    std::string line = std::to_string(reg) + " " + std::to_string(word) + " " +
+                       std::to_string(static_cast<std::int16_t>(word)) + " " + Hex4(word);
+    TRegulator record;
+    InitRegulator(record);
+    SetTemperatureUnit(record, fahrenheit ? (*fahrenheit ? "°F" : "°C") : "°C/°F");
+    const MapRow found = FindRow(record, reg);
+    if (found.row == nullptr) {
+        return line;
+    }
+    line += std::string(" ") + found.row->mnemonic;
+    // The alarm and status words are bit fields: a scaled value would mean nothing.
+    if (found.measured && found.row->type == kPlainWord) {
+        return line;
+    }
+    line += " " + ScaledValue(found, word);
+    if (*found.row->unit != '\0') {
+        line += std::string(" ") + found.row->unit;
+    }
+    return line;
+}
 
 std::string DescribeResult(int code) {
     switch (code) {
@@ -86,7 +153,7 @@ int RunIdentify(TTrans& trans, const CliOptions& options, std::ostream& out) {
 int RunRead(TTrans& trans, const CliOptions& options, std::ostream& out, std::ostream& err) {
     const auto request = ParseRegisterAndNumber(options, 1, 125);
     if (!request) {
-        err << "read needs REG (0..65535) and COUNT (1..125)\n";
+        err << "hz70cli: read needs REG (0..65535) and COUNT (1..125)\n";
         return kExitUsage;
     }
     const int result =
@@ -95,14 +162,20 @@ int RunRead(TTrans& trans, const CliOptions& options, std::ostream& out, std::os
         ReportExceptionCode(trans, out, result);
         return kExitFailed;
     }
-    for (int i = 0; i < request->number; ++i) {
-        std::uint16_t word = 0;
+    std::vector<std::uint16_t> words(request->number);
+    for (std::uint16_t& word : words) {
         if (trans.GetValue('i', &word) != 0) {
-            err << "reply shorter than asked for\n";
+            err << "hz70cli: the reply holds fewer registers than asked for\n";
             return kExitFailed;
         }
-        out << request->reg + i << " " << word << " " << static_cast<std::int16_t>(word) << " " << Hex4(word)
-            << "\n";
+    }
+    std::optional<bool> fahrenheit;
+    if (const std::size_t status = kStatusRegister - request->reg;
+        kStatusRegister >= request->reg && status < words.size()) {
+        fahrenheit = (words[status] & kFahrenheitBit) != 0;
+    }
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        out << FormatRegisterLine(static_cast<std::uint16_t>(request->reg + i), words[i], fahrenheit) << "\n";
     }
     return kExitOk;
 }
@@ -110,7 +183,7 @@ int RunRead(TTrans& trans, const CliOptions& options, std::ostream& out, std::os
 int RunWrite(TTrans& trans, const CliOptions& options, std::ostream& out, std::ostream& err) {
     const auto request = ParseRegisterAndNumber(options, 0, 65535);
     if (!request) {
-        err << "write needs REG (0..65535) and VALUE (0..65535)\n";
+        err << "hz70cli: write needs REG (0..65535) and VALUE (0..65535)\n";
         return kExitUsage;
     }
     trans.ResetPayload();
@@ -133,7 +206,7 @@ int RunLinkCommand(TTrans& trans, const CliOptions& options, std::ostream& out, 
     if (options.command == "write") {
         return RunWrite(trans, options, out, err);
     }
-    err << "unknown command or arguments: " << options.command << "\n";
+    err << "hz70cli: unknown command " << options.command << "\n";
     return kExitUsage;
 }
 

@@ -4,7 +4,9 @@
 #include "CliOptions.h"
 #include "comm/Trans.h"
 
+#include <cstdint>
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 namespace hz70::cli {
@@ -13,6 +15,15 @@ enum ExitStatus : int { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
 
 // A short English text for an exchange result code.
 [[nodiscard]] std::string DescribeResult(int code);
+
+// "exception 2 (illegal data address)"; codes without a standard meaning as "exception 9".
+[[nodiscard]] std::string DescribeException(int code);
+
+// One register of a read: the register, the word unsigned, signed and in hex, then for a register of the
+// HZ70's map its mnemonic and, unless it is a bit word, its scaled value and unit. The temperature unit
+// comes from the status word when the same read brought it (`fahrenheit`), else it shows as "°C/°F".
+[[nodiscard]] std::string FormatRegisterLine(std::uint16_t reg, std::uint16_t word,
+                                             std::optional<bool> fahrenheit);
 
 // Each runs one command on the link and prints its outcome; the result is the process exit status.
 int RunIdentify(TTrans& trans, const CliOptions& options, std::ostream& out);

@@ -6,9 +6,10 @@
 #include "app/PollCsv.h"
 #include "app/PollCycle.h"
 #include "app/PortReconnect.h"
-#include "app/SettingsFile.h"
 
+#include <algorithm>
 #include <ostream>
+#include <string>
 #include <unistd.h>
 
 namespace hz70::cli {
@@ -40,49 +41,29 @@ private:
     const TRegulator* zone_ = nullptr;
 };
 
-// The zones to poll: the addresses on the command line, else those of the settings file.
-std::optional<ZoneList> ZonesToPoll(const CliOptions& options, const ProgramSettings& fileSettings,
-                                    std::ostream& err) {
+// The zones to poll: the addresses on the command line (checked when parsed), else the listed ones.
+ZoneList ZonesToPoll(const CliOptions& options, const ZoneList& listedZones) {
     if (options.arguments.empty()) {
-        return fileSettings.zones;
-    }
-    if (options.arguments.size() > kZoneSlots) {
-        err << "poll takes at most " << kZoneSlots << " addresses\n";
-        return std::nullopt;
+        return listedZones;
     }
     ZoneList zones;
     zones.DevAddr.fill(0);
-    zones.DevCount = static_cast<int>(options.arguments.size());
-    for (std::size_t i = 0; i < options.arguments.size(); ++i) {
-        const auto address = ParseBoundedNumber(options.arguments[i], 1, 247);
-        if (!address) {
-            err << "not an address (1..247): " << options.arguments[i] << "\n";
-            return std::nullopt;
-        }
-        zones.DevAddr[i] = static_cast<int>(*address);
+    zones.DevCount = static_cast<int>(std::min<std::size_t>(options.arguments.size(), kZoneSlots));
+    for (int slot = 0; slot < zones.DevCount; ++slot) {
+        const auto address = ParseBoundedNumber(options.arguments[static_cast<std::size_t>(slot)], 1, 247);
+        zones.DevAddr[static_cast<std::size_t>(slot)] = static_cast<int>(address.value_or(0));
     }
     return zones;
 }
 
-// Link settings from the settings file when one is named; errors are reported.
-bool ApplySettingsFile(TTrans& trans, const CliOptions& options, ProgramSettings& settings,
-                       std::ostream& err) {
-    if (!options.settingsDirectory) {
-        return true;
+// "12.3 s", or minutes and seconds from a minute up.
+std::string Duration(std::uint32_t ms) {
+    const std::uint32_t tenths = (ms + 50) / 100;
+    if (tenths < 600) {
+        return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " s";
     }
-    const SettingsLoad load = LoadSettingsFile(*options.settingsDirectory);
-    if (load.error) {
-        err << "hz70cli: cannot read the settings file in " << *options.settingsDirectory << ": "
-            << load.error.message() << "\n";
-        return false;
-    }
-    settings = load.settings;
-    TTransSettings link = settings.link;
-    if (options.portGiven) {
-        link.COM = options.settings.COM; // --port decides the device
-    }
-    trans.SetSettings(link);
-    return true;
+    const std::uint32_t seconds = tenths / 10;
+    return std::to_string(seconds / 60) + " min " + std::to_string(seconds % 60) + " s";
 }
 
 // Says on standard error when the port's device went away and when the port is open again.
@@ -102,38 +83,33 @@ void ReportReconnect(ReconnectState before, const PortReconnect& reconnect, std:
 } // namespace
 
 int RunPoll(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& options,
-            const std::atomic<bool>& stop, std::ostream& out, std::ostream& err) {
-    ProgramSettings settings;
-    if (!ApplySettingsFile(trans, options, settings, err)) {
-        return kExitFailed;
-    }
-    const auto zones = ZonesToPoll(options, settings, err);
-    if (!zones) {
-        return kExitUsage;
-    }
-    settings.zones = *zones;
+            const ZoneList& listedZones, const std::atomic<bool>& stop, std::ostream& out,
+            std::ostream& err) {
+    ZoneList zones = ZonesToPoll(options, listedZones);
     DeviceList devices;
     PollingState polling;
-    RebuildDeviceList(devices, settings.zones, trans, polling);
+    RebuildDeviceList(devices, zones, trans, polling);
     if (devices.empty()) {
-        err << "hz70cli: no zones to poll\n";
+        err << "hz70cli: no zones to poll: give their addresses, or a settings file that lists some\n";
         return kExitUsage;
     }
 
     KeepMonitoring question(err);
     LastNotified views;
     PortReconnect reconnect(trans, port, clock);
-    PollCycle cycle(devices, settings.zones, trans, polling, question, views, &reconnect);
+    PollCycle cycle(devices, zones, trans, polling, question, views, &reconnect);
     out << kPollCsvHeader << "\n" << std::flush;
     const std::uint32_t start = clock.GetTickCount();
     const std::uint32_t limit = options.seconds ? static_cast<std::uint32_t>(*options.seconds) * 1000u : 0u;
     std::uint32_t nextTick = start;
+    bool anyAnswered = false;
     while (!stop && (limit == 0 || clock.GetTickCount() - start < limit)) {
         const ReconnectState before = reconnect.state();
         reconnect.Tick();
         ReportReconnect(before, reconnect, err);
         cycle.Tick();
         const int result = cycle.lastTickResult();
+        anyAnswered = anyAnswered || result == kPollUpdated;
         if ((result == kPollUpdated || result == kPollFailed) && views.zone() != nullptr) {
             out << FormatPollLine(LocalTimestamp(), *views.zone()) << "\n" << std::flush;
         }
@@ -146,23 +122,21 @@ int RunPoll(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& opt
         }
     }
     trans.Close();
+    if (!anyAnswered) {
+        err << "hz70cli: no zone answered in " << Duration(clock.GetTickCount() - start) << "\n";
+        return kExitFailed;
+    }
     return kExitOk;
 }
 
-int RunScan(TTrans& trans, const CliOptions& options, const std::atomic<bool>& stop, std::ostream& out,
-            std::ostream& err) {
-    ProgramSettings settings;
-    if (!ApplySettingsFile(trans, options, settings, err)) {
-        return kExitFailed;
-    }
-    if (options.firstAddress > options.lastAddress) {
-        err << "hz70cli: --first is above --last\n";
-        return kExitUsage;
-    }
+int RunScan(TTrans& trans, Clock& clock, const CliOptions& options, const std::atomic<bool>& stop,
+            std::ostream& out, std::ostream& err) {
+    const std::uint32_t start = clock.GetTickCount();
     const bool terminal = isatty(STDERR_FILENO) != 0;
     TRegulator probe;
     InitRegulator(probe);
     int found = 0;
+    int asked = 0;
     const int total = options.lastAddress - options.firstAddress + 1;
     for (int address = options.firstAddress; address <= options.lastAddress && !stop; ++address) {
         if (terminal) {
@@ -170,9 +144,10 @@ int RunScan(TTrans& trans, const CliOptions& options, const std::atomic<bool>& s
                 << total << "), " << found << " found" << std::flush;
         }
         probe.address = static_cast<std::int16_t>(address);
+        ++asked;
         const int result = Identify(probe, trans);
         if (result == kPortNotOpen) {
-            err << (terminal ? "\n" : "") << "hz70cli: the port is not open\n";
+            err << (terminal ? "\n" : ""); // why is said once, by the caller
             return kExitFailed;
         }
         if (result != 0) {
@@ -192,7 +167,10 @@ int RunScan(TTrans& trans, const CliOptions& options, const std::atomic<bool>& s
     if (terminal) {
         err << "\n";
     }
-    err << "scan: " << found << " HZ70 found" << (stop ? " (interrupted)" : "") << "\n";
+    err << "scan: " << found << " HZ70 found; asked " << asked
+        << (asked < total ? " of " + std::to_string(total) : "") << " addresses (" << options.firstAddress
+        << ".." << options.lastAddress << ") in " << Duration(clock.GetTickCount() - start)
+        << (stop ? ", interrupted" : "") << "\n";
     trans.Close();
     return found > 0 ? kExitOk : kExitFailed;
 }

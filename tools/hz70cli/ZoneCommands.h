@@ -2,6 +2,7 @@
 #pragma once
 
 #include "CliOptions.h"
+#include "app/ZoneList.h"
 #include "comm/Clock.h"
 #include "comm/SerialPort.h"
 #include "comm/Trans.h"
@@ -13,13 +14,15 @@
 
 namespace hz70::cli {
 
-// Polls the zones every 100 ms until `stop` is set or options.seconds have passed. Like the program, it
-// reopens `port` by itself when its device goes away and comes back.
+// Polls the zones every 100 ms until `stop` is set or options.seconds have passed: the addresses given,
+// else `listedZones` (those of the settings file). Like the program, it reopens `port` by itself when its
+// device goes away and comes back. Fails when no zone answered at all.
 int RunPoll(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& options,
-            const std::atomic<bool>& stop, std::ostream& out, std::ostream& err);
+            const ZoneList& listedZones, const std::atomic<bool>& stop, std::ostream& out, std::ostream& err);
 
-// Asks every address of the range for its slave id and lists the HZ70 controllers.
-int RunScan(TTrans& trans, const CliOptions& options, const std::atomic<bool>& stop, std::ostream& out,
-            std::ostream& err);
+// Asks every address of the range for its slave id and lists the HZ70 controllers; the last line says
+// how many addresses were asked and how long that took.
+int RunScan(TTrans& trans, Clock& clock, const CliOptions& options, const std::atomic<bool>& stop,
+            std::ostream& out, std::ostream& err);
 
 } // namespace hz70::cli

@@ -196,7 +196,9 @@ Simulates a bus of HZ70 heating-zone controllers (Modbus slaves) for HZ70wiz.
 
 Line:
   --link PATH            make a pseudo-terminal and a symbolic link PATH to it (e.g. ./COM1, which
-                         the program's COM1 finds); the link is removed when hz70sim ends
+                         the program's COM1 finds); the link is removed when hz70sim ends. Refused
+                         while another hz70sim that runs owns PATH (it holds the lock file .NAME.lock
+                         beside it); a link left behind by one that ended is replaced
   --device PATH          serve an existing serial device (an RS-485 adapter) instead
   --mode NAME            framing: ascii-8n1 ascii-7e1 ascii-7o1 rtu-8n2 rtu-8e1 rtu-8o1 rtu-8n1, or
                          the program's mode index 0..6 in that order (default ascii-8n1)
@@ -240,7 +242,8 @@ Adapter habits (two-wire USB RS-485 adapters):
   --help                 this text
   --version              the version
 
-Commands on standard input (while running):
+Commands on standard input (while running; started in the background of an interactive shell, it
+reads none and says so: give it </dev/null there):
   drop P | corrupt P | wrongaddr P | noise P     set a fault share
   delay MS | late MS                             set the extra reply delay (0 or off: none)
   split N [GAP_MS]                               send replies in N pieces

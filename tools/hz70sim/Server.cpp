@@ -3,6 +3,7 @@
 
 #include "hz70sim/Commands.h"
 #include "hz70sim/LineDevice.h"
+#include "hz70sim/LinkClaim.h"
 #include "hz70sim/RequestLog.h"
 #include "hz70sim/SlaveLink.h"
 #include "hz70sim/TextParsing.h"
@@ -15,6 +16,7 @@
 #include <iostream>
 #include <poll.h>
 #include <sys/signalfd.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace hz70::sim {
@@ -31,12 +33,20 @@ Micros Now() {
     return std::chrono::duration_cast<Micros>(std::chrono::steady_clock::now().time_since_epoch());
 }
 
+// Started with `&` from an interactive shell: standard input is the terminal, owned by the shell's
+// foreground job. A read would stop the simulator (SIGTTIN, "Stopped (tty input)").
+bool InBackgroundOfTerminal() {
+    const pid_t foreground = ::tcgetpgrp(STDIN_FILENO);
+    return foreground >= 0 && foreground != ::getpgrp();
+}
+
 class EventLoop final : public LineSwitch {
 public:
     EventLoop(LineDevice& line, SlaveLink& link, Bus& bus, FaultInjector& faults, SlaveLink::LogSink log)
         : line_(line), link_(link), bus_(bus), commands_(bus, faults, *this), log_(std::move(log)) {}
 
-    int run();
+    // Prints `banner` once SIGINT and SIGTERM are taken: whoever waits for it may stop us cleanly at once.
+    int run(const std::string& banner);
 
     [[nodiscard]] bool plugged() const override { return line_.plugged(); }
     [[nodiscard]] std::optional<std::string> unplug() override;
@@ -89,11 +99,18 @@ timespec EventLoop::timeout(Micros now) const {
                     static_cast<long>(wait.count() % 1'000'000) * 1000};
 }
 
-int EventLoop::run() {
+int EventLoop::run(const std::string& banner) {
     if (!blockSignals()) {
         std::cerr << "hz70sim: cannot take SIGINT and SIGTERM: " << std::strerror(errno) << '\n';
         return 1;
     }
+    std::signal(SIGTTIN, SIG_IGN); // put in the background later, a read fails (EIO) instead of stopping us
+    if (InBackgroundOfTerminal()) {
+        std::cerr << "hz70sim: running in the background: commands on standard input are off (start it "
+                     "with </dev/null, or in a terminal of its own to type commands)\n";
+        inputOpen_ = false;
+    }
+    std::cout << banner << std::endl;
     while (!quit_) {
         std::array<pollfd, SlotCount> fds{};
         fds[LineSlot] = {peerPresent_ ? line_.fd() : -1,
@@ -206,9 +223,15 @@ void EventLoop::logLineChange(const char* what) const {
 void EventLoop::readCommands() {
     std::array<char, 1024> buffer{};
     const ssize_t count = ::read(STDIN_FILENO, buffer.data(), buffer.size());
-    if (count <= 0) {
-        if (count == 0 || (errno != EAGAIN && errno != EINTR)) {
-            inputOpen_ = false; // run on without commands, e.g. started with </dev/null
+    if (count == 0) {
+        inputOpen_ = false; // run on without commands, e.g. started with </dev/null
+        return;
+    }
+    if (count < 0) {
+        if (errno != EAGAIN && errno != EINTR) {
+            std::cerr << "hz70sim: commands are off: cannot read standard input: " << std::strerror(errno)
+                      << '\n';
+            inputOpen_ = false;
         }
         return;
     }
@@ -259,6 +282,18 @@ std::string Banner(const SimOptions& options, const LineDevice& line, const Line
 int RunSimulator(const SimOptions& options) {
     const LineMode mode = *LineModeFromIndex(options.mode);
     std::string error;
+    // Declared first, so that the link goes before the claim on it is released.
+    std::unique_ptr<LinkClaim> claim;
+    if (options.link) {
+        claim = LinkClaim::Take(*options.link, error);
+        if (!claim) {
+            std::cerr << "hz70sim: " << error << '\n';
+            return 1;
+        }
+        if (!claim->leftBehind().empty()) {
+            std::cerr << "hz70sim: replacing " << claim->leftBehind() << ", which no running hz70sim owns\n";
+        }
+    }
     const std::unique_ptr<LineDevice> line =
         options.link ? LineDevice::CreatePseudoTerminal(*options.link, error)
                      : LineDevice::OpenSerial(*options.device, mode, options.baud, error);
@@ -270,7 +305,8 @@ int RunSimulator(const SimOptions& options) {
     if (options.logPath) {
         logFile.open(*options.logPath, std::ios::out | std::ios::trunc);
         if (!logFile) {
-            std::cerr << "hz70sim: cannot write the log " << *options.logPath << '\n';
+            std::cerr << "hz70sim: cannot write the log " << *options.logPath << ": " << std::strerror(errno)
+                      << '\n';
             return 1;
         }
     }
@@ -290,9 +326,8 @@ int RunSimulator(const SimOptions& options) {
     }
     SlaveLink link(LinkSetup{mode, options.baud, options.responseDelay}, bus, faults, log);
 
-    std::cout << Banner(options, *line, mode) << std::endl;
     EventLoop loop(*line, link, bus, faults, log);
-    return loop.run();
+    return loop.run(Banner(options, *line, mode));
 }
 
 } // namespace hz70::sim

@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "CliProgram.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <unistd.h>
+
+namespace hz70::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder to run in, with settings folders of every kind and a COM1 link whose device is gone.
+class CliProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() / ("hz70cli-test-" + std::to_string(::getpid()));
+        fs::create_directories(root_ / "empty");
+        fs::create_directories(root_ / "unreadable" / "HZ70wiz.INI");
+        fs::create_directories(root_ / "good");
+        std::ofstream(root_ / "good" / "hz70wiz.ini") << "Baud=6\r\nMode=0\r\nTimeout=300\r\n";
+        fs::create_symlink("/dev/pts/no-such-terminal", root_ / "COM1");
+        previous_ = fs::current_path();
+        fs::current_path(root_);
+    }
+    void TearDown() override {
+        fs::current_path(previous_);
+        fs::remove_all(root_);
+    }
+
+private:
+    fs::path root_;
+    fs::path previous_;
+};
+
+TEST_F(CliProgram, EveryRefusalNamesTheThingAndTheReasonInItsFirstLine) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string firstErrorLine;
+        int status;
+    };
+    const std::atomic<bool> stop{false};
+    for (const Case& c : {
+             Case{{"--timeout", "99", "identify"},
+                  "hz70cli: bad value for --timeout: 99 (100..600000 ms, or 0 for the baud rate's default)",
+                  2},
+             Case{{"--address", "248", "identify"}, "hz70cli: bad value for --address: 248 (1..247)", 2},
+             Case{{"read", "4020"}, "hz70cli: read needs REG (0..65535) and COUNT (1..125)", 2},
+             Case{{"identify", "3"}, "hz70cli: identify takes no arguments, got 3", 2},
+             Case{{"--first", "9", "--last", "3", "scan"}, "hz70cli: --first 9 is above --last 3", 2},
+             Case{{"poll", "1", "0"}, "hz70cli: not an address (1..247): 0", 2},
+             Case{{"status"}, "hz70cli: unknown command status (identify, read, write, poll or scan)", 2},
+             Case{{"--settings", "missing", "poll"}, "hz70cli: --settings missing: no such folder", 2},
+             Case{{"--settings", "empty", "poll"},
+                  "hz70cli: --settings empty: no settings file HZ70wiz.INI in it",
+                  2},
+             Case{{"--settings", "unreadable", "scan"},
+                  "hz70cli: cannot read unreadable/HZ70wiz.INI: Is a directory",
+                  2},
+             // The file gives the rate; the command line's port, framing and time-out win over its own.
+             Case{{"--settings", "good", "--port", "absent", "--mode", "rtu-8n1", "--timeout", "0",
+                   "identify"},
+                  "hz70cli: link from good/hz70wiz.ini with --port, --mode, --timeout from the command line: "
+                  "absent, 19200 bit/s, rtu-8n1, time-out 1500 ms (the baud rate's default)",
+                  1},
+             Case{{"--port", "absent", "identify"}, "hz70cli: absent: No such file or directory", 1},
+             Case{{"identify"},
+                  "hz70cli: COM1 is ./COM1, a link to /dev/pts/no-such-terminal, which is gone",
+                  1},
+         }) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(RunCli(c.args, "test", stop, out, err), c.status);
+        std::string firstLine;
+        std::getline(std::istringstream(err.str()), firstLine);
+        EXPECT_EQ(firstLine, c.firstErrorLine);
+    }
+}
+
+} // namespace
+} // namespace hz70::cli

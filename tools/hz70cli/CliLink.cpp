@@ -1,0 +1,96 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "CliLink.h"
+
+#include "comm/LinkNames.h"
+#include "comm/PortNames.h"
+
+#include <system_error>
+
+namespace hz70::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Entries of the working directory are shown as "./COM1", as the user would type them.
+std::string Shown(const fs::path& path) {
+    std::error_code error;
+    const fs::path here = fs::current_path(error);
+    return !error && path.parent_path() == here ? "./" + path.filename().string() : path.string();
+}
+
+// "a link to /dev/pts/3" (and whether its target is there), or nothing for a path that is no link.
+std::string LinkTarget(const fs::path& path) {
+    std::error_code error;
+    if (!fs::is_symlink(fs::symlink_status(path, error))) {
+        return "";
+    }
+    const fs::path target = fs::read_symlink(path, error);
+    const bool present = fs::exists(path, error);
+    return "a link to " + target.string() + (present ? "" : ", which is gone");
+}
+
+} // namespace
+
+std::variant<SettingsFolder, std::string> LoadSettingsFolder(const std::string& directory) {
+    std::error_code error;
+    const fs::file_status status = fs::status(directory, error);
+    if (!fs::exists(status)) {
+        return "--settings " + directory + ": no such folder";
+    }
+    if (!fs::is_directory(status)) {
+        return "--settings " + directory + ": not a folder";
+    }
+    const SettingsLoad load = LoadSettingsFile(directory);
+    if (load.file.empty()) {
+        return "--settings " + directory + ": no settings file " + kSettingsFileName + " in it";
+    }
+    if (load.error) {
+        return "cannot read " + load.file.string() + ": " + load.error.message();
+    }
+    return SettingsFolder{load.file, load.settings};
+}
+
+void TakeFileLink(CliOptions& options, const TTransSettings& fileLink) {
+    if (!options.portGiven) {
+        options.settings.COM = fileLink.COM;
+        options.port = "COM" + std::to_string(fileLink.COM + 1);
+    }
+    if (!options.baudGiven) {
+        options.settings.Baud = fileLink.Baud;
+    }
+    if (!options.modeGiven) {
+        options.settings.Mode = fileLink.Mode;
+    }
+    if (!options.timeoutGiven) {
+        options.settings.Timeout = fileLink.Timeout;
+    }
+    options.settings.Type = fileLink.Type;
+}
+
+std::string DescribeLink(const CliOptions& options) {
+    const TTransSettings& s = options.settings;
+    const bool ownTimeout = s.Timeout >= kMinReplyTimeout;
+    const int timeout = ownTimeout ? s.Timeout : kBaudTable[static_cast<std::size_t>(s.Baud)].defaultTimeout;
+    return options.port + ", " + kBaudTable[static_cast<std::size_t>(s.Baud)].text + " bit/s, " +
+           std::string(kModeNames[static_cast<std::size_t>(s.Mode)]) + ", time-out " +
+           std::to_string(timeout) + " ms" + (ownTimeout ? "" : " (the baud rate's default)");
+}
+
+PortReport DescribePort(const std::string& name) {
+    const auto com = ComIndex(name);
+    if (!com) {
+        const std::string link = LinkTarget(name);
+        return {link.empty() ? "" : name + " is " + link, true};
+    }
+    if (const auto device = ResolveComName(name)) {
+        const std::string link = LinkTarget(*device);
+        return {name + " is " + Shown(*device) + (link.empty() ? "" : ", " + link), true};
+    }
+    std::string places;
+    for (const fs::path& candidate : ComNameCandidates(*com + 1)) {
+        places += (places.empty() ? "" : ", ") + Shown(candidate);
+    }
+    return {name + " leads to no device: none of " + places + " exists", false};
+}
+
+} // namespace hz70::cli

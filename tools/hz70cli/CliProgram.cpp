@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "CliProgram.h"
+
+#include "CliLink.h"
+#include "CliOptions.h"
+#include "LinkCommands.h"
+#include "WireTrace.h"
+#include "ZoneCommands.h"
+#include "comm/Clock.h"
+#include "comm/PosixSerialPort.h"
+#include "comm/Trans.h"
+
+#include <ostream>
+#include <variant>
+
+namespace hz70::cli {
+namespace {
+
+// Puts the settings folder's link under the command line's; false (said why) when it cannot be used.
+bool TakeSettingsFolder(CliOptions& options, ZoneList& zones, std::ostream& err) {
+    if (!options.settingsDirectory) {
+        return true;
+    }
+    const auto loaded = LoadSettingsFolder(*options.settingsDirectory);
+    if (const auto* message = std::get_if<std::string>(&loaded)) {
+        err << "hz70cli: " << *message << "\n";
+        return false;
+    }
+    const auto& folder = std::get<SettingsFolder>(loaded);
+    TakeFileLink(options, folder.settings.link);
+    zones = folder.settings.zones;
+    std::string given;
+    for (const auto& [flag, name] :
+         {std::pair{options.portGiven, "--port"}, std::pair{options.baudGiven, "--baud"},
+          std::pair{options.modeGiven, "--mode"}, std::pair{options.timeoutGiven, "--timeout"}}) {
+        if (flag) {
+            given += (given.empty() ? "" : ", ") + std::string(name);
+        }
+    }
+    err << "hz70cli: link from " << folder.file.string()
+        << (given.empty() ? "" : " with " + given + " from the command line") << ": " << DescribeLink(options)
+        << "\n";
+    return true;
+}
+
+int RunCommand(TTrans& trans, PosixSerialPort& port, Clock& clock, const CliOptions& options,
+               const ZoneList& zones, const std::atomic<bool>& stop, std::ostream& out, std::ostream& err) {
+    if (options.command == "poll") {
+        return RunPoll(trans, port, clock, options, zones, stop, out, err);
+    }
+    if (options.command == "scan") {
+        return RunScan(trans, clock, options, stop, out, err);
+    }
+    return RunLinkCommand(trans, options, out, err);
+}
+
+} // namespace
+
+int RunCli(const std::vector<std::string>& args, std::string_view version, const std::atomic<bool>& stop,
+           std::ostream& out, std::ostream& err) {
+    const auto parsed = ParseCliOptions(args);
+    if (const auto* message = std::get_if<std::string>(&parsed)) {
+        err << "hz70cli: " << *message << "\n\n" << UsageText();
+        return kExitUsage;
+    }
+    CliOptions options = std::get<CliOptions>(parsed);
+    if (options.help) {
+        out << UsageText();
+        return kExitOk;
+    }
+    if (options.version) {
+        out << "hz70cli " << version << "\n";
+        return kExitOk;
+    }
+    ZoneList zones; // without a settings folder, the program's default list
+    if (!TakeSettingsFolder(options, zones, err)) {
+        return kExitUsage;
+    }
+    const PortReport report = DescribePort(options.port);
+    if (!report.text.empty()) {
+        err << "hz70cli: " << report.text << "\n";
+    }
+
+    // A COM name goes through the link's own lookup; any other name is the device itself.
+    const bool comName = ComIndex(options.port).has_value();
+    PosixSerialPort port(comName ? std::nullopt : std::optional<std::string>(options.port));
+    SteadyClock clock;
+    TTrans trans(port, clock);
+    WireTrace trace(clock, err);
+    if (options.trace) {
+        trans.SetTrace(&trace);
+    }
+    trans.SetSettings(options.settings);
+    const int status = RunCommand(trans, port, clock, options, zones, stop, out, err);
+    // The open error names the device; a COM name that led nowhere was reported above.
+    if (report.found && trans.portState() == TTrans::kOpenFailed && !port.lastError().empty()) {
+        err << "hz70cli: " << port.lastError() << "\n";
+    }
+    return status;
+}
+
+} // namespace hz70::cli
