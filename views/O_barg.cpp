@@ -5,17 +5,19 @@
 #include "views/core/BarLabels.h"
 
 #include <QBarCategoryAxis>
-#include <QBarSeries>
-#include <QBarSet>
+#include <QBrush>
 #include <QChart>
 #include <QChartView>
 #include <QFrame>
+#include <QGraphicsRectItem>
 #include <QGraphicsSimpleTextItem>
 #include <QLocale>
+#include <QPen>
 #include <QTabBar>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
+#include <cmath>
 
 namespace hz70 {
 namespace {
@@ -24,6 +26,9 @@ constexpr int kTitlePixels = 11;
 constexpr int kValueLabelPixels = 11;
 constexpr qreal kTitleTop = 4.0;
 constexpr qreal kLabelGap = 2.0;
+// Above the chart's grid lines; the value labels above the bars.
+constexpr qreal kBarLayer = 5.0;
+constexpr qreal kLabelLayer = 10.0;
 
 QFont ArialPixels(int pixels) {
     QFont font(QStringLiteral("Arial"));
@@ -31,31 +36,22 @@ QFont ArialPixels(int pixels) {
     return font;
 }
 
-QBarSeries* NewSeries(const char* name, const QColor& colour, QObject* owner) {
-    auto* series = new QBarSeries(owner);
-    series->setObjectName(QString::fromLatin1(name));
-    auto* set = new QBarSet(QString::fromLatin1(name));
-    set->setColor(colour);
-    set->setBorderColor(colour);
-    series->append(set);
-    return series;
-}
-
-QBarSet* BarsOf(QBarSeries* series) {
-    return series->barSets().constFirst();
-}
-
 QStringList CategoryTexts(const BarSeries& series) {
+    std::vector<std::string> markup;
+    for (const std::string& label : series.Labels()) {
+        markup.push_back(LabelMarkup(label));
+    }
     QStringList texts;
-    for (const std::string& label : DistinctLabels(series.Labels())) {
-        texts << QString::fromStdString(label);
+    for (const std::string& text : DistinctLabels(markup)) {
+        texts << QString::fromStdString(text);
     }
     return texts;
 }
 
 } // namespace
 
-TOBarg::TOBarg(AppState& state, QWidget* parent) : TViewWindow(parent), state_(state) {
+TOBarg::TOBarg(AppState& state, QWidget* parent)
+    : TViewWindow(parent), state_(state), colours_{QColor(Qt::red), QColor(Qt::blue)} {
     setObjectName(QStringLiteral("OBarg"));
     setWindowTitle(QStringLiteral("Bargrafy"));
     resize(696, 480);
@@ -86,10 +82,6 @@ TOBarg::TOBarg(AppState& state, QWidget* parent) : TViewWindow(parent), state_(s
     Chart1->addAxis(valueAxis_, Qt::AlignLeft);
     ShowAxisRange(kDesignAxisRange);
 
-    Series1 = NewSeries("Series1", Qt::red, this);
-    Series2 = NewSeries("Series2", Qt::blue, this);
-    series_ = {Series1, Series2};
-
     ChartView1 = new QChartView(Chart1);
     ChartView1->setObjectName(QStringLiteral("ChartView1"));
     ChartView1->setRenderHint(QPainter::Antialiasing);
@@ -107,7 +99,7 @@ TOBarg::TOBarg(AppState& state, QWidget* parent) : TViewWindow(parent), state_(s
     connect(TabControl1, &QTabBar::currentChanged, this, &TOBarg::TabControl1Change);
     connect(Chart1, &QChart::plotAreaChanged, this, [this] {
         PlaceTitle();
-        PlaceLabels();
+        ShowAllSlots();
     });
 }
 
@@ -119,21 +111,28 @@ int TOBarg::ShownTab() const {
     return TabControl1->currentIndex() == kCurrentTab ? kCurrentTab : kTemperatureTab;
 }
 
+const BarSeries& TOBarg::Shown() const {
+    return points_[static_cast<std::size_t>(ShownTab())];
+}
+
 void TOBarg::FormShow() {
     const int zones = static_cast<int>(state_.devices.size());
-    for (std::size_t tab = 0; tab < series_.size(); ++tab) {
-        points_[tab].Rebuild(zones);
-        QBarSet* bars = BarsOf(series_[tab]);
-        bars->remove(0, bars->count());
-        bars->append(QList<qreal>(zones, 0.0));
+    for (BarSeries& series : points_) {
+        series.Rebuild(zones);
     }
+    qDeleteAll(bars_);
+    bars_.clear();
     qDeleteAll(valueLabels_);
     valueLabels_.clear();
     for (int slot = 0; slot < zones; ++slot) {
+        auto* bar = new QGraphicsRectItem(Chart1);
+        bar->setPen(Qt::NoPen);
+        bar->setZValue(Chart1->zValue() + kBarLayer);
+        bars_.push_back(bar);
         auto* label = new QGraphicsSimpleTextItem(Chart1);
         label->setFont(ArialPixels(kValueLabelPixels));
         label->setBrush(Qt::black);
-        label->setZValue(Chart1->zValue() + 10);
+        label->setZValue(Chart1->zValue() + kLabelLayer);
         valueLabels_.push_back(label);
     }
     const QSignalBlocker quiet(TabControl1);
@@ -143,11 +142,14 @@ void TOBarg::FormShow() {
 
 void TOBarg::TabControl1Change() {
     const int tab = ShownTab();
-    ShowOnly(tab);
+    for (QGraphicsRectItem* bar : bars_) {
+        bar->setBrush(colours_[static_cast<std::size_t>(tab)]);
+    }
     title_->setText(QString::fromUtf8(tab == kTemperatureTab ? kTemperatureTitle : kCurrentTitle));
     ShowAxisRange(tab == kTemperatureTab ? AutomaticAxisRange(points_[kTemperatureTab].points())
                                          : kCurrentAxisRange);
-    ShowLabels();
+    ShowCategories();
+    ShowAllSlots();
     PlaceTitle();
 }
 
@@ -160,81 +162,85 @@ void TOBarg::UpdateZone(TRegulator* record) {
     if (!inSeries) {
         return;
     }
-    const int slot = record->zoneNumber - 1;
-    SetBarValue(kTemperatureTab, slot);
-    SetBarValue(kCurrentTab, slot);
-    if (ShownTab() == kTemperatureTab) {
-        ShowAxisRange(AutomaticAxisRange(points_[kTemperatureTab].points()));
-    }
-    ShowLabels();
-}
-
-void TOBarg::ShowOnly(int tab) {
-    for (int t = 0; t < static_cast<int>(series_.size()); ++t) {
-        QBarSeries* series = series_[static_cast<std::size_t>(t)];
-        const bool attached = series->chart() != nullptr;
-        if (t == tab && !attached) {
-            Chart1->addSeries(series);
-            series->attachAxis(zoneAxis_);
-            series->attachAxis(valueAxis_);
-        } else if (t != tab && attached) {
-            Chart1->removeSeries(series);
-            series->setParent(this); // the chart hands it back without an owner
-        }
+    ShowCategories();
+    // A new axis range moves every bar; otherwise only the zone's own bar may change.
+    if (ShownTab() == kTemperatureTab &&
+        ShowAxisRange(AutomaticAxisRange(points_[kTemperatureTab].points()))) {
+        ShowAllSlots();
+    } else {
+        ShowSlot(static_cast<std::size_t>(record->zoneNumber - 1));
     }
 }
 
-void TOBarg::SetBarValue(int tab, int slot) {
-    const BarPoint& point = points_[static_cast<std::size_t>(tab)].points()[static_cast<std::size_t>(slot)];
-    QBarSet* bars = BarsOf(series_[static_cast<std::size_t>(tab)]);
-    // An empty point is a bar of height 0, which the chart does not draw.
-    if (bars->at(slot) != point.y) {
-        bars->replace(slot, point.y);
+bool TOBarg::ShowAxisRange(const AxisRange& range) {
+    bool changed = false;
+    if (valueAxis_->min() != range.min || valueAxis_->max() != range.max) {
+        valueAxis_->setRange(range.min, range.max);
+        changed = true;
     }
+    if (valueAxis_->tickInterval() != range.step) {
+        valueAxis_->setTickInterval(range.step);
+        changed = true;
+    }
+    return changed;
 }
 
-void TOBarg::ShowAxisRange(const AxisRange& range) {
-    valueAxis_->setRange(range.min, range.max);
-    valueAxis_->setTickInterval(range.step);
-}
-
-// Category texts and value labels of the shown series.
-void TOBarg::ShowLabels() {
-    const BarSeries& shown = points_[static_cast<std::size_t>(ShownTab())];
-    const QStringList categories = CategoryTexts(shown);
+void TOBarg::ShowCategories() {
+    const QStringList categories = CategoryTexts(Shown());
     if (zoneAxis_->categories() != categories) {
         zoneAxis_->setCategories(categories);
     }
-    const QLocale locale;
-    const std::string decimalPoint = locale.decimalPoint().toStdString();
-    const std::string groupSeparator = locale.groupSeparator().toStdString();
-    for (std::size_t slot = 0; slot < valueLabels_.size() && slot < shown.points().size(); ++slot) {
-        const BarPoint& point = shown.points()[slot];
-        QGraphicsSimpleTextItem* label = valueLabels_[slot];
-        label->setVisible(!point.empty);
-        label->setText(point.empty
-                           ? QString()
-                           : QString::fromStdString(BarValueText(point.y, decimalPoint, groupSeparator)));
-    }
-    PlaceLabels();
 }
 
-// Each value label is centred above its bar, and kept inside the plot when the bar is cut off at the top.
-void TOBarg::PlaceLabels() {
-    QBarSeries* series = series_[static_cast<std::size_t>(ShownTab())];
-    if (series->chart() == nullptr) {
+void TOBarg::ShowAllSlots() {
+    for (std::size_t slot = 0; slot < bars_.size(); ++slot) {
+        ShowSlot(slot);
+    }
+}
+
+// The bar is drawn over the value axis's range, on whole pixels: it is redrawn only when its drawn height
+// changes. Its value label is centred above it, and kept inside the plot when the bar is cut off at the
+// top.
+void TOBarg::ShowSlot(std::size_t slot) {
+    const std::vector<BarPoint>& points = Shown().points();
+    if (slot >= points.size()) {
         return;
     }
+    const BarPoint& point = points[slot];
     const QRectF plot = Chart1->plotArea();
-    const BarSeries& shown = points_[static_cast<std::size_t>(ShownTab())];
-    for (std::size_t slot = 0; slot < valueLabels_.size() && slot < shown.points().size(); ++slot) {
-        QGraphicsSimpleTextItem* label = valueLabels_[slot];
-        const double top = std::max(shown.points()[slot].y, 0.0);
-        const QPointF barTop = Chart1->mapToPosition(QPointF(static_cast<qreal>(slot), top), series);
-        const QRectF box = label->boundingRect();
-        const qreal y = std::clamp(barTop.y() - box.height() - kLabelGap, plot.top(),
-                                   std::max(plot.top(), plot.bottom() - box.height()));
-        label->setPos(barTop.x() - box.width() / 2.0, y);
+    const AxisRange range{valueAxis_->min(), valueAxis_->max(), valueAxis_->tickInterval()};
+    const Box box = BarBox({plot.left(), plot.top(), plot.width(), plot.height()},
+                           static_cast<int>(points.size()), static_cast<int>(slot), point.y, range);
+    const QRectF barRect(QPointF(std::round(box.left), std::round(box.top)),
+                         QPointF(std::round(box.left + box.width), std::round(box.top + box.height)));
+
+    QGraphicsRectItem* bar = bars_[slot];
+    const bool barShown = !point.empty && !barRect.isEmpty();
+    if (bar->rect() != barRect) {
+        bar->setRect(barRect);
+    }
+    if (bar->isVisible() != barShown) {
+        bar->setVisible(barShown);
+    }
+
+    QGraphicsSimpleTextItem* label = valueLabels_[slot];
+    const QLocale locale;
+    const QString text =
+        point.empty ? QString()
+                    : QString::fromStdString(BarValueText(point.y, locale.decimalPoint().toStdString(),
+                                                          locale.groupSeparator().toStdString()));
+    if (label->isVisible() == point.empty) {
+        label->setVisible(!point.empty);
+    }
+    if (label->text() != text) {
+        label->setText(text);
+    }
+    const QRectF textBox = label->boundingRect();
+    const qreal y = std::clamp(barRect.top() - textBox.height() - kLabelGap, plot.top(),
+                               std::max(plot.top(), plot.bottom() - textBox.height()));
+    const QPointF place(barRect.center().x() - textBox.width() / 2.0, y);
+    if (label->pos() != place) {
+        label->setPos(place);
     }
 }
 

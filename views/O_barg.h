@@ -4,13 +4,14 @@
 #include "views/ViewWindow.h"
 #include "views/core/BarSeries.h"
 
+#include <QColor>
 #include <array>
 #include <vector>
 
 class QBarCategoryAxis;
-class QBarSeries;
 class QChart;
 class QChartView;
+class QGraphicsRectItem;
 class QGraphicsSimpleTextItem;
 class QTabBar;
 class QValueAxis;
@@ -21,9 +22,10 @@ class AppState;
 
 // One bar per zone: measured temperatures or load currents.
 //
-// Both series follow every poll step; only the one of the selected tab is in the chart, so that its bars
-// take the whole width of their slot. The chart draws the value labels itself: a chart series labels
-// neither a bar of height 0 nor in the operator's number format, and an empty point must lose its label.
+// Both series (temperatures in red, currents in blue) follow every poll step; the chart shows the one of
+// the selected tab. The window draws the bars and their value labels itself over the chart's axes: a
+// chart series repaints its whole plot whenever one value changes, and labels neither a bar of height 0
+// nor in the operator's number format. So a poll step repaints only the bar and label it changed.
 class TOBarg : public TViewWindow {
     Q_OBJECT
 public:
@@ -34,7 +36,8 @@ public:
     // Shows the series of the selected tab with its title and value-axis range.
     void TabControl1Change();
 
-    // The value labels of the shown series, one per zone slot; hidden over an empty point.
+    // The bars and value labels of the shown series, one per zone slot; hidden over an empty point.
+    [[nodiscard]] const std::vector<QGraphicsRectItem*>& Bars() const { return bars_; }
     [[nodiscard]] const std::vector<QGraphicsSimpleTextItem*>& ValueLabels() const { return valueLabels_; }
     [[nodiscard]] QString TitleText() const;
     [[nodiscard]] QValueAxis* ValueAxis() const { return valueAxis_; }
@@ -43,27 +46,28 @@ public:
     QTabBar* TabControl1 = nullptr;
     QChartView* ChartView1 = nullptr;
     QChart* Chart1 = nullptr;
-    QBarSeries* Series1 = nullptr; // temperatures, red
-    QBarSeries* Series2 = nullptr; // load currents, blue
 
 private:
     static constexpr int kTemperatureTab = 0;
     static constexpr int kCurrentTab = 1;
 
     [[nodiscard]] int ShownTab() const;
-    void ShowOnly(int tab);
-    void SetBarValue(int tab, int slot);
-    void ShowAxisRange(const AxisRange& range);
-    void ShowLabels();
-    void PlaceLabels();
+    [[nodiscard]] const BarSeries& Shown() const;
+    // Whether the range or its ticks changed.
+    bool ShowAxisRange(const AxisRange& range);
+    void ShowCategories();
+    // Bar and value label of one slot of the shown series; only what differs from the drawing changes.
+    void ShowSlot(std::size_t slot);
+    void ShowAllSlots();
     void PlaceTitle();
 
     AppState& state_;
     std::array<BarSeries, 2> points_;
-    std::array<QBarSeries*, 2> series_{};
+    std::array<QColor, 2> colours_;
     QValueAxis* valueAxis_ = nullptr;
     QBarCategoryAxis* zoneAxis_ = nullptr;
     QGraphicsSimpleTextItem* title_ = nullptr;
+    std::vector<QGraphicsRectItem*> bars_;
     std::vector<QGraphicsSimpleTextItem*> valueLabels_;
 };
 

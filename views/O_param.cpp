@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +27,23 @@ QLabel* Caption(const QString& text, QPoint at, QWidget* parent) {
     label->adjustSize();
     return label;
 }
+
+// The value input: tabbing into it leaves its text unselected, so that the operator edits the value
+// rather than replacing it by accident; a click selects it all (Edit1Click).
+class ValueEdit final : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    void focusInEvent(QFocusEvent* event) override {
+        QLineEdit::focusInEvent(event);
+        const Qt::FocusReason reason = event->reason();
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+            reason == Qt::ShortcutFocusReason) {
+            deselect();
+        }
+    }
+};
 
 QPushButton* Button(const QString& text, const char* name, QRect place, QWidget* parent) {
     auto* button = new QPushButton(text, parent);
@@ -61,7 +79,7 @@ TDlgProg::TDlgProg(AppState& state, QWidget* parent) : QDialog(parent), state_(s
     ListBox1->setItemDelegate(new TabColumnDelegate(valueColumn, ListBox1));
 
     Label2 = Caption(QStringLiteral("Wartość"), {16, 248}, panel);
-    Edit1 = new QLineEdit(panel);
+    Edit1 = new ValueEdit(panel);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setGeometry(16, 264, 89, 21);
     Edit1->installEventFilter(this);

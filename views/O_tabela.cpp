@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -31,24 +32,105 @@ QFont GridFont() {
     return font;
 }
 
-QTableWidget* NewGrid(QWidget* page, const char* name, int zoneColumnWidth) {
-    auto* grid = new QTableWidget(page);
-    grid->setObjectName(QString::fromLatin1(name));
-    grid->setFont(GridFont());
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid->setShowGrid(true);
-    grid->setWordWrap(false);
-    grid->verticalHeader()->hide();
-    grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    grid->verticalHeader()->setDefaultSectionSize(kRowHeight);
-    QHeaderView* fixedRow = grid->horizontalHeader();
+// The look both parts of a grid share: read-only cells in the grid font, rows of fixed height, and the
+// fixed row drawn by the header.
+void StyleGrid(QTableView& grid, int defaultColumnWidth) {
+    grid.setFont(GridFont());
+    grid.setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid.setShowGrid(true);
+    grid.setWordWrap(false);
+    grid.verticalHeader()->hide();
+    grid.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid.verticalHeader()->setDefaultSectionSize(kRowHeight);
+    QHeaderView* fixedRow = grid.horizontalHeader();
     fixedRow->setFont(GridFont());
     fixedRow->setFixedHeight(kRowHeight);
     fixedRow->setSectionResizeMode(QHeaderView::Interactive);
-    fixedRow->setDefaultSectionSize(zoneColumnWidth);
+    fixedRow->setDefaultSectionSize(defaultColumnWidth);
     fixedRow->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     fixedRow->setHighlightSections(false);
     fixedRow->setSectionsClickable(false);
+}
+
+// A grid whose first column stays in view when the zone columns scroll sideways: a second view of the
+// same cells, showing column 0 only, lies over the grid's left edge and scrolls up and down with it.
+// Both views' column 0 keep one width, so the operator can widen it by its edge as any other column.
+class FixedColumnGrid final : public QTableWidget {
+public:
+    FixedColumnGrid(QWidget* parent, int zoneColumnWidth)
+        : QTableWidget(parent), fixedColumn_(new QTableView(this)) {
+        StyleGrid(*this, zoneColumnWidth);
+        // Sideways by pixels: by whole columns the column next to the fixed one could hide under it.
+        setHorizontalScrollMode(ScrollPerPixel);
+
+        fixedColumn_->setObjectName(QStringLiteral("fixedColumn"));
+        fixedColumn_->setModel(model());
+        fixedColumn_->setSelectionModel(selectionModel());
+        StyleGrid(*fixedColumn_, zoneColumnWidth);
+        fixedColumn_->setFocusPolicy(Qt::NoFocus);
+        fixedColumn_->setFrameShape(QFrame::NoFrame);
+        fixedColumn_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        fixedColumn_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        viewport()->stackUnder(fixedColumn_);
+
+        connect(model(), &QAbstractItemModel::columnsInserted, this,
+                [this](const QModelIndex&, int first, int last) { HideZoneColumns(first, last); });
+        connect(horizontalHeader(), &QHeaderView::sectionResized, this,
+                [this](int column, int, int width) { FollowFirstColumn(*fixedColumn_, column, width); });
+        connect(fixedColumn_->horizontalHeader(), &QHeaderView::sectionResized, this,
+                [this](int column, int, int width) { FollowFirstColumn(*this, column, width); });
+        connect(verticalScrollBar(), &QScrollBar::valueChanged, fixedColumn_->verticalScrollBar(),
+                &QScrollBar::setValue);
+        connect(fixedColumn_->verticalScrollBar(), &QScrollBar::valueChanged, verticalScrollBar(),
+                &QScrollBar::setValue);
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QTableWidget::resizeEvent(event);
+        PlaceFixedColumn();
+    }
+
+    // A zone cell brought into view must not end up under the fixed column.
+    void scrollTo(const QModelIndex& index, ScrollHint hint) override {
+        if (index.column() == 0) {
+            return;
+        }
+        QTableWidget::scrollTo(index, hint);
+        const int covered = columnWidth(0) - visualRect(index).left();
+        if (covered > 0) {
+            horizontalScrollBar()->setValue(horizontalScrollBar()->value() - covered);
+        }
+    }
+
+private:
+    void HideZoneColumns(int first, int last) {
+        for (int column = std::max(first, 1); column <= last; ++column) {
+            fixedColumn_->setColumnHidden(column, true);
+        }
+    }
+
+    void FollowFirstColumn(QTableView& other, int column, int width) {
+        if (column != 0) {
+            return;
+        }
+        if (other.columnWidth(0) != width) {
+            other.setColumnWidth(0, width);
+        }
+        PlaceFixedColumn();
+    }
+
+    void PlaceFixedColumn() {
+        fixedColumn_->setGeometry(frameWidth(), frameWidth(), columnWidth(0),
+                                  horizontalHeader()->height() + viewport()->height());
+    }
+
+    QTableView* fixedColumn_;
+};
+
+QTableWidget* NewGrid(QWidget* page, const char* name, int zoneColumnWidth) {
+    auto* grid = new FixedColumnGrid(page, zoneColumnWidth);
+    grid->setObjectName(QString::fromLatin1(name));
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(grid);

@@ -10,6 +10,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QSvgRenderer>
+#include <QTextDocument>
 
 namespace hz70 {
 namespace {
@@ -42,6 +43,18 @@ QPixmap Picture(const QString& path, QSize size) {
 QPixmap NoTransmissionSign() {
     static const QPixmap sign = Picture(QStringLiteral(":/pictograms/no-transmission.svg"), kSignSize);
     return sign;
+}
+
+// A tool tip that looks like markup is shown as markup: such a text is escaped so that it reads as typed.
+QString PlainToolTip(const QString& text) {
+    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpacePre) : text;
+}
+
+template <typename Widget>
+void ShowText(Widget* widget, const QString& text) {
+    if (widget->text() != text) {
+        widget->setText(text);
+    }
 }
 
 QLabel* Text(QWidget* parent, const QString& text, QPoint at, const QFont& font) {
@@ -221,9 +234,11 @@ void TStrefa::CreateButtons() {
 
 void TStrefa::SetTitle(const std::string& name) {
     Label1->setText(QString::fromStdString(PanelTitle(name)));
-    Label1->setToolTip(QString::fromStdString(name));
+    Label1->setToolTip(PlainToolTip(QString::fromStdString(name)));
 }
 
+// Every poll of the zone comes here: only what differs from the shown state is touched, so that an
+// unchanged zone costs no repaint.
 void TStrefa::ShowValues() {
     if (regulator == nullptr) {
         return;
@@ -234,13 +249,16 @@ void TStrefa::ShowValues() {
     for (const LampPlace& p : kLampPlaces) {
         Paint(LampLabel(p.lamp), LampColour(p.lamp, shown.lamp(p.lamp)));
     }
-    Button2->setText(QString::fromLatin1(shown.modeCaption));
+    ShowText(Button2, QString::fromLatin1(shown.modeCaption));
     for (std::size_t i = 0; i < fields_.size(); ++i) {
-        fields_[i]->setText(QString::fromStdString(shown.fields[i]));
+        ShowText(fields_[i], QString::fromStdString(shown.fields[i]));
     }
 }
 
 void TStrefa::ShowTransmission(bool missing) {
+    if (Image21->pixmap().isNull() != missing) {
+        return;
+    }
     if (missing) {
         Image21->setPixmap(NoTransmissionSign());
         Image21->setToolTip(kNoTransmissionTip);
@@ -252,8 +270,12 @@ void TStrefa::ShowTransmission(bool missing) {
 }
 
 void TStrefa::Paint(QLabel* lamp, Rgb colour) {
+    const QColor wanted(colour.red, colour.green, colour.blue);
+    if (lamp->palette().color(QPalette::Window) == wanted) {
+        return;
+    }
     QPalette palette = lamp->palette();
-    palette.setColor(QPalette::Window, QColor(colour.red, colour.green, colour.blue));
+    palette.setColor(QPalette::Window, wanted);
     palette.setColor(QPalette::WindowText, Qt::black);
     lamp->setPalette(palette);
 }

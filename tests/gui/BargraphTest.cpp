@@ -3,12 +3,15 @@
 #include "views/O_barg.h"
 
 #include <QBarCategoryAxis>
-#include <QBarSeries>
-#include <QBarSet>
 #include <QChart>
+#include <QChartView>
+#include <QGraphicsRectItem>
+#include <QGraphicsScene>
 #include <QGraphicsSimpleTextItem>
+#include <QGraphicsTextItem>
 #include <QLegend>
 #include <QLocale>
+#include <QPaintEvent>
 #include <QTabBar>
 #include <QValueAxis>
 #include <gtest/gtest.h>
@@ -16,6 +19,35 @@
 
 namespace hz70::test {
 namespace {
+
+// Counts the paint events of `root` and the widgets inside it while it lives, and where they painted.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(const QWidget* root) : root_(root) {
+        QApplication::instance()->installEventFilter(this);
+    }
+    ~PaintCounter() override { QApplication::instance()->removeEventFilter(this); }
+    PaintCounter(const PaintCounter&) = delete;
+    PaintCounter& operator=(const PaintCounter&) = delete;
+    [[nodiscard]] int count() const { return count_; }
+    [[nodiscard]] QRect painted() const { return painted_; }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Paint && widget != nullptr &&
+            (widget == root_ || root_->isAncestorOf(widget))) {
+            ++count_;
+            const QRect rect = static_cast<QPaintEvent*>(event)->rect();
+            painted_ |= rect.translated(widget->mapTo(root_, QPoint(0, 0)));
+        }
+        return false;
+    }
+
+private:
+    const QWidget* root_;
+    int count_ = 0;
+    QRect painted_;
+};
 
 // Three HZ70s at addresses 1..3 and the whole program on them, shown; the test runs the poll ticks.
 class Bargraph : public ::testing::Test {
@@ -59,7 +91,26 @@ protected:
         }));
     }
 
-    QStringList Categories() const { return bars->ZoneAxis()->categories(); }
+    // The zone labels as the chart draws them under the bars, by the middle of each.
+    std::map<qreal, QString> ShownCategories() const {
+        QApplication::processEvents(); // the chart lays its axes out on the next turn of the event loop
+        const QRectF plot = bars->Chart1->plotArea();
+        std::map<qreal, QString> shown;
+        for (const QGraphicsItem* item : bars->Chart1->scene()->items()) {
+            const auto* text = qgraphicsitem_cast<const QGraphicsTextItem*>(item);
+            if (text != nullptr && text->isVisible() && text->sceneBoundingRect().top() >= plot.bottom()) {
+                shown[text->sceneBoundingRect().center().x()] = text->toPlainText();
+            }
+        }
+        return shown;
+    }
+    QStringList Categories() const {
+        QStringList texts;
+        for (const auto& [middle, text] : ShownCategories()) {
+            texts << text;
+        }
+        return texts;
+    }
     // What each slot shows above its bar; "" when no label is shown.
     QStringList ValueLabels() const {
         QStringList texts;
@@ -68,14 +119,19 @@ protected:
         }
         return texts;
     }
-    QList<qreal> Heights(QBarSeries* series) const {
-        QList<qreal> heights;
-        const QBarSet* set = series->barSets().constFirst();
-        for (int i = 0; i < set->count(); ++i) {
-            heights << set->at(i);
+    // Each drawn bar reaches its value on the value axis, to a pixel; no bar is drawn for a 0.
+    void ExpectHeights(const QList<qreal>& values) const {
+        const QRectF plot = bars->Chart1->plotArea();
+        const auto [low, high] = AxisRange();
+        const qreal pixel = (high - low) / plot.height();
+        ASSERT_EQ(static_cast<qsizetype>(bars->Bars().size()), values.size());
+        for (qsizetype i = 0; i < values.size(); ++i) {
+            const QGraphicsRectItem* bar = bars->Bars()[static_cast<std::size_t>(i)];
+            const qreal reach = bar->isVisible() ? low + (plot.bottom() - bar->rect().top()) * pixel : 0.0;
+            EXPECT_NEAR(reach, values[i], pixel) << "bar " << i;
         }
-        return heights;
     }
+    QColor BarColour(std::size_t slot) const { return bars->Bars().at(slot)->brush().color(); }
     std::pair<qreal, qreal> AxisRange() const { return {bars->ValueAxis()->min(), bars->ValueAxis()->max()}; }
 
     ProgramOnFakeBus program{{1, 2, 3}};
@@ -92,18 +148,18 @@ TEST_F(Bargraph, WindowChartAndSeriesAreThoseOfTheProgram) {
     EXPECT_EQ(bars->TabControl1->tabText(0), "Temperatury");
     EXPECT_EQ(bars->TabControl1->tabText(1), "Prądy");
     EXPECT_FALSE(bars->Chart1->legend()->isVisible());
-    EXPECT_EQ(bars->Series1->barSets().constFirst()->color(), QColor(Qt::red));
-    EXPECT_EQ(bars->Series2->barSets().constFirst()->color(), QColor(Qt::blue));
+    EXPECT_EQ(BarColour(0), QColor(Qt::red));
+    bars->TabControl1->setCurrentIndex(1);
+    EXPECT_EQ(BarColour(0), QColor(Qt::blue));
     EXPECT_EQ(bars->Chart1->axes(Qt::Vertical).size(), 1);
 }
 
 TEST_F(Bargraph, AfterStartEveryZoneHasAZeroBarWithItsDefaultLabel) {
     EXPECT_EQ(bars->TabControl1->currentIndex(), 0);
     EXPECT_EQ(bars->TitleText(), "[°C], [°F]");
-    EXPECT_EQ(bars->Series1->chart(), bars->Chart1);
-    EXPECT_EQ(bars->Series2->chart(), nullptr);
+    EXPECT_EQ(BarColour(0), QColor(Qt::red));
     EXPECT_EQ(Categories(), QStringList({"STREFA1", "STREFA2", "STREFA3"}));
-    EXPECT_EQ(Heights(bars->Series1), QList<qreal>({0, 0, 0}));
+    ExpectHeights({0, 0, 0});
     EXPECT_EQ(ValueLabels(), QStringList({"0", "0", "0"}));
 }
 
@@ -113,7 +169,11 @@ TEST_F(Bargraph, TemperatureBarCarriesNameUnitAndValueInTheLocaleFormat) {
     PollAll();
     EXPECT_EQ(Categories(), QStringList({"Piec 1[°C]", "Piec 2[°C]", "Wanna[°C]"}));
     EXPECT_EQ(ValueLabels(), QStringList({"215.3", "1,234.5", "0"}));
-    EXPECT_NEAR(Heights(bars->Series1)[0], 215.3, 1e-9);
+    ExpectHeights({215.3, 1234.5, 0});
+    std::size_t slot = 0;
+    for (const auto& [middle, text] : ShownCategories()) { // each bar stands over its zone's label
+        EXPECT_NEAR(bars->Bars()[slot++]->rect().center().x(), middle, 1.5) << text.toStdString();
+    }
 
     // The controller switches to Fahrenheit: the zone panel sets the record's flag from the status word
     // before the bargraph's turn.
@@ -125,6 +185,12 @@ TEST_F(Bargraph, TemperatureBarCarriesNameUnitAndValueInTheLocaleFormat) {
     QLocale::setDefault(QLocale(QLocale::Polish, QLocale::Poland));
     bars->UpdateZone(&Zone(1));
     EXPECT_EQ(ValueLabels()[1], QString::fromUtf8("1\u00a0234,5"));
+
+    // Names are shown as typed, never as markup.
+    bars->parentWidget()->resize(1000, 480); // room for the label in full
+    Zone(2).name = "<b>Piec</b>  & 2";
+    bars->UpdateZone(&Zone(2));
+    EXPECT_EQ(Categories()[2], "<b>Piec</b>  & 2[°C]");
 }
 
 TEST_F(Bargraph, CurrentsHaveAFixedAxisThatALargeCurrentDoesNotWiden) {
@@ -134,11 +200,11 @@ TEST_F(Bargraph, CurrentsHaveAFixedAxisThatALargeCurrentDoesNotWiden) {
     PollAll();
     bars->TabControl1->setCurrentIndex(1);
     EXPECT_EQ(bars->TitleText(), "[A]");
-    EXPECT_EQ(bars->Series2->chart(), bars->Chart1);
-    EXPECT_EQ(bars->Series1->chart(), nullptr);
+    EXPECT_EQ(BarColour(1), QColor(Qt::blue));
     EXPECT_EQ(Categories(), QStringList({"Piec 1", "Piec 2", "Wanna"}));
     EXPECT_EQ(AxisRange(), std::make_pair(0.0, 20.0));
     EXPECT_EQ(ValueLabels(), QStringList({"25", "3.1", "0"}));
+    ExpectHeights({20, 3.1, 0}); // cut off at the top
     // The label of the bar cut off at the top stays inside the plot.
     EXPECT_GE(bars->ValueLabels()[0]->pos().y(), bars->Chart1->plotArea().top());
 
@@ -147,7 +213,7 @@ TEST_F(Bargraph, CurrentsHaveAFixedAxisThatALargeCurrentDoesNotWiden) {
 
     bars->TabControl1->setCurrentIndex(0);
     EXPECT_EQ(bars->TitleText(), "[°C], [°F]");
-    EXPECT_EQ(bars->Series1->chart(), bars->Chart1);
+    EXPECT_EQ(BarColour(0), QColor(Qt::red));
     EXPECT_EQ(ValueLabels(), QStringList({"200", "0", "0"}));
     EXPECT_EQ(AxisRange().first, 0.0);
     EXPECT_GT(AxisRange().second, 200.0);
@@ -159,6 +225,26 @@ TEST_F(Bargraph, CurrentsHaveAFixedAxisThatALargeCurrentDoesNotWiden) {
     EXPECT_GT(AxisRange().second, 500.0);
 }
 
+TEST_F(Bargraph, APollRepaintsOnlyTheBarsItChanged) {
+    Register(1, 4020) = 2153;
+    Register(2, 4023) = 31;
+    PollAll();
+    QApplication::processEvents();
+    const PaintCounter paints(bars);
+    PollAll();
+    QApplication::processEvents();
+    EXPECT_EQ(paints.count(), 0);
+
+    Register(1, 4020) = 2204;
+    PollAll();
+    QApplication::processEvents();
+    EXPECT_GT(paints.count(), 0);
+    EXPECT_EQ(ValueLabels()[0], "220.4");
+    // The first of three zones: the repaint stays within its third of the chart.
+    EXPECT_LT(paints.painted().right(),
+              bars->ChartView1->mapTo(bars, QPoint(bars->ChartView1->width() / 3, 0)).x());
+}
+
 TEST_F(Bargraph, AMissingValueLeavesItsSlotEmptyWhileTheOthersShow) {
     MessageBoxAnswerer answers(QMessageBox::No);
     Register(1, 4020) = 200;
@@ -168,7 +254,7 @@ TEST_F(Bargraph, AMissingValueLeavesItsSlotEmptyWhileTheOthersShow) {
     program.bus.slaves[2].silent = true;
     ASSERT_TRUE(TickUntil([this] { return ValueLabels()[1].isEmpty(); }, 400));
     EXPECT_EQ(ValueLabels(), QStringList({"20", "", "40"}));
-    EXPECT_EQ(Heights(bars->Series1), QList<qreal>({20, 0, 40}));
+    ExpectHeights({20, 0, 40});
     EXPECT_EQ(Categories(), QStringList({"Piec 1[°C]", "Piec 2[°C]", "Wanna[°C]"}));
     bars->TabControl1->setCurrentIndex(1);
     EXPECT_EQ(ValueLabels(), QStringList({"0", "", "0"}));
@@ -186,7 +272,7 @@ TEST_F(Bargraph, RebuildFollowsTheZoneCountAndStartsOverOnTheTemperatureTab) {
     EXPECT_EQ(bars->TabControl1->currentIndex(), 0);
     EXPECT_EQ(Categories(), QStringList({"STREFA1", "STREFA2"}));
     EXPECT_EQ(ValueLabels(), QStringList({"0", "0"}));
-    EXPECT_EQ(Heights(bars->Series2).size(), 2);
+    EXPECT_EQ(bars->Bars().size(), 2u);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "views/O_synop.h"
 #include "views/Ostrefa.h"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -103,6 +104,10 @@ TEST_F(ParamDialog, ListsTheSettingsReadWithTheirUnitsAndOffersTheSelectedValue)
     d.ListBox1->setCurrentRow(9);
     EXPECT_EQ(d.Edit1->text(), "65535");
 
+    // Tabbing into the input leaves its text unselected; a click selects it all.
+    QFocusEvent tabbedIn(QEvent::FocusIn, Qt::TabFocusReason);
+    QApplication::sendEvent(d.Edit1, &tabbedIn);
+    EXPECT_TRUE(d.Edit1->selectedText().isEmpty());
     QMouseEvent click(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::NoButton,
                       Qt::NoModifier);
     QApplication::sendEvent(d.Edit1, &click);

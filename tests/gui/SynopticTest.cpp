@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTextDocument>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -51,6 +52,42 @@ QColor Colour(const QLabel* lamp) {
     return lamp->palette().color(QPalette::Window);
 }
 
+// A tool tip as the toolkit shows it: a text that looks like markup is drawn as markup.
+QString ShownToolTip(const QWidget* widget) {
+    const QString tip = widget->toolTip();
+    if (!Qt::mightBeRichText(tip)) {
+        return tip;
+    }
+    QTextDocument document;
+    document.setHtml(tip);
+    return document.toPlainText();
+}
+
+// Counts the paint events of `root` and the widgets inside it while it lives.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(const QWidget* root) : root_(root) {
+        QApplication::instance()->installEventFilter(this);
+    }
+    ~PaintCounter() override { QApplication::instance()->removeEventFilter(this); }
+    PaintCounter(const PaintCounter&) = delete;
+    PaintCounter& operator=(const PaintCounter&) = delete;
+    [[nodiscard]] int count() const { return count_; }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Paint && widget != nullptr &&
+            (widget == root_ || root_->isAncestorOf(widget))) {
+            ++count_;
+        }
+        return false;
+    }
+
+private:
+    const QWidget* root_;
+    int count_ = 0;
+};
+
 const QColor kRed(255, 0, 0);
 const QColor kMaroon(128, 0, 0);
 const QColor kLime(0, 255, 0);
@@ -87,12 +124,16 @@ TEST_F(Synoptic, RebuildWithFewerZonesRemovesTheExtraPanelsAndRebinds) {
     EXPECT_EQ(Panel(1).Image21->toolTip(), QString());
 }
 
-TEST_F(Synoptic, TitleShowsSeventeenCharactersAndTheTooltipTheWholeName) {
-    Start({1});
+TEST_F(Synoptic, TitleShowsSeventeenCharactersAndTheTooltipTheWholeNameAsTyped) {
+    Start({1, 2});
     Record(0).name = "Wytłaczarka główna strefa 12";
+    Record(1).name = "<b>Piec</b>  & 2";
     main->Osynop->FormShow();
     EXPECT_EQ(Panel(0).Label1->text(), "Wytłaczarka główn");
-    EXPECT_EQ(Panel(0).Label1->toolTip(), "Wytłaczarka główna strefa 12");
+    EXPECT_EQ(ShownToolTip(Panel(0).Label1), "Wytłaczarka główna strefa 12");
+    EXPECT_EQ(Panel(1).Label1->text(), "<b>Piec</b>  & 2");
+    EXPECT_EQ(Panel(1).Label1->textFormat(), Qt::PlainText);
+    EXPECT_EQ(ShownToolTip(Panel(1).Label1), "<b>Piec</b>  & 2");
 }
 
 TEST_F(Synoptic, BeforeItsFirstUpdateAPanelShowsItsDesignState) {
@@ -140,6 +181,26 @@ TEST_F(Synoptic, PanelShowsThePolledValuesAndLampsOfItsOwnZone) {
     EXPECT_EQ(panel.Button2->text(), "AUTO");
     EXPECT_EQ(Record(1).fahrenheit, 1);
     EXPECT_STREQ(Record(1).measured[kMeasuredTemperature].unit, "°F");
+}
+
+TEST_F(Synoptic, APollThatChangesNothingRepaintsNothing) {
+    Start({1, 2});
+    Slave(2).registers[4019] = 0x0011;
+    Slave(2).registers[4020] = 234;
+    PollAll();
+    QApplication::processEvents();
+    const PaintCounter paints(main->Osynop);
+    for (int tick = 0; tick < 8; ++tick) {
+        program->Ticks(1);
+        QApplication::processEvents();
+    }
+    EXPECT_EQ(paints.count(), 0);
+
+    Slave(2).registers[4020] = 235; // a changed value is shown
+    PollAll();
+    QApplication::processEvents();
+    EXPECT_GT(paints.count(), 0);
+    EXPECT_EQ(Panel(1).StaticText1->text(), " 23.5");
 }
 
 TEST_F(Synoptic, ASilentZoneShowsTheSignThenLosesItsValues) {

@@ -4,12 +4,38 @@
 
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <gtest/gtest.h>
 
 namespace hz70::test {
 namespace {
+
+// Counts the paint events of `root` and the widgets inside it while it lives.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(const QWidget* root) : root_(root) {
+        QApplication::instance()->installEventFilter(this);
+    }
+    ~PaintCounter() override { QApplication::instance()->removeEventFilter(this); }
+    PaintCounter(const PaintCounter&) = delete;
+    PaintCounter& operator=(const PaintCounter&) = delete;
+    [[nodiscard]] int count() const { return count_; }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Paint && widget != nullptr &&
+            (widget == root_ || root_->isAncestorOf(widget))) {
+            ++count_;
+        }
+        return false;
+    }
+
+private:
+    const QWidget* root_;
+    int count_ = 0;
+};
 
 // Three HZ70s at addresses 1..3 and the program on them, the table laid out; the test runs the ticks.
 class TableWindow : public ::testing::Test {
@@ -205,6 +231,53 @@ TEST_F(TableWindow, UpdatesFillTheColumnOfThePolledSlotAndARebuildKeepsOtherCell
     EXPECT_EQ(table->StringGrid2->columnCount(), 3);
     EXPECT_EQ(Measured(2, 0), "Piec B");
     EXPECT_EQ(Measured(2, 4), "  4.0 A"); // until the zone's next update
+}
+
+TEST_F(TableWindow, RowNamesStayInViewWhenTheGridScrollsSideways) {
+    main->show();
+    QApplication::processEvents();
+    table->parentWidget()->resize(380, 480);
+    QApplication::processEvents();
+    QTableWidget& grid = *table->StringGrid1;
+    QScrollBar& sideways = *grid.horizontalScrollBar();
+    ASSERT_GT(sideways.maximum(), 0);
+    // The names' column from the heading down to the horizontal scroll bar.
+    const auto nameStrip = [&grid] {
+        return grid.grab(QRect(0, 0, grid.columnWidth(0), grid.viewport()->geometry().bottom())).toImage();
+    };
+    const QImage unscrolled = nameStrip();
+
+    sideways.setValue(sideways.maximum());
+    QApplication::processEvents();
+    EXPECT_EQ(nameStrip(), unscrolled);
+
+    // The names' column is widened by the edge of its heading, as the operator sees it.
+    auto* heading = qobject_cast<QHeaderView*>(grid.childAt(grid.columnWidth(0) / 2, 4)->parentWidget());
+    ASSERT_NE(heading, nullptr);
+    heading->resizeSection(0, 260);
+    QApplication::processEvents();
+    EXPECT_EQ(grid.columnWidth(0), 260);
+    const QImage widened = nameStrip();
+    sideways.setValue(0);
+    QApplication::processEvents();
+    EXPECT_EQ(nameStrip(), widened);
+}
+
+TEST_F(TableWindow, APollThatChangesNothingRepaintsNothing) {
+    main->show();
+    Register(2, 4020) = 250;
+    program.Ticks(12); // every zone polled at least once
+    QApplication::processEvents();
+    const PaintCounter paints(table);
+    program.Ticks(12);
+    QApplication::processEvents();
+    EXPECT_EQ(paints.count(), 0);
+
+    Register(2, 4020) = 251;
+    program.Ticks(12);
+    QApplication::processEvents();
+    EXPECT_GT(paints.count(), 0);
+    EXPECT_EQ(Measured(2, 1), " 25.1 °C");
 }
 
 TEST_F(TableWindow, WithoutZonesTheReadShowsNoMessage) {

@@ -25,6 +25,13 @@ TEST(BarLabels, ValueTextUsesTheLocaleSeparators) {
     EXPECT_EQ(BarValueText(215.3, ",", "."), "215,3");
 }
 
+TEST(BarLabels, MarkupShowsTheLabelAsTyped) {
+    EXPECT_EQ(LabelMarkup("Piec 1[°C]"), "Piec\u00a01[°C]");
+    EXPECT_EQ(LabelMarkup("<b>A&B</b>"), "&lt;b&gt;A&amp;B&lt;/b&gt;");
+    EXPECT_EQ(LabelMarkup("a  &amp;"), "a\u00a0\u00a0&amp;amp;");
+    EXPECT_EQ(LabelMarkup(""), "");
+}
+
 TEST(BarLabels, RepeatedLabelsBecomeDistinct) {
     EXPECT_EQ(DistinctLabels({"Piec", "Piec", "Wanna", "Piec"}),
               (std::vector<std::string>{"Piec", "Piec ", "Wanna", "Piec  "}));

@@ -52,6 +52,27 @@ TEST(BarSeries, ReplaceKeepsTheOtherBarsAndTheOrder) {
     EXPECT_EQ(series.points().size(), 3u);
 }
 
+TEST(BarSeries, BarBoxSpansFromZeroToTheValueInTheMiddleOfItsSlot) {
+    const Box plot{10, 20, 300, 200};
+    const AxisRange positive{0, 100, 20};
+    const AxisRange both{-50, 50, 10};
+    struct Case {
+        int slot;
+        double value;
+        AxisRange range;
+        Box box;
+    };
+    for (const Case& c : {
+             Case{0, 50.0, positive, {35, 120, 50, 100}},
+             Case{2, 150.0, positive, {235, 20, 50, 200}}, // cut off at the top
+             Case{1, 0.0, positive, {135, 220, 50, 0}},
+             Case{1, -20.0, both, {135, 120, 50, 40}}, // from zero down
+             Case{1, -80.0, both, {135, 120, 50, 100}},
+         }) {
+        EXPECT_EQ(BarBox(plot, 3, c.slot, c.value, c.range), c.box) << c.slot << " " << c.value;
+    }
+}
+
 TEST(BarSeries, AutomaticRangeReachesFromZeroPastTheHighestBar) {
     EXPECT_EQ(AutomaticAxisRange({{0, 215.3, "", false}, {1, 180.0, "", false}}), (AxisRange{0, 250, 50}));
     // All bars at zero, or no bars: a small range of whole ticks.

@@ -53,6 +53,30 @@ std::string BarValueText(double value, std::string_view decimalPoint, std::strin
     return text;
 }
 
+std::string LabelMarkup(std::string_view label) {
+    std::string markup;
+    markup.reserve(label.size());
+    for (const char c : label) {
+        switch (c) {
+        case '&':
+            markup += "&amp;";
+            break;
+        case '<':
+            markup += "&lt;";
+            break;
+        case '>':
+            markup += "&gt;";
+            break;
+        case ' ':
+            markup += "\u00a0";
+            break;
+        default:
+            markup += c;
+        }
+    }
+    return markup;
+}
+
 std::vector<std::string> DistinctLabels(const std::vector<std::string>& labels) {
     std::vector<std::string> distinct;
     distinct.reserve(labels.size());

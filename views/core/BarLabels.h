@@ -25,6 +25,10 @@ inline constexpr const char* kCurrentTitle = "[A]";
 [[nodiscard]] std::string BarValueText(double value, std::string_view decimalPoint,
                                        std::string_view groupSeparator);
 
+// The chart draws category labels as rich text: the markup that shows `label` as typed, with "<", ">" and
+// "&" as themselves and every space kept (as a no-break space).
+[[nodiscard]] std::string LabelMarkup(std::string_view label);
+
 // Category texts for a label row: a category axis needs distinct texts, so a repeated label gets
 // trailing blanks, which do not show.
 [[nodiscard]] std::vector<std::string> DistinctLabels(const std::vector<std::string>& labels);

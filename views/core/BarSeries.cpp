@@ -37,6 +37,9 @@ double NiceStep(double roughStep) {
     return factor < 7.5 ? 5.0 * power : 10.0 * power;
 }
 
+// Share of its slot a bar takes.
+constexpr double kBarWidth = 0.5;
+
 } // namespace
 
 BarPoint TemperaturePoint(const TRegulator& record) {
@@ -90,6 +93,18 @@ AxisRange AutomaticAxisRange(const std::vector<BarPoint>& points) {
     }
     const double step = NiceStep((high - low) / kTicksWanted);
     return {std::floor(low / step) * step, std::ceil(high / step) * step, step};
+}
+
+Box BarBox(const Box& plot, int slots, int slot, double value, const AxisRange& range) {
+    const double bottom = plot.top + plot.height;
+    const auto yOf = [&](double v) {
+        const double y = bottom - (v - range.min) / (range.max - range.min) * plot.height;
+        return std::clamp(y, plot.top, bottom);
+    };
+    const double slotWidth = plot.width / slots;
+    const double top = yOf(std::max(value, 0.0));
+    return {plot.left + slotWidth * (slot + (1.0 - kBarWidth) / 2.0), top, slotWidth * kBarWidth,
+            yOf(std::min(value, 0.0)) - top};
 }
 
 } // namespace hz70

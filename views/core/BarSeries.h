@@ -54,6 +54,20 @@ inline constexpr AxisRange kDesignAxisRange{0.0, 313.0, 50.0};
 // The fixed range of the currents, in amperes; larger currents are cut off at the top.
 inline constexpr AxisRange kCurrentAxisRange{0.0, 20.0, 2.0};
 
+// A rectangle in the chart's coordinates, y growing downwards.
+struct Box {
+    double left = 0.0;
+    double top = 0.0;
+    double width = 0.0;
+    double height = 0.0;
+
+    friend bool operator==(const Box&, const Box&) = default;
+};
+
+// Where the bar of `slot` is drawn among `slots` equal slots across `plot`: half its slot wide and
+// centred in it, from 0 to `value` on the value axis `range`, cut off at the plot's edges.
+[[nodiscard]] Box BarBox(const Box& plot, int slots, int slot, double value, const AxisRange& range);
+
 // The automatic range: from the bars' base at 0 to the highest (or lowest) bar, with room above the
 // highest for its value label, rounded outward to about five ticks of 1, 2 or 5 times a power of ten.
 // The range spans at least 10, so the ticks are whole numbers. Empty points do not count.
