@@ -20,35 +20,6 @@
 namespace hz70::test {
 namespace {
 
-// Counts the paint events of `root` and the widgets inside it while it lives, and where they painted.
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(const QWidget* root) : root_(root) {
-        QApplication::instance()->installEventFilter(this);
-    }
-    ~PaintCounter() override { QApplication::instance()->removeEventFilter(this); }
-    PaintCounter(const PaintCounter&) = delete;
-    PaintCounter& operator=(const PaintCounter&) = delete;
-    [[nodiscard]] int count() const { return count_; }
-    [[nodiscard]] QRect painted() const { return painted_; }
-
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        auto* widget = qobject_cast<QWidget*>(watched);
-        if (event->type() == QEvent::Paint && widget != nullptr &&
-            (widget == root_ || root_->isAncestorOf(widget))) {
-            ++count_;
-            const QRect rect = static_cast<QPaintEvent*>(event)->rect();
-            painted_ |= rect.translated(widget->mapTo(root_, QPoint(0, 0)));
-        }
-        return false;
-    }
-
-private:
-    const QWidget* root_;
-    int count_ = 0;
-    QRect painted_;
-};
-
 // Three HZ70s at addresses 1..3 and the whole program on them, shown; the test runs the poll ticks.
 class Bargraph : public ::testing::Test {
 protected:

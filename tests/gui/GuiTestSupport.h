@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
+#include <QPaintEvent>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -62,6 +63,35 @@ private:
     QMessageBox::StandardButton button_;
     QTimer timer_;
     std::vector<SeenMessage> seen_;
+};
+
+// Counts the paint events of `root` and the widgets inside it while it lives, and where they painted.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(const QWidget* root) : root_(root) {
+        QApplication::instance()->installEventFilter(this);
+    }
+    ~PaintCounter() override { QApplication::instance()->removeEventFilter(this); }
+    PaintCounter(const PaintCounter&) = delete;
+    PaintCounter& operator=(const PaintCounter&) = delete;
+    [[nodiscard]] int count() const { return count_; }
+    [[nodiscard]] QRect painted() const { return painted_; }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Paint && widget != nullptr &&
+            (widget == root_ || root_->isAncestorOf(widget))) {
+            ++count_;
+            const QRect rect = static_cast<QPaintEvent*>(event)->rect();
+            painted_ |= rect.translated(widget->mapTo(root_, QPoint(0, 0)));
+        }
+        return false;
+    }
+
+private:
+    const QWidget* root_;
+    int count_ = 0;
+    QRect painted_;
 };
 
 // Runs `action` once the next modal dialog of type T is open, then lets the dialog go on.

@@ -63,31 +63,6 @@ QString ShownToolTip(const QWidget* widget) {
     return document.toPlainText();
 }
 
-// Counts the paint events of `root` and the widgets inside it while it lives.
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(const QWidget* root) : root_(root) {
-        QApplication::instance()->installEventFilter(this);
-    }
-    ~PaintCounter() override { QApplication::instance()->removeEventFilter(this); }
-    PaintCounter(const PaintCounter&) = delete;
-    PaintCounter& operator=(const PaintCounter&) = delete;
-    [[nodiscard]] int count() const { return count_; }
-
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        auto* widget = qobject_cast<QWidget*>(watched);
-        if (event->type() == QEvent::Paint && widget != nullptr &&
-            (widget == root_ || root_->isAncestorOf(widget))) {
-            ++count_;
-        }
-        return false;
-    }
-
-private:
-    const QWidget* root_;
-    int count_ = 0;
-};
-
 const QColor kRed(255, 0, 0);
 const QColor kMaroon(128, 0, 0);
 const QColor kLime(0, 255, 0);

@@ -12,31 +12,6 @@
 namespace hz70::test {
 namespace {
 
-// Counts the paint events of `root` and the widgets inside it while it lives.
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(const QWidget* root) : root_(root) {
-        QApplication::instance()->installEventFilter(this);
-    }
-    ~PaintCounter() override { QApplication::instance()->removeEventFilter(this); }
-    PaintCounter(const PaintCounter&) = delete;
-    PaintCounter& operator=(const PaintCounter&) = delete;
-    [[nodiscard]] int count() const { return count_; }
-
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        auto* widget = qobject_cast<QWidget*>(watched);
-        if (event->type() == QEvent::Paint && widget != nullptr &&
-            (widget == root_ || root_->isAncestorOf(widget))) {
-            ++count_;
-        }
-        return false;
-    }
-
-private:
-    const QWidget* root_;
-    int count_ = 0;
-};
-
 // Three HZ70s at addresses 1..3 and the program on them, the table laid out; the test runs the ticks.
 class TableWindow : public ::testing::Test {
 protected:
