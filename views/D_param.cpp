@@ -2,6 +2,7 @@
 #include "views/D_param.h"
 
 #include "app/AppState.h"
+#include "views/ArialFont.h"
 #include "views/O_wykres.h"
 
 #include <QCheckBox>
@@ -30,9 +31,7 @@ TDlgParam::TDlgParam(TOWykres& chart) : QDialog(&chart), chart_(chart) {
     setObjectName(QStringLiteral("DlgParam"));
     setWindowTitle(QStringLiteral("Parametry osi Y"));
     setFixedSize(236, 235);
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(ArialFont(11));
     CreateControls();
     FormShow();
 }

@@ -2,6 +2,7 @@
 #include "views/O_barg.h"
 
 #include "app/AppState.h"
+#include "views/ArialFont.h"
 #include "views/core/BarLabels.h"
 
 #include <QBarCategoryAxis>
@@ -29,12 +30,6 @@ constexpr qreal kLabelGap = 2.0;
 // Above the chart's grid lines; the value labels above the bars.
 constexpr qreal kBarLayer = 5.0;
 constexpr qreal kLabelLayer = 10.0;
-
-QFont ArialPixels(int pixels) {
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixels);
-    return font;
-}
 
 QStringList CategoryTexts(const BarSeries& series) {
     std::vector<std::string> markup;
@@ -68,7 +63,7 @@ TOBarg::TOBarg(AppState& state, QWidget* parent)
     Chart1->setBackgroundRoundness(0);
     Chart1->setLocalizeNumbers(true);
     title_ = new QGraphicsSimpleTextItem(Chart1);
-    title_->setFont(ArialPixels(kTitlePixels));
+    title_->setFont(ArialFont(kTitlePixels));
     title_->setBrush(Qt::black);
     // Room above the plot for the title.
     Chart1->setMargins(QMargins(8, static_cast<int>(kTitleTop) + kTitlePixels + 8, 8, 4));
@@ -130,7 +125,7 @@ void TOBarg::FormShow() {
         bar->setZValue(Chart1->zValue() + kBarLayer);
         bars_.push_back(bar);
         auto* label = new QGraphicsSimpleTextItem(Chart1);
-        label->setFont(ArialPixels(kValueLabelPixels));
+        label->setFont(ArialFont(kValueLabelPixels));
         label->setBrush(Qt::black);
         label->setZValue(Chart1->zValue() + kLabelLayer);
         valueLabels_.push_back(label);

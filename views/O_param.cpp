@@ -2,6 +2,7 @@
 #include "views/O_param.h"
 
 #include "app/AppState.h"
+#include "views/ArialFont.h"
 #include "views/TabColumnDelegate.h"
 #include "views/core/ZoneParameters.h"
 
@@ -57,9 +58,7 @@ QPushButton* Button(const QString& text, const char* name, QRect place, QWidget*
 TDlgProg::TDlgProg(AppState& state, QWidget* parent) : QDialog(parent), state_(state) {
     setObjectName(QStringLiteral("DlgProg"));
     setWindowTitle(QStringLiteral("Parametry w strefie"));
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(kTextPixels);
-    setFont(font);
+    setFont(ArialFont(kTextPixels));
     setFixedSize(310, 314);
 
     auto* panel = new QFrame(this);
@@ -75,7 +74,7 @@ TDlgProg::TDlgProg(AppState& state, QWidget* parent) : QDialog(parent), state_(s
     // The text after the tab is a space and the value: the value starts under the "Wartość" heading.
     const int valueColumn = Label3->x() - ListBox1->x() - ListBox1->frameWidth() -
                             TabColumnDelegate::TextMargin(ListBox1) -
-                            QFontMetrics(font).horizontalAdvance(QLatin1Char(' '));
+                            QFontMetrics(font()).horizontalAdvance(QLatin1Char(' '));
     ListBox1->setItemDelegate(new TabColumnDelegate(valueColumn, ListBox1));
 
     Label2 = Caption(QStringLiteral("Wartość"), {16, 248}, panel);

@@ -2,6 +2,7 @@
 #include "views/O_tabela.h"
 
 #include "app/AppState.h"
+#include "views/ArialFont.h"
 #include "views/core/TableTexts.h"
 
 #include <QApplication>
@@ -27,9 +28,7 @@ constexpr int kSettingsNameWidth = 230;
 const QRect kRefreshButtonPlace(120, 4, 70, 20);
 
 QFont GridFont() {
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(kFontPixels);
-    return font;
+    return ArialFont(kFontPixels);
 }
 
 // The look both parts of a grid share: read-only cells in the grid font, rows of fixed height, and the

@@ -3,6 +3,7 @@
 
 #include "app/AppState.h"
 #include "app/Hz70main.h"
+#include "views/ArialFont.h"
 #include "views/D_param.h"
 #include "views/core/TrendChart.h"
 
@@ -49,9 +50,7 @@ const std::array<QColor, kCurvesPerZone> kCurveColours{QColor(Qt::red), QColor(0
                                                        QColor(Qt::blue)};
 
 QFont ChartFont() {
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(12);
-    return font;
+    return ArialFont(12);
 }
 
 QString Text(const char* utf8) {

@@ -2,6 +2,7 @@
 #include "views/Ostrefa.h"
 
 #include "app/AppState.h"
+#include "views/ArialFont.h"
 #include "views/O_param.h"
 
 #include <QLabel>
@@ -24,13 +25,6 @@ constexpr QSize kSignSize{20, 20};
 constexpr int kTextPixels = 11;
 
 const QString kNoTransmissionTip = QStringLiteral("Brak transmisji");
-
-QFont ArialFont(int pixels, bool bold = false) {
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
 
 QPixmap Picture(const QString& path, QSize size) {
     QPixmap pixmap(size);
