@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/PollCsv.h"
 
-#include <charconv>
+#include "model/FixedText.h"
+
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -13,9 +14,7 @@ std::string Value(double value) {
     if (IsNoValue(value)) {
         return "";
     }
-    char text[32];
-    const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 1);
-    return std::string(text, written.ptr);
+    return FixedText(value, 0, 1);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "app/MeasurementRecorder.h"
 
 #include "app/PollCsv.h"
+#include "support/FileText.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -10,13 +11,6 @@
 
 namespace hz70 {
 namespace {
-
-std::string FileText(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 TRegulator Zone(int number, double temperature) {
     TRegulator zone;
@@ -41,7 +35,7 @@ TEST_F(MeasurementRecorderTest, ANewFileGetsTheHeaderAndEveryLineIsInTheFileAtOn
     ASSERT_EQ(recorder.Start(file), "");
     EXPECT_EQ(recorder.Record(Zone(1, 47.6), "t1"), "");
     // Read while still recording: nothing waits in a buffer.
-    EXPECT_EQ(FileText(file),
+    EXPECT_EQ(test::FileBytes(file),
               std::string(kPollCsvHeader) + "\n" + FormatPollLine("t1", Zone(1, 47.6)) + "\n");
     recorder.Stop();
     EXPECT_FALSE(recorder.recording());
@@ -49,8 +43,9 @@ TEST_F(MeasurementRecorderTest, ANewFileGetsTheHeaderAndEveryLineIsInTheFileAtOn
     // Started again on the same file: appended to, without a second header.
     ASSERT_EQ(recorder.Start(file), "");
     EXPECT_EQ(recorder.Record(Zone(2, 100.0), "t2"), "");
-    EXPECT_EQ(FileText(file), std::string(kPollCsvHeader) + "\n" + FormatPollLine("t1", Zone(1, 47.6)) +
-                                  "\n" + FormatPollLine("t2", Zone(2, 100.0)) + "\n");
+    EXPECT_EQ(test::FileBytes(file), std::string(kPollCsvHeader) + "\n" +
+                                         FormatPollLine("t1", Zone(1, 47.6)) + "\n" +
+                                         FormatPollLine("t2", Zone(2, 100.0)) + "\n");
 }
 
 TEST_F(MeasurementRecorderTest, AFileThatCannotBeWrittenStopsTheRecordingWithTheReason) {

@@ -4,6 +4,7 @@
 #include "app/AppState.h"
 #include "support/FakeClock.h"
 #include "support/FakeSerialPort.h"
+#include "support/FileText.h"
 
 #include <algorithm>
 #include <chrono>
@@ -22,13 +23,6 @@
 
 namespace hz70 {
 namespace {
-
-std::string FileBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 ProgramSettings Variant(int which) {
     ProgramSettings settings;
@@ -109,7 +103,7 @@ TEST(SettingsCrash, KilledAtRandomMomentsWhileSavingLeavesTheOldOrTheNewFile) {
         ::waitpid(child, &status, 0);
         ++kills;
         ASSERT_TRUE(WIFSIGNALED(status)) << "the saving child stopped by itself: " << status;
-        const std::string bytes = FileBytes(file);
+        const std::string bytes = test::FileBytes(file);
         ASSERT_TRUE(bytes == variants[0] || bytes == variants[1])
             << "kill " << kills << ": " << bytes.size() << " bytes";
         const std::set<std::string> after = Leftovers(folder);

@@ -2,6 +2,7 @@
 #include "app/O_port.h"
 #include "app/PollCsv.h"
 #include "gui/GuiTestSupport.h"
+#include "support/FileText.h"
 #include "views/O_synop.h"
 #include "views/Ostrefa.h"
 
@@ -27,13 +28,6 @@ namespace hz70::test {
 namespace {
 
 using ::testing::ElementsAre;
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 QStringList Texts(const QList<QAction*>& actions) {
     QStringList texts;
@@ -116,7 +110,7 @@ TEST(MainWindow, RecordingWritesOneLinePerZoneUpdateAndAFailedWriteStopsItWhileP
     EXPECT_TRUE(main.PlikRejestruj->isChecked());
     EXPECT_TRUE(main.RecordingLabel->text().endsWith(QString::fromStdString(file.string())));
     program.Ticks(61); // 6 s: one zone every two ticks, the first reply a tick after the start
-    std::istringstream lines(ReadFile(file));
+    std::istringstream lines(FileBytes(file));
     std::string line;
     std::getline(lines, line);
     EXPECT_EQ(line, kPollCsvHeader);
@@ -267,7 +261,7 @@ TEST(MainWindow, PortDialogShowsTheLinkAndOkClosesThePortAndStoresTheNewSettings
         EXPECT_EQ(main.state().SettingsChanged, 1);
         program.window.reset();
     }
-    const std::string file = ReadFile(program.folder() / "HZ70wiz.INI");
+    const std::string file = FileBytes(program.folder() / "HZ70wiz.INI");
     EXPECT_NE(file.find("COM=2\r\nBaud=6\r\nMode=4\r\nType=0\r\nTimeout=500\r\n"), std::string::npos) << file;
 }
 

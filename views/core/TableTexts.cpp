@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "views/core/TableTexts.h"
 
-#include <charconv>
+#include "model/FixedText.h"
 
 namespace hz70 {
 namespace {
@@ -28,18 +28,6 @@ constexpr std::array<SwitchTexts, kSettingsBlock - kFirstSwitchSetting> kSwitchT
     {"wyłączone", "załączone"},
     {"wyłączyć wyjścia", "ustawić średnią moc"},
 }};
-
-// printf's "%<width>.<decimals>f", but always with a point: printf would take the decimal separator from
-// LC_NUMERIC, which the windowing toolkit sets from the desktop's language.
-std::string FixedText(double value, std::size_t width, int decimals) {
-    char digits[48]; // below the no-value mark a value has at most 20 integer digits
-    char* end = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals).ptr;
-    std::string text(digits, end);
-    if (text.size() < width) {
-        text.insert(0, width - text.size(), ' ');
-    }
-    return text;
-}
 
 void PutBits(MeasuredCells& cells, int wordRow, std::int16_t word, int bits) {
     cells[static_cast<std::size_t>(wordRow - 1)] = SignedWordText(word);

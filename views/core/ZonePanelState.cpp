@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "views/core/ZonePanelState.h"
 
-#include <charconv>
+#include "model/FixedText.h"
 
 namespace hz70 {
 namespace {
@@ -142,14 +142,7 @@ std::string ValueFieldText(double value) {
     if (IsNoValue(value)) {
         return "----";
     }
-    constexpr std::size_t kWidth = 5;
-    char digits[32]; // below the no-value mark a value has at most 20 integer digits
-    char* end = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 1).ptr;
-    std::string text(digits, end);
-    if (text.size() < kWidth) {
-        text.insert(0, kWidth - text.size(), ' ');
-    }
-    return text;
+    return FixedText(value, 5, 1);
 }
 
 std::uint16_t ModeToggleValue(const TRegulator& record) {
