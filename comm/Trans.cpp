@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 namespace hz70 {
 namespace {
@@ -173,8 +172,9 @@ int TTrans::ReadInput() {
     if (RingUsed() == kRingSize - 1) {
         DropFromRing(kRingSize / 2, LinkEvent::BytesSkipped);
     }
-    std::vector<std::uint8_t> buffer(std::min(waiting, static_cast<std::size_t>(kRingSize - 1 - RingUsed())));
-    const int got = port_.Read(buffer.data(), buffer.size());
+    std::array<std::uint8_t, kRingSize> buffer;
+    const int got =
+        port_.Read(buffer.data(), std::min(waiting, static_cast<std::size_t>(kRingSize - 1 - RingUsed())));
     for (int i = 0; i < got; ++i) {
         rxRing_[static_cast<std::size_t>(rxHead_)] = buffer[static_cast<std::size_t>(i)];
         rxHead_ = Next(rxHead_);
