@@ -2,11 +2,11 @@
 #include "app/Hz70main.h"
 
 #include "app/AboutBox.h"
-#include "app/LinkStatus.h"
 #include "app/MdiChildWindow.h"
 #include "app/O_lista.h"
 #include "app/O_port.h"
-#include "app/PollCsv.h"
+#include "app/core/LinkStatus.h"
+#include "app/core/PollCsv.h"
 #include "views/O_barg.h"
 #include "views/O_synop.h"
 #include "views/O_tabela.h"
@@ -35,8 +35,6 @@ static void InitResources() {
 }
 
 namespace hz70 {
-
-TOmain* Omain = nullptr;
 
 namespace {
 
@@ -105,7 +103,6 @@ private:
 TOmain::TOmain(SerialPort& port, Clock& clock, std::filesystem::path settingsDirectory, QWidget* parent)
     : QMainWindow(parent), port_(port), state_(port, clock, std::move(settingsDirectory)) {
     InitResources();
-    Omain = this;
     setObjectName(QStringLiteral("Omain"));
     setWindowTitle(kCaption);
     setWindowIcon(QIcon(QStringLiteral(":/app/hz70wiz.svg")));
@@ -139,9 +136,6 @@ TOmain::TOmain(SerialPort& port, Clock& clock, std::filesystem::path settingsDir
 TOmain::~TOmain() {
     DestroyViews();
     FormDestroy();
-    if (Omain == this) {
-        Omain = nullptr;
-    }
 }
 
 void TOmain::FormCreate() {

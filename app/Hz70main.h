@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/AppState.h"
-#include "app/MeasurementRecorder.h"
-#include "app/PollCycle.h"
+#include "app/core/AppState.h"
+#include "app/core/MeasurementRecorder.h"
+#include "app/core/PollCycle.h"
 
 #include <QMainWindow>
 #include <array>
@@ -113,8 +113,5 @@ private:
     bool shown_ = false;
     bool loadFailed_ = false;
 };
-
-// The one main window, reachable by every window and dialog.
-extern TOmain* Omain;
 
 } // namespace hz70

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/ZoneListEditor.h"
+#include "app/core/ZoneListEditor.h"
 
 #include <QDialog>
 #include <QTimer>

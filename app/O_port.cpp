@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/O_port.h"
 
-#include "app/AppState.h"
-#include "app/ZoneListEditor.h"
+#include "app/core/AppState.h"
+#include "app/core/ZoneListEditor.h"
 #include "comm/PortNames.h"
 #include "comm/Trans.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "views/D_param.h"
 
-#include "app/AppState.h"
+#include "model/ZoneOperations.h"
 #include "views/ArialFont.h"
 #include "views/O_wykres.h"
 
@@ -134,7 +134,7 @@ void TDlgParam::BOkClick() {
         return;
     }
     accept();
-    chart_.state().SettingsChanged = 1;
+    chart_.zones().MarkSettingsChanged();
 }
 
 void TDlgParam::BAnulujClick() {

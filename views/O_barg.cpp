@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "views/O_barg.h"
 
-#include "app/AppState.h"
+#include "model/ZoneOperations.h"
 #include "views/ArialFont.h"
 #include "views/core/BarLabels.h"
 
@@ -45,8 +45,8 @@ QStringList CategoryTexts(const BarSeries& series) {
 
 } // namespace
 
-TOBarg::TOBarg(AppState& state, QWidget* parent)
-    : TViewWindow(parent), state_(state), colours_{QColor(Qt::red), QColor(Qt::blue)} {
+TOBarg::TOBarg(ZoneOperations& zones, QWidget* parent)
+    : TViewWindow(parent), zones_(zones), colours_{QColor(Qt::red), QColor(Qt::blue)} {
     setObjectName(QStringLiteral("OBarg"));
     setWindowTitle(QStringLiteral("Bargrafy"));
     resize(696, 480);
@@ -111,7 +111,7 @@ const BarSeries& TOBarg::Shown() const {
 }
 
 void TOBarg::FormShow() {
-    const int zones = static_cast<int>(state_.devices.size());
+    const int zones = zones_.zoneCount();
     for (BarSeries& series : points_) {
         series.Rebuild(zones);
     }

@@ -18,7 +18,7 @@ class QValueAxis;
 
 namespace hz70 {
 
-class AppState;
+class ZoneOperations;
 
 // One bar per zone: measured temperatures or load currents.
 //
@@ -29,7 +29,7 @@ class AppState;
 class TOBarg : public TViewWindow {
     Q_OBJECT
 public:
-    explicit TOBarg(AppState& state, QWidget* parent = nullptr);
+    explicit TOBarg(ZoneOperations& zones, QWidget* parent = nullptr);
 
     void UpdateZone(TRegulator* record) override;
     void FormShow() override;
@@ -61,7 +61,7 @@ private:
     void ShowAllSlots();
     void PlaceTitle();
 
-    AppState& state_;
+    ZoneOperations& zones_;
     std::array<BarSeries, 2> points_;
     std::array<QColor, 2> colours_;
     QValueAxis* valueAxis_ = nullptr;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "views/O_param.h"
 
-#include "app/AppState.h"
+#include "model/ZoneOperations.h"
 #include "views/ArialFont.h"
 #include "views/TabColumnDelegate.h"
 #include "views/core/ZoneParameters.h"
@@ -55,7 +55,7 @@ QPushButton* Button(const QString& text, const char* name, QRect place, QWidget*
 
 } // namespace
 
-TDlgProg::TDlgProg(AppState& state, QWidget* parent) : QDialog(parent), state_(state) {
+TDlgProg::TDlgProg(ZoneOperations& zones, QWidget* parent) : QDialog(parent), zones_(zones) {
     setObjectName(QStringLiteral("DlgProg"));
     setWindowTitle(QStringLiteral("Parametry w strefie"));
     setFont(ArialFont(kTextPixels));
@@ -115,8 +115,7 @@ void TDlgProg::FormShow() {
     if (regulator == nullptr) {
         return;
     }
-    const bool read =
-        ReadSettings(*regulator, state_.trans, state_.polling, kFirstSettingRegister, kSettingsBlock) == 0;
+    const bool read = zones_.ReadZoneSettings(*regulator) == 0;
     setWindowTitle(QString::fromStdString(ParametersCaption(*regulator)));
     const QSignalBlocker quiet(ListBox1);
     ListBox1->clear();
@@ -163,7 +162,7 @@ void TDlgProg::BtnZastosujClick() {
         RefuseInput(kOutOfRangeStatus);
         return;
     }
-    const int result = WriteSetting(*regulator, state_.trans, row.reg, input.word);
+    const int result = zones_.WriteZoneSetting(*regulator, row.reg, input.word);
     const WriteOutcome outcome = DescribeWrite(result, regulator->writeException);
     if (outcome.written) {
         row.raw = static_cast<std::int16_t>(input.word);

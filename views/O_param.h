@@ -10,7 +10,7 @@ class QPushButton;
 
 namespace hz70 {
 
-class AppState;
+class ZoneOperations;
 struct TRegulator;
 
 // "Parametry w strefie": reads one controller's settings when shown, lists them with their values, and
@@ -18,7 +18,7 @@ struct TRegulator;
 class TDlgProg : public QDialog {
     Q_OBJECT
 public:
-    explicit TDlgProg(AppState& state, QWidget* parent = nullptr);
+    explicit TDlgProg(ZoneOperations& zones, QWidget* parent = nullptr);
 
     // Reads the settings block and lists it; runs when the dialog is shown.
     void FormShow();
@@ -48,7 +48,7 @@ private:
     void SetStatus(const char* text);
     void RefuseInput(const char* text);
 
-    AppState& state_;
+    ZoneOperations& zones_;
 };
 
 } // namespace hz70

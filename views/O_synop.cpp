@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "views/O_synop.h"
 
-#include "app/AppState.h"
+#include "model/ZoneOperations.h"
 #include "views/Ostrefa.h"
 
 #include <QScrollArea>
@@ -15,7 +15,7 @@ constexpr int kPanelPitch = 150;
 
 } // namespace
 
-TOsynop::TOsynop(AppState& state, QWidget* parent) : TViewWindow(parent), state_(state) {
+TOsynop::TOsynop(ZoneOperations& zones, QWidget* parent) : TViewWindow(parent), zones_(zones) {
     setObjectName(QStringLiteral("Osynop"));
     setWindowTitle(QStringLiteral("Obrazy synoptyczne"));
     resize(696, 406);
@@ -33,7 +33,7 @@ TOsynop::TOsynop(AppState& state, QWidget* parent) : TViewWindow(parent), state_
 void TOsynop::UpdateZone(TRegulator* /*record*/) {
     // The poll cycle names the slot it worked on; panels and records are rebuilt together, but a tick
     // before the first build finds no panel.
-    const int index = state_.PollIndex();
+    const int index = zones_.pollIndex();
     if (index >= 0 && static_cast<std::size_t>(index) < panels_.size()) {
         panels_[static_cast<std::size_t>(index)]->ShowValues();
     }
@@ -42,11 +42,11 @@ void TOsynop::UpdateZone(TRegulator* /*record*/) {
 void TOsynop::FormShow() {
     RemovePanels();
     int right = 0;
-    for (std::size_t j = 0; j < state_.devices.size(); ++j) {
-        TRegulator& record = state_.devices[j]->record;
-        auto* panel = new TStrefa(state_, panelRow_);
+    for (int j = 0; j < zones_.zoneCount(); ++j) {
+        TRegulator& record = *zones_.zone(j);
+        auto* panel = new TStrefa(zones_, panelRow_);
         panel->setObjectName(QStringLiteral("Blok%1").arg(j));
-        panel->move(kFirstPanelLeft + kPanelPitch * static_cast<int>(j), 0);
+        panel->move(kFirstPanelLeft + kPanelPitch * j, 0);
         panel->regulator = &record;
         panel->SetTitle(record.name);
         panel->show();

@@ -9,16 +9,16 @@ class QScrollArea;
 
 namespace hz70 {
 
-class AppState;
+class ZoneOperations;
 class TStrefa;
 
 // "Obrazy synoptyczne": one front panel per configured zone, side by side.
 class TOsynop : public TViewWindow {
     Q_OBJECT
 public:
-    explicit TOsynop(AppState& state, QWidget* parent = nullptr);
+    explicit TOsynop(ZoneOperations& zones, QWidget* parent = nullptr);
 
-    // Refreshes the panel of the zone just polled (the poll cycle's PollIndex).
+    // Refreshes the panel of the zone just polled (the poll cycle's pollIndex).
     void UpdateZone(TRegulator* record) override;
     // Replaces all panels with one per record of the device list.
     void FormShow() override;
@@ -29,7 +29,7 @@ public:
 private:
     void RemovePanels();
 
-    AppState& state_;
+    ZoneOperations& zones_;
     QScrollArea* scrollArea_ = nullptr;
     QWidget* panelRow_ = nullptr;
     std::vector<TStrefa*> panels_;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "views/O_tabela.h"
 
-#include "app/AppState.h"
+#include "model/ZoneOperations.h"
 #include "views/ArialFont.h"
 #include "views/core/TableTexts.h"
 
@@ -179,7 +179,7 @@ private:
 
 } // namespace
 
-TOTabela::TOTabela(AppState& state, QWidget* parent) : TViewWindow(parent), state_(state) {
+TOTabela::TOTabela(ZoneOperations& zones, QWidget* parent) : TViewWindow(parent), zones_(zones) {
     setObjectName(QStringLiteral("OTabela"));
     setWindowTitle(QStringLiteral("Tabela"));
     resize(576, 480);
@@ -215,7 +215,7 @@ TOTabela::TOTabela(AppState& state, QWidget* parent) : TViewWindow(parent), stat
 }
 
 int TOTabela::ZoneCount() const {
-    return static_cast<int>(state_.devices.size());
+    return zones_.zoneCount();
 }
 
 QString TOTabela::Cells(const QTableWidget& grid, int column, int row) {
@@ -232,7 +232,7 @@ void TOTabela::LayOutGrid(QTableWidget& grid, const QStringList& rowNames, int f
         SetCell(grid, 0, row, rowNames[row]);
     }
     for (int column = 1; column < columns; ++column) {
-        const std::string& name = state_.settings.zones.DevName[static_cast<std::size_t>(column - 1)];
+        const std::string& name = zones_.zoneList().DevName[static_cast<std::size_t>(column - 1)];
         SetCell(grid, column, 0, QString::fromStdString(name));
     }
 }
@@ -255,8 +255,8 @@ void TOTabela::FormShow() {
 }
 
 void TOTabela::UpdateZone(TRegulator* record) {
-    // The poll timer hands over the record of slot PollIndex.
-    const int column = state_.PollIndex() + 1;
+    // The poll timer hands over the record of slot pollIndex.
+    const int column = zones_.pollIndex() + 1;
     if (record == nullptr || column >= StringGrid1->columnCount()) {
         return;
     }
@@ -294,9 +294,8 @@ void TOTabela::ReadAllSettings() {
     bool lastZoneRead = false;
     // Message boxes run event loops: the list is looked up afresh for every zone.
     for (int zone = 0; zone < ZoneCount(); ++zone) {
-        TRegulator& record = state_.devices[static_cast<std::size_t>(zone)]->record;
-        lastZoneRead =
-            ReadSettings(record, state_.trans, state_.polling, kFirstSettingRegister, kSettingsBlock) == 0;
+        TRegulator& record = *zones_.zone(zone);
+        lastZoneRead = zones_.ReadZoneSettings(record) == 0;
         if (lastZoneRead) {
             FillSettingsColumn(record, zone);
             continue;

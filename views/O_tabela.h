@@ -9,7 +9,7 @@ class QTableWidget;
 
 namespace hz70 {
 
-class AppState;
+class ZoneOperations;
 
 // Measured values, alarm and status bits, and all settings of every zone.
 //
@@ -18,7 +18,7 @@ class AppState;
 class TOTabela : public TViewWindow {
     Q_OBJECT
 public:
-    explicit TOTabela(AppState& state, QWidget* parent = nullptr);
+    explicit TOTabela(ZoneOperations& zones, QWidget* parent = nullptr);
 
     void UpdateZone(TRegulator* record) override;
     void FormShow() override;
@@ -45,7 +45,7 @@ private:
     [[nodiscard]] int ZoneCount() const;
     void LayOutGrid(QTableWidget& grid, const QStringList& rowNames, int firstColumnWidth);
 
-    AppState& state_;
+    ZoneOperations& zones_;
 };
 
 } // namespace hz70

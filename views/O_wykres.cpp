@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "views/O_wykres.h"
 
-#include "app/AppState.h"
-#include "app/Hz70main.h"
+#include "model/ZoneOperations.h"
 #include "views/ArialFont.h"
 #include "views/D_param.h"
 #include "views/core/TrendChart.h"
@@ -95,8 +94,8 @@ private:
 
 } // namespace
 
-TOWykres::TOWykres(AppState& state, QWidget* parent)
-    : TViewWindow(parent), state_(state), left_(kLeftDesignSpan.lower, kLeftDesignSpan.upper),
+TOWykres::TOWykres(ZoneOperations& zones, QWidget* parent)
+    : TViewWindow(parent), zones_(zones), left_(kLeftDesignSpan.lower, kLeftDesignSpan.upper),
       right_(kRightDesignSpan.lower, kRightDesignSpan.upper),
       now_([] { return static_cast<double>(QDateTime::currentMSecsSinceEpoch()); }) {
     setObjectName(QStringLiteral("OWykres"));
@@ -125,11 +124,7 @@ TOWykres::TOWykres(AppState& state, QWidget* parent)
 }
 
 TOWykres::~TOWykres() {
-    // The main window's state outlives its views only while the main window still stands; once it
-    // has gone (Omain cleared), there is nothing left to write back into.
-    if (Omain != nullptr) {
-        FormDestroy();
-    }
+    FormDestroy();
 }
 
 void TOWykres::CreateChart() {
@@ -230,19 +225,17 @@ void TOWykres::CreateToolBar() {
     ToolBar1->addWidget(ButtonCopy);
 }
 
-void TOWykres::UpdateZone(TRegulator* /*record*/) {}
-
 void TOWykres::FormShow() {
     ApplyStoredAxes();
     ResetZoom();
-    recorder_.SetPeriodIndex(state_.settings.chart.Okres);
+    recorder_.SetPeriodIndex(zones_.chartSettings().Okres);
     RebuildTabs();
     TabControl1Change();
     ComboBox1->setCurrentIndex(recorder_.periodIndex());
 }
 
 void TOWykres::ApplyStoredAxes() {
-    const ChartSettings& stored = state_.settings.chart;
+    const ChartSettings& stored = zones_.chartSettings();
     QStringList refusals;
     for (const auto& [axis, settings] :
          {std::pair{&left_, LeftStoredAxis(stored)}, std::pair{&right_, RightStoredAxis(stored)}}) {
@@ -265,7 +258,7 @@ void TOWykres::ReportRefusals(const QStringList& refusals) {
 }
 
 void TOWykres::RebuildTabs() {
-    const ZoneList& zones = state_.settings.zones;
+    const ZoneList& zones = zones_.zoneList();
     const int count = std::clamp(zones.DevCount, 0, kZoneSlots);
     const QSignalBlocker blocker(TabControl1);
     while (TabControl1->count() > count) {
@@ -286,10 +279,9 @@ void TOWykres::TabControl1Change() {
 }
 
 void TOWykres::Timer1Timer() {
-    const DeviceList& devices = state_.devices;
-    for (std::size_t i = 0; i < devices.size(); ++i) {
-        if (devices[i]) {
-            SampleZone(static_cast<int>(i), devices[i]->record);
+    for (int i = 0; i < zones_.zoneCount(); ++i) {
+        if (const TRegulator* record = zones_.zone(i)) {
+            SampleZone(i, *record);
         }
     }
     // Redrawn only when the shown curves changed: drawing is most of what the window costs.
@@ -310,7 +302,7 @@ void TOWykres::ComboBox1Change() {
         return;
     }
     recorder_.ChoosePeriod(index);
-    state_.SettingsChanged = 1;
+    zones_.MarkSettingsChanged();
 }
 
 void TOWykres::ButtonYClick() {
@@ -347,7 +339,7 @@ void TOWykres::ButtonCopyClick() {
 }
 
 void TOWykres::FormDestroy() {
-    StoreChartState(state_.settings.chart, left_, right_, recorder_.periodIndex());
+    StoreChartState(zones_.chartSettings(), left_, right_, recorder_.periodIndex());
 }
 
 void TOWykres::ShowAxes() {

@@ -23,17 +23,16 @@ class QToolButton;
 
 namespace hz70 {
 
-class AppState;
+class ZoneOperations;
 
 // Time curves of temperature, setpoint, power and current per zone. Every zone is sampled on the
 // window's own timer; the chart draws the four curves of the zone on the selected tab.
 class TOWykres : public TViewWindow {
     Q_OBJECT
 public:
-    explicit TOWykres(AppState& state, QWidget* parent = nullptr);
+    explicit TOWykres(ZoneOperations& zones, QWidget* parent = nullptr);
     ~TOWykres() override;
 
-    void UpdateZone(TRegulator* record) override;
     // Applies the stored chart settings, rebuilds the tabs and selects the first.
     void FormShow() override;
     // Writes the axes and the tracking period back into the stored chart settings.
@@ -53,7 +52,7 @@ public:
     [[nodiscard]] ChartAxis& RightAxis() { return right_; }
     void ShowAxes();
 
-    [[nodiscard]] AppState& state() { return state_; }
+    [[nodiscard]] ZoneOperations& zones() { return zones_; }
     [[nodiscard]] const TrendRecorder& recorder() const { return recorder_; }
     [[nodiscard]] int PeriodIndex() const { return recorder_.periodIndex(); }
     // The wall clock in milliseconds since the epoch; tests give their own.
@@ -88,7 +87,7 @@ private:
     void FitTickCounts();
     void ReportRefusals(const QStringList& refusals);
 
-    AppState& state_;
+    ZoneOperations& zones_;
     TrendRecorder recorder_;
     ChartAxis left_;
     ChartAxis right_;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "views/Ostrefa.h"
 
-#include "app/AppState.h"
+#include "model/ZoneOperations.h"
 #include "views/ArialFont.h"
 #include "views/O_param.h"
 
@@ -113,7 +113,7 @@ constexpr PictogramPlace kPictograms[] = {
 
 } // namespace
 
-TStrefa::TStrefa(AppState& state, QWidget* parent) : QFrame(parent), state_(state) {
+TStrefa::TStrefa(ZoneOperations& zones, QWidget* parent) : QFrame(parent), zones_(zones) {
     setFixedSize(kPanelWidth, kPanelHeight);
     setFont(ArialFont(kTextPixels));
 
@@ -275,7 +275,7 @@ void TStrefa::Paint(QLabel* lamp, Rgb colour) {
 }
 
 void TStrefa::Button1Click() {
-    TDlgProg dialog(state_, this);
+    TDlgProg dialog(zones_, this);
     dialog.regulator = regulator;
     dialog.exec();
 }
@@ -286,8 +286,8 @@ void TStrefa::Button2Click() {
     }
     // No confirmation: the lamps and the caption follow at the zone's next poll.
     const int result =
-        WriteSetting(*regulator, state_.trans, regulator->settings[kStopRegister - kFirstSettingRegister].reg,
-                     ModeToggleValue(*regulator));
+        zones_.WriteZoneSetting(*regulator, regulator->settings[kStopRegister - kFirstSettingRegister].reg,
+                                ModeToggleValue(*regulator));
     if (result != kWriteOk) {
         QMessageBox::warning(this, QStringLiteral("Uwaga"), QStringLiteral("Błąd transmisji"));
     }

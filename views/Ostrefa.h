@@ -11,7 +11,7 @@ class QPushButton;
 
 namespace hz70 {
 
-class AppState;
+class ZoneOperations;
 struct TRegulator;
 
 // The front panel of one zone: its name, the no-transmission sign, alarm, unit, mode and function lamps,
@@ -19,7 +19,7 @@ struct TRegulator;
 class TStrefa : public QFrame {
     Q_OBJECT
 public:
-    explicit TStrefa(AppState& state, QWidget* parent = nullptr);
+    explicit TStrefa(ZoneOperations& zones, QWidget* parent = nullptr);
 
     // Shows the zone name as the title (cut to its first characters; the tooltip carries it whole).
     void SetTitle(const std::string& name);
@@ -53,7 +53,7 @@ private:
     void ShowTransmission(bool missing);
     static void Paint(QLabel* lamp, Rgb colour);
 
-    AppState& state_;
+    ZoneOperations& zones_;
     std::array<QLabel*, kLampCount> lamps_{};
     std::array<QLabel*, kValueFieldCount> fields_{};
 };

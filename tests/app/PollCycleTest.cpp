@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/PollCycle.h"
+#include "app/core/PollCycle.h"
 
-#include "app/DeviceList.h"
+#include "app/core/DeviceList.h"
 #include "model/FakeHz70Bus.h"
 #include "support/FakeClock.h"
 #include "support/FakeSerialPort.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/PortReconnect.h"
+#include "app/core/PortReconnect.h"
 
 #include "support/FakeClock.h"
 #include "support/FakeSerialPort.h"

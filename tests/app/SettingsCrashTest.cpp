@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The program's save path killed with SIGKILL at random moments, many times: the settings file must
 // always be the old one or the new one, byte for byte.
-#include "app/AppState.h"
+#include "app/core/AppState.h"
 #include "support/FakeClock.h"
 #include "support/FakeSerialPort.h"
 #include "support/FileText.h"

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/SettingsFile.h"
+#include "app/core/SettingsFile.h"
 
-#include "app/AppState.h"
-#include "app/Cp1250.h"
+#include "app/core/AppState.h"
+#include "app/core/Cp1250.h"
 #include "support/FakeClock.h"
 #include "support/FakeSerialPort.h"
 

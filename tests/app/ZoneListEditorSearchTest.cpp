@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/ZoneListEditor.h"
+#include "app/core/ZoneListEditor.h"
 #include "model/FakeHz70Bus.h"
 #include "support/FakeClock.h"
 #include "support/FakeSerialPort.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/ZoneListEditor.h"
+#include "app/core/ZoneListEditor.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes may sit in a hand-edited settings file: reading them must neither crash nor hang, must
 // leave values the program can use, and what it writes back must read back the same.
-#include "app/SettingsFile.h"
+#include "app/core/SettingsFile.h"
 
 #include <cstddef>
 #include <cstdint>

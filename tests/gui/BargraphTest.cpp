@@ -58,7 +58,7 @@ protected:
                     return false;
                 }
             }
-            return main->state().PollIndex() == 0;
+            return main->state().pollIndex() == 0;
         }));
     }
 

@@ -420,7 +420,7 @@ TEST_F(ControllerList, AnulujAppliesNothing) {
 TEST_F(ControllerList, OkAfterReducingFourZonesToTwoRestartsPollingAtTheFirstAndPollsOnlyThose) {
     TOmain& main = Start({1, 2, 3, 4}, {"DevCount=4", "DevAddr=1;2;3;4;0;0;0;0;"});
     program->Ticks(5);
-    ASSERT_NE(state().PollIndex(), 0);
+    ASSERT_NE(state().pollIndex(), 0);
 
     WhenDialogOpens<TOListaUrz>([](TOListaUrz& dialog) {
         dialog.ListBox1->setCurrentRow(3);
@@ -436,7 +436,7 @@ TEST_F(ControllerList, OkAfterReducingFourZonesToTwoRestartsPollingAtTheFirstAnd
     EXPECT_THAT(zones.DevAddr, ElementsAre(1, 2, 0, 0, 0, 0, 0, 0));
     ASSERT_EQ(state().devices.size(), 2u);
     EXPECT_EQ(state().devices[1]->record.address, 2);
-    EXPECT_EQ(state().PollIndex(), 0);
+    EXPECT_EQ(state().pollIndex(), 0);
     EXPECT_EQ(state().SettingsChanged, 1);
     EXPECT_EQ(state().polling.PollingEnabled, 1);
 

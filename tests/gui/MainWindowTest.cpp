@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/O_port.h"
-#include "app/PollCsv.h"
+#include "app/core/PollCsv.h"
 #include "gui/GuiTestSupport.h"
 #include "support/FileText.h"
 #include "views/O_synop.h"

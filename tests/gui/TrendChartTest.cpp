@@ -357,7 +357,7 @@ TEST(TrendChart, SamplingTickAndRenderingStayWithinAFrame) {
     Q_EMIT chart.ComboBox1->activated(0);
     // Curves that wander, as real ones do, so that drawing them costs what it would.
     const auto wander = [&fixture](int step) {
-        for (int zone = 0; zone < kChartZones; ++zone) {
+        for (int zone = 0; zone < kZoneSlots; ++zone) {
             const double phase = step / 20.0 + zone;
             StandaloneChart::SetValues(fixture.record(zone), 150 + 50 * std::sin(phase), 200,
                                        50 + 45 * std::cos(phase), 5 + 4 * std::sin(phase * 3));
@@ -368,7 +368,7 @@ TEST(TrendChart, SamplingTickAndRenderingStayWithinAFrame) {
         fixture.Tick();
     }
     QApplication::processEvents();
-    for (int zone = 0; zone < kChartZones; ++zone) {
+    for (int zone = 0; zone < kZoneSlots; ++zone) {
         ASSERT_EQ(chart.recorder().curve(zone, kCurrentCurve).size(), kMaxCurvePoints);
     }
 

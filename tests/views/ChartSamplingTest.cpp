@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/SettingsFile.h"
+#include "app/core/SettingsFile.h"
 #include "views/core/TrendChart.h"
 #include "views/core/TrendRecorder.h"
 
@@ -97,11 +97,11 @@ TEST(ChartSampling, AZoneIsDueOnePeriodAfterItsLastSample) {
 TEST(ChartSampling, ChoosingAPeriodMakesEveryZoneDueAtOnceAndKeepsOlderPoints) {
     TrendRecorder recorder;
     const TRegulator record = Record(1, 2, 3, 4);
-    for (int zone = 0; zone < kChartZones; ++zone) {
+    for (int zone = 0; zone < kZoneSlots; ++zone) {
         ASSERT_TRUE(recorder.SampleZone(zone, kStart, record));
     }
     recorder.ChoosePeriod(10); // "15 min"
-    for (int zone = 0; zone < kChartZones; ++zone) {
+    for (int zone = 0; zone < kZoneSlots; ++zone) {
         EXPECT_TRUE(recorder.SampleZone(zone, kStart + 1, record)) << zone;
         EXPECT_EQ(recorder.curve(zone, kPowerCurve).size(), 2u);
     }

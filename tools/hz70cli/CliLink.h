@@ -2,7 +2,7 @@
 #pragma once
 
 #include "CliOptions.h"
-#include "app/SettingsFile.h"
+#include "app/core/SettingsFile.h"
 
 #include <filesystem>
 #include <string>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CliOptions.h"
 
-#include "app/ZoneList.h"
 #include "comm/LinkNames.h"
+#include "model/ZoneList.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -2,10 +2,10 @@
 #include "ZoneCommands.h"
 
 #include "LinkCommands.h"
-#include "app/DeviceList.h"
-#include "app/PollCsv.h"
-#include "app/PollCycle.h"
-#include "app/PortReconnect.h"
+#include "app/core/DeviceList.h"
+#include "app/core/PollCsv.h"
+#include "app/core/PollCycle.h"
+#include "app/core/PortReconnect.h"
 
 #include <algorithm>
 #include <ostream>

@@ -2,11 +2,11 @@
 #pragma once
 
 #include "CliOptions.h"
-#include "app/ZoneList.h"
 #include "comm/Clock.h"
 #include "comm/SerialPort.h"
 #include "comm/Trans.h"
 #include "model/Slohz70.h"
+#include "model/ZoneList.h"
 
 #include <atomic>
 #include <iosfwd>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/SettingsFile.h"
+#include "model/ChartSettings.h"
 #include "model/Slohz70.h"
 #include "views/core/ChartAxis.h"
 #include "views/core/TrendRecorder.h"

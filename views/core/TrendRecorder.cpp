@@ -10,7 +10,7 @@ constexpr double kNoValueLimit = 1e20;
 constexpr float kZeroLimit = 1e-4f;
 
 bool IsZoneIndex(int zone) {
-    return zone >= 0 && zone < kChartZones;
+    return zone >= 0 && zone < kZoneSlots;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "model/Slohz70.h"
+#include "model/ZoneList.h"
 
 #include <array>
 #include <cstddef>
@@ -10,7 +11,6 @@
 
 namespace hz70 {
 
-inline constexpr int kChartZones = 8;
 inline constexpr int kCurvesPerZone = 4;
 // A curve keeps this many points at most: the oldest goes before a new one comes once 900 are held.
 inline constexpr std::size_t kMaxCurvePoints = 901;
@@ -119,7 +119,7 @@ private:
     static void AddSample(Zone& zone, double now, const TRegulator& record);
 
     int periodIndex_ = kDefaultPeriodIndex;
-    std::array<Zone, kChartZones> zones_;
+    std::array<Zone, kZoneSlots> zones_;
 };
 
 } // namespace hz70

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/DeviceList.h"
+#include "app/core/DeviceList.h"
 
 #include <algorithm>
 

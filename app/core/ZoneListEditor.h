@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/ZoneList.h"
 #include "comm/Trans.h"
 #include "model/PollingState.h"
 #include "model/Slohz70.h"
+#include "model/ZoneList.h"
 
 #include <optional>
 #include <string>

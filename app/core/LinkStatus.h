@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/PortReconnect.h"
+#include "app/core/PortReconnect.h"
 #include "comm/SerialPort.h"
 
 #include <string>

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/DeviceList.h"
-#include "app/PortReconnect.h"
-#include "app/ZoneList.h"
+#include "app/core/DeviceList.h"
+#include "app/core/PortReconnect.h"
 #include "comm/Trans.h"
 #include "model/PollingState.h"
 #include "model/Slohz70.h"
+#include "model/ZoneList.h"
 
 #include <string>
 

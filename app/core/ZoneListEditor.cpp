@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/ZoneListEditor.h"
+#include "app/core/ZoneListEditor.h"
 
-#include "app/Cp1250.h"
+#include "app/core/Cp1250.h"
 
 #include <algorithm>
 #include <cstdio>

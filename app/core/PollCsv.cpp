@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/PollCsv.h"
+#include "app/core/PollCsv.h"
 
 #include "model/FixedText.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/LinkStatus.h"
+#include "app/core/LinkStatus.h"
 
 namespace hz70 {
 namespace {

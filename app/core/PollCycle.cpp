@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/PollCycle.h"
+#include "app/core/PollCycle.h"
 
 namespace hz70 {
 

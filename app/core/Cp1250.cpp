@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/Cp1250.h"
+#include "app/core/Cp1250.h"
 
 #include <algorithm>
 #include <array>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/ZoneList.h"
 #include "model/PollingState.h"
 #include "model/Slohz70.h"
+#include "model/ZoneList.h"
 
 #include <memory>
 #include <vector>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/MeasurementRecorder.h"
+#include "app/core/MeasurementRecorder.h"
 
-#include "app/PollCsv.h"
+#include "app/core/PollCsv.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/FileAccess.h"
+#include "app/core/FileAccess.h"
 
 #include <array>
 #include <cerrno>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/AppState.h"
+#include "app/core/AppState.h"
 
 #include <utility>
 
@@ -36,6 +36,21 @@ void AppState::RebuildDeviceList() {
 void AppState::StartPolling(MonitoringQuestion& question, ZoneViews& views) {
     cycle_ =
         std::make_unique<PollCycle>(devices, settings.zones, trans, polling, question, views, &reconnect);
+}
+
+TRegulator* AppState::zone(int index) {
+    if (index < 0 || index >= zoneCount() || !devices[static_cast<std::size_t>(index)]) {
+        return nullptr;
+    }
+    return &devices[static_cast<std::size_t>(index)]->record;
+}
+
+int AppState::ReadZoneSettings(TRegulator& zone) {
+    return ReadSettings(zone, trans, polling, kFirstSettingRegister, kSettingsBlock);
+}
+
+int AppState::WriteZoneSetting(TRegulator& zone, std::uint16_t reg, std::uint16_t value) {
+    return WriteSetting(zone, trans, reg, value);
 }
 
 bool AppState::ExchangeEndedLastTick() const {

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/DeviceList.h"
-#include "app/PollCycle.h"
-#include "app/PortReconnect.h"
-#include "app/SettingsFile.h"
+#include "app/core/DeviceList.h"
+#include "app/core/PollCycle.h"
+#include "app/core/PortReconnect.h"
+#include "app/core/SettingsFile.h"
 #include "comm/Trans.h"
 #include "model/PollingState.h"
+#include "model/ZoneOperations.h"
 
 #include <filesystem>
 #include <memory>
@@ -14,9 +15,10 @@
 
 namespace hz70 {
 
-// What the main window owns and every window and dialog reads or changes: the link, the settings the
-// file stores, the records of the configured zones, the poll cycle over them and the program's flags.
-class AppState {
+// What the main window owns and its dialogs read or change: the link, the settings the file stores, the
+// records of the configured zones, the poll cycle over them and the program's flags. The windows reach
+// it only through its zone operations.
+class AppState final : public ZoneOperations {
 public:
     AppState(SerialPort& port, Clock& clock, std::filesystem::path settingsDirectory);
 
@@ -39,7 +41,15 @@ public:
     // True when the last tick ended a zone's exchange (values updated, or cleared after failures).
     [[nodiscard]] bool ExchangeEndedLastTick() const;
 
-    [[nodiscard]] int PollIndex() const { return cycle_ ? cycle_->pollIndex() : 0; }
+    [[nodiscard]] const ZoneList& zoneList() const override { return settings.zones; }
+    [[nodiscard]] int zoneCount() const override { return static_cast<int>(devices.size()); }
+    [[nodiscard]] TRegulator* zone(int index) override;
+    [[nodiscard]] int pollIndex() const override { return cycle_ ? cycle_->pollIndex() : 0; }
+    int ReadZoneSettings(TRegulator& zone) override;
+    int WriteZoneSetting(TRegulator& zone, std::uint16_t reg, std::uint16_t value) override;
+    [[nodiscard]] ChartSettings& chartSettings() override { return settings.chart; }
+    void MarkSettingsChanged() override { SettingsChanged = true; }
+
     [[nodiscard]] const std::filesystem::path& settingsDirectory() const { return settingsDirectory_; }
 
     TTrans trans;

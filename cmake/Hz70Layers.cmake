@@ -1,0 +1,37 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Every layer is its own library whose include directory holds its own headers and nothing else, so a
+# file reaches only the layers its target links. Headers keep their folder in the include line
+# ("comm/Trans.h"): each layer gets a directory in the build tree with a forwarding header per header of
+# its folder, the way KDE Frameworks publish theirs. The source tree itself is no include directory.
+
+# hz70_layer_headers(<target> <folder> [PRIVATE]): publishes the headers directly in <folder> (relative
+# to the project's root) as "<folder>/<name>.h" to <target> and, unless PRIVATE, to whatever links it.
+function(hz70_layer_headers target folder)
+    set(scope PUBLIC)
+    if(ARGV2 STREQUAL "PRIVATE")
+        set(scope PRIVATE)
+    endif()
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "INTERFACE_LIBRARY")
+        set(scope INTERFACE)
+    endif()
+    set(root ${PROJECT_BINARY_DIR}/layers/${target})
+    file(GLOB headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${folder}/*.h)
+    foreach(header ${headers})
+        get_filename_component(name ${header} NAME)
+        file(CONFIGURE OUTPUT ${root}/${folder}/${name} CONTENT "#include \"${header}\"\n" @ONLY)
+    endforeach()
+    target_include_directories(${target} ${scope} ${root})
+endfunction()
+
+# hz70_add_layer(<target> <folder> [LINKS <target>...]): a static library of <folder>'s sources that
+# publishes its headers and may use only the layers named after LINKS.
+function(hz70_add_layer target folder)
+    cmake_parse_arguments(PARSE_ARGV 2 layer "" "" "LINKS")
+    add_library(${target} STATIC)
+    hz70_layer_headers(${target} ${folder})
+    if(layer_LINKS)
+        target_link_libraries(${target} PUBLIC ${layer_LINKS})
+    endif()
+    hz70_set_warnings(${target})
+endfunction()
