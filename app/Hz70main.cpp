@@ -7,10 +7,12 @@
 #include "app/O_port.h"
 #include "app/core/LinkStatus.h"
 #include "app/core/PollCsv.h"
+#include "model/Captions.h"
 #include "views/O_barg.h"
 #include "views/O_synop.h"
 #include "views/O_tabela.h"
 #include "views/O_wykres.h"
+#include "views/Utf8Text.h"
 
 #include <QAction>
 #include <QApplication>
@@ -40,7 +42,7 @@ namespace {
 
 constexpr int kPollIntervalMs = 100;
 constexpr int kToolBarHeight = 33;
-const QString kCaption = QStringLiteral("HZ70wiz");
+const QString kCaption = Text(kProgramCaption);
 
 QIcon ToolImage(int index) {
     return QIcon(QStringLiteral(":/icons/tool-%1.svg").arg(index, 2, 10, QLatin1Char('0')));
@@ -142,8 +144,8 @@ void TOmain::FormCreate() {
     loadFailed_ = static_cast<bool>(state_.LoadSettings());
     state_.StartPolling(*this, *this);
     RebuildDeviceList();
-    state_.SettingsChanged = 0;
-    state_.polling.PollingEnabled = 1;
+    state_.SettingsChanged = false;
+    state_.polling.PollingEnabled = true;
 }
 
 void TOmain::FormShow() {
@@ -418,9 +420,9 @@ void TOmain::ShowLinkStatus() {
 
 bool TOmain::AskStopMonitoring(const TRegulator& zone) {
     Timer1->stop();
-    const auto answer = QMessageBox::question(this, QString::fromUtf8(kStopMonitoringCaption),
-                                              QString::fromStdString(StopMonitoringText(zone)),
-                                              QMessageBox::Yes | QMessageBox::No);
+    const auto answer =
+        QMessageBox::question(this, Text(kShortCaption), QString::fromStdString(StopMonitoringText(zone)),
+                              QMessageBox::Yes | QMessageBox::No);
     Timer1->start();
     return answer == QMessageBox::Yes;
 }

@@ -2,7 +2,9 @@
 #include "app/O_lista.h"
 
 #include "app/Hz70main.h"
+#include "model/Captions.h"
 #include "views/TabColumnDelegate.h"
+#include "views/Utf8Text.h"
 
 #include <QApplication>
 #include <QFontMetricsF>
@@ -32,10 +34,6 @@ constexpr int kAnimationFrames = 30;
 constexpr int kListTabDialogUnits = 20;
 constexpr int kListVisibleLines = 8;
 constexpr QChar kWordJoiner(0x2060);
-
-QString Text(const std::string& utf8) {
-    return QString::fromStdString(utf8);
-}
 
 // Horizontal dialog units are a quarter of the font's average letter width, measured the way dialog
 // layouts do it: over the 52 Latin letters, rounded.
@@ -340,7 +338,7 @@ void TOListaUrz::ListBox1Click() {
 }
 
 void TOListaUrz::RefuseAddress() {
-    QMessageBox::warning(this, QString::fromUtf8(kZoneListCaption), QString::fromUtf8(kBadAddressText));
+    QMessageBox::warning(this, Text(kProgramCaption), QString::fromUtf8(kBadAddressText));
     EditAddr->setFocus();
 }
 
@@ -350,7 +348,7 @@ void TOListaUrz::BtnDodajClick() {
         AppendLine(editor_.lineCount() - 1);
         break;
     case ZoneListEditor::EditResult::kListFull:
-        QMessageBox::warning(this, QString::fromUtf8(kZoneListCaption), Text(ListFullText()));
+        QMessageBox::warning(this, Text(kProgramCaption), Text(ListFullText()));
         break;
     case ZoneListEditor::EditResult::kBadAddress:
         RefuseAddress();
@@ -395,7 +393,7 @@ void TOListaUrz::BtnOKClick() {
     main_.RebuildDeviceList();
     QApplication::restoreOverrideCursor();
     main_.ReshowViews();
-    state.SettingsChanged = 1;
+    state.SettingsChanged = true;
     accept();
 }
 
@@ -485,7 +483,7 @@ void TOListaUrz::StopSearch() {
 }
 
 void TOListaUrz::ShowNothingFound() {
-    QMessageBox::critical(this, QString::fromUtf8(kNotFoundCaption), QString::fromUtf8(kNotFoundText));
+    QMessageBox::critical(this, Text(kShortCaption), QString::fromUtf8(kNotFoundText));
 }
 
 void TOListaUrz::ShowIdleLook() {

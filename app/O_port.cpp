@@ -5,6 +5,8 @@
 #include "app/core/ZoneListEditor.h"
 #include "comm/PortNames.h"
 #include "comm/Trans.h"
+#include "model/Captions.h"
+#include "views/Utf8Text.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -127,7 +129,7 @@ void TOPort::ShowDevice() {
 void TOPort::Button1Click() {
     const auto timeout = ParseDecimalField(EditTm->text().toStdString());
     if (!timeout) {
-        QMessageBox::warning(this, QStringLiteral("HZ70"), QStringLiteral("Błędnie wprowadzono dane"));
+        QMessageBox::warning(this, Text(kShortCaption), QStringLiteral("Błędnie wprowadzono dane"));
         reject();
         return;
     }
@@ -137,7 +139,7 @@ void TOPort::Button1Click() {
                                 SelectedOr(ComboBoxT, current.Mode), 0, *timeout};
     state_.trans.Close();
     state_.trans.SetSettings(chosen);
-    state_.SettingsChanged = 1;
+    state_.SettingsChanged = true;
     accept();
 }
 

@@ -4,6 +4,8 @@
 #include "app/TerminationSignals.h"
 #include "comm/Clock.h"
 #include "comm/PosixSerialPort.h"
+#include "model/Captions.h"
+#include "views/Utf8Text.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -12,7 +14,7 @@
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("HZ70wiz"));
+    QApplication::setApplicationName(hz70::Text(hz70::kProgramCaption));
     QApplication::setApplicationVersion(QStringLiteral(HZ70_VERSION));
     if (!hz70::InstallPolishQtTexts(application)) {
         qWarning("HZ70wiz: no Polish translation of Qt's own texts (package qt6-translations-l10n)");
@@ -25,7 +27,8 @@ int main(int argc, char** argv) {
         window.show();
         return QApplication::exec();
     } catch (const std::exception& error) {
-        QMessageBox::critical(nullptr, QStringLiteral("HZ70wiz"), QString::fromLocal8Bit(error.what()));
+        QMessageBox::critical(nullptr, hz70::Text(hz70::kProgramCaption),
+                              QString::fromLocal8Bit(error.what()));
         return 1;
     }
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdio>
@@ -31,6 +32,9 @@ struct ZoneList {
     int DevCount = 1;                              // 0..8
     ZoneAddresses DevAddr{1, 0, 0, 0, 0, 0, 0, 0}; // Modbus address per slot; 0 = no zone
     ZoneNames DevName = DefaultZoneNames();        // UTF-8, at most kZoneNameLength characters
+
+    // DevCount held to the slots there are: what a hand-edited file's count can mean.
+    [[nodiscard]] int slotsInUse() const { return std::clamp(DevCount, 0, kZoneSlots); }
 
     friend bool operator==(const ZoneList&, const ZoneList&) = default;
 };

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "views/D_param.h"
 
+#include "model/Captions.h"
 #include "model/ZoneOperations.h"
 #include "views/ArialFont.h"
 #include "views/O_wykres.h"
+#include "views/Utf8Text.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -20,10 +22,6 @@ namespace {
 
 constexpr int kLeftAxis = 0;
 constexpr int kRightAxis = 1;
-
-QString Text(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
 
 } // namespace
 
@@ -130,7 +128,7 @@ void TDlgParam::BOkClick() {
         ShowError(Text(kAxisDialogErrorCaption), QString::fromStdString(message));
     }
     if (!outcome.complete()) {
-        ShowError(QStringLiteral("HZ70wiz"), Text(AxisRefusalText(outcome.refusal)));
+        ShowError(Text(kProgramCaption), Text(AxisRefusalText(outcome.refusal)));
         return;
     }
     accept();

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "views/O_tabela.h"
 
+#include "model/Captions.h"
 #include "model/ZoneOperations.h"
 #include "views/ArialFont.h"
+#include "views/Utf8Text.h"
 #include "views/core/TableTexts.h"
 
 #include <QApplication>
@@ -288,7 +290,7 @@ void TOTabela::FillSettingsColumn(const TRegulator& record, int zoneIndex) {
 }
 
 void TOTabela::ReadAllSettings() {
-    const QString caption = QString::fromUtf8(kTableMessageCaption);
+    const QString caption = Text(kShortCaption);
     WaitCursor cursor;
     // The last zone alone decides the closing message; with no zones nothing was read.
     bool lastZoneRead = false;

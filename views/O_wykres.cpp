@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "views/O_wykres.h"
 
+#include "model/Captions.h"
 #include "model/ZoneOperations.h"
 #include "views/ArialFont.h"
 #include "views/D_param.h"
+#include "views/Utf8Text.h"
 #include "views/core/TrendChart.h"
 
 #include <QBuffer>
@@ -50,10 +52,6 @@ const std::array<QColor, kCurvesPerZone> kCurveColours{QColor(Qt::red), QColor(0
 
 QFont ChartFont() {
     return ArialFont(12);
-}
-
-QString Text(const char* utf8) {
-    return QString::fromUtf8(utf8);
 }
 
 // A chart view whose right click undoes the zoom, the left drag zooming in as Qt does; both animated.
@@ -253,13 +251,13 @@ void TOWykres::ReportRefusals(const QStringList& refusals) {
     }
     refusalsReported_ = true;
     QTimer::singleShot(0, this, [this, text = refusals.join(QLatin1Char('\n'))] {
-        QMessageBox::critical(this, QStringLiteral("HZ70wiz"), text);
+        QMessageBox::critical(this, Text(kProgramCaption), text);
     });
 }
 
 void TOWykres::RebuildTabs() {
     const ZoneList& zones = zones_.zoneList();
-    const int count = std::clamp(zones.DevCount, 0, kZoneSlots);
+    const int count = zones.slotsInUse();
     const QSignalBlocker blocker(TabControl1);
     while (TabControl1->count() > count) {
         TabControl1->removeTab(TabControl1->count() - 1);

@@ -20,7 +20,7 @@ std::error_code AppState::SaveSettings() {
     trans.GetSettings(settings.link);
     const std::error_code error = SaveSettingsFile(settingsDirectory_, settings);
     if (!error) {
-        SettingsChanged = 0;
+        SettingsChanged = false;
         keepUnreadFile_ = false;
     }
     return error;
@@ -59,7 +59,7 @@ bool AppState::ExchangeEndedLastTick() const {
 
 void AppState::PollTick() {
     // Before the cycle, so that a port the operator closed is seen closed before an exchange opens it.
-    if (polling.PollingEnabled != 0) {
+    if (polling.PollingEnabled) {
         reconnect.Tick();
     }
     if (cycle_) {

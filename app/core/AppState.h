@@ -30,7 +30,7 @@ public:
     std::error_code SaveSettings();
     // Whether the program's end should write the file: something changed, and the file is not one
     // that could not be read at start and has not been saved since.
-    [[nodiscard]] bool SaveDueAtExit() const { return SettingsChanged == 1 && !keepUnreadFile_; }
+    [[nodiscard]] bool SaveDueAtExit() const { return SettingsChanged && !keepUnreadFile_; }
 
     // Rebuilds one attached record per configured zone (blocking) and starts polling at the first zone.
     void RebuildDeviceList();
@@ -57,7 +57,7 @@ public:
     ProgramSettings settings;
     DeviceList devices;
     PollingState polling;
-    int SettingsChanged = 0;
+    bool SettingsChanged = false;
 
 private:
     std::filesystem::path settingsDirectory_;

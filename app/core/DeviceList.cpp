@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/core/DeviceList.h"
 
-#include <algorithm>
-
 namespace hz70 {
 namespace {
 
@@ -16,7 +14,7 @@ std::int16_t RecordAddress(int address) {
 
 void RebuildDeviceList(DeviceList& devices, const ZoneList& zones, TTrans& trans, PollingState& polling) {
     devices.clear();
-    const int count = std::clamp(zones.DevCount, 0, kZoneSlots);
+    const int count = zones.slotsInUse();
     for (int slot = 0; slot < count; ++slot) {
         auto entry = std::make_unique<DeviceEntry>();
         TRegulator& record = InitRegulator(entry->record);
@@ -25,10 +23,10 @@ void RebuildDeviceList(DeviceList& devices, const ZoneList& zones, TTrans& trans
         record.name = zones.DevName[static_cast<std::size_t>(slot)];
         (void)Attach(record, trans, polling);
         record.commError = 1;
-        entry->FailureReported = 1;
+        entry->FailureReported = true;
         devices.push_back(std::move(entry));
     }
-    polling.PollingEnabled = 1;
+    polling.PollingEnabled = true;
 }
 
 } // namespace hz70

@@ -16,7 +16,7 @@ struct DeviceEntry {
     TRegulator record;
     // 1 = the operator was already asked about the zone's current run of failures, or the zone has not
     // answered since the list was built.
-    int FailureReported = 1;
+    bool FailureReported = true;
 };
 
 // The records of the configured zones, in slot order.

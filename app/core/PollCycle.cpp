@@ -14,7 +14,7 @@ PollCycle::PollCycle(DeviceList& devices, const ZoneList& zones, TTrans& trans, 
 
 void PollCycle::Tick() {
     lastTickResult_ = kNotPolled;
-    if (asking_ || polling_.PollingEnabled == 0) {
+    if (asking_ || !polling_.PollingEnabled) {
         return;
     }
     if (pollIndex_ >= static_cast<int>(devices_.size())) {
@@ -25,9 +25,9 @@ void PollCycle::Tick() {
     DeviceEntry& zone = *devices_[static_cast<std::size_t>(pollIndex_)];
     const int result = zone.record.monitoring != 0 ? PollZone(zone) : kNotPolled;
     lastTickResult_ = result;
-    // FailureReported stays 0 for a failure that is the port's, so that the zone is asked about once it
+    // FailureReported stays false for a failure that is the port's, so that the zone is asked about once it
     // fails with the port back.
-    if (result == kPollFailed && zone.FailureReported == 0 && !PortAtFault()) {
+    if (result == kPollFailed && !zone.FailureReported && !PortAtFault()) {
         AskAboutFailure(zone);
     }
     views_.NotifyViews(zone.record);
@@ -40,7 +40,7 @@ int PollCycle::PollZone(DeviceEntry& zone) {
     const int result = PollStep(zone.record, trans_);
     if (result == kPollUpdated) {
         zone.record.commError = 0;
-        zone.FailureReported = 0;
+        zone.FailureReported = false;
     }
     return result;
 }
@@ -50,7 +50,7 @@ bool PollCycle::PortAtFault() const {
 }
 
 void PollCycle::AskAboutFailure(DeviceEntry& zone) {
-    zone.FailureReported = 1;
+    zone.FailureReported = true;
     asking_ = true;
     const bool stop = question_.AskStopMonitoring(zone.record);
     asking_ = false;

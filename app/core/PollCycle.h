@@ -16,7 +16,7 @@ namespace hz70 {
 class MonitoringQuestion {
 public:
     virtual ~MonitoringQuestion() = default;
-    // Shows StopMonitoringText(zone) under kStopMonitoringCaption with Yes and No; true for Yes.
+    // Shows StopMonitoringText(zone) under kShortCaption with Yes and No; true for Yes.
     [[nodiscard]] virtual bool AskStopMonitoring(const TRegulator& zone) = 0;
 };
 
@@ -27,7 +27,6 @@ public:
     virtual void NotifyViews(TRegulator& zone) = 0;
 };
 
-inline constexpr const char* kStopMonitoringCaption = "HZ70";
 [[nodiscard]] std::string StopMonitoringText(const TRegulator& zone);
 
 // The poll timer's work: each tick advances the non-blocking poll of one zone, then hands that zone to

@@ -120,7 +120,7 @@ void MendRanges(ProgramSettings& settings) {
     if (link.Mode < 0 || link.Mode >= static_cast<int>(kModeTable.size())) {
         link.Mode = defaults.Mode;
     }
-    settings.zones.DevCount = std::clamp(settings.zones.DevCount, 0, kZoneSlots);
+    settings.zones.DevCount = settings.zones.slotsInUse();
 }
 
 // The text up to the last line end: a line cut off by a read that stopped part way is left out, so that

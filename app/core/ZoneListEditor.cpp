@@ -89,7 +89,7 @@ std::string ZoneNameFromField(std::string_view field) {
 // --- ZoneListEditor ---
 
 ZoneListEditor::ZoneListEditor(const ZoneList& zones) : Addr_(zones.DevAddr), Names_(zones.DevName) {
-    const int count = std::clamp(zones.DevCount, 0, kZoneSlots);
+    const int count = zones.slotsInUse();
     while (lineCount_ < count && Addr_[static_cast<std::size_t>(lineCount_)] != 0) {
         ++lineCount_;
     }

@@ -15,9 +15,7 @@ namespace hz70 {
 inline constexpr int kFirstSlaveAddress = 1;
 inline constexpr int kLastSlaveAddress = 247;
 
-inline constexpr const char* kZoneListCaption = "HZ70wiz";
 inline constexpr const char* kBadAddressText = "Błędne dane. Ma być 1...247.";
-inline constexpr const char* kNotFoundCaption = "HZ70";
 inline constexpr const char* kNotFoundText = "NIE ZNALEZIONO REGULATORA";
 // The settings file separates the names with it, so a name must not hold one.
 inline constexpr char kNameSeparator = ';';

@@ -106,7 +106,7 @@ TEST_F(PollCycleTest, ThreeZonesAreVisitedInTurnAndMarkedCurrent) {
     EXPECT_THAT(views.VisitedSlots(), ElementsAre(0, 1, 2, 0));
     for (int slot = 0; slot < 3; ++slot) {
         EXPECT_EQ(Zone(slot).commError, 0);
-        EXPECT_EQ(devices[static_cast<std::size_t>(slot)]->FailureReported, 0);
+        EXPECT_FALSE(devices[static_cast<std::size_t>(slot)]->FailureReported);
     }
     EXPECT_DOUBLE_EQ(Zone(2).measured[kMeasuredTemperature].value, 20.0);
 }
@@ -245,7 +245,7 @@ TEST_F(PollCycleTest, SlotWithoutARecordSendsTheCycleBackToTheStart) {
 
 TEST_F(PollCycleTest, NothingHappensWhilePollingIsDisabled) {
     BuildZones(2);
-    polling.PollingEnabled = 0;
+    polling.PollingEnabled = false;
     Ticks(10);
     EXPECT_TRUE(bus.requests.empty());
     EXPECT_TRUE(views.zones.empty());
@@ -258,19 +258,19 @@ TEST_F(PollCycleTest, RebuiltRecordsFollowTheZoneListAndEnablePolling) {
     bus.slaves[5];
     bus.slaves[6].slaveId = 0x42;
     bus.slaves[5].registers[4000] = 180;
-    polling.PollingEnabled = 0;
+    polling.PollingEnabled = false;
     RebuildDeviceList(devices, zones, trans, polling);
 
     ASSERT_EQ(devices.size(), 4u);
     EXPECT_EQ(Zone(3).address, 0) << "no Modbus address; never cut to 5";
     EXPECT_EQ(bus.RequestsTo(5), 2);
-    EXPECT_EQ(polling.PollingEnabled, 1);
+    EXPECT_TRUE(polling.PollingEnabled);
     for (int slot = 0; slot < 3; ++slot) {
         EXPECT_EQ(Zone(slot).address, 5 + slot);
         EXPECT_EQ(Zone(slot).zoneNumber, slot + 1);
         EXPECT_EQ(Zone(slot).commError, 1);
         EXPECT_EQ(Zone(slot).monitoring, 1);
-        EXPECT_EQ(devices[static_cast<std::size_t>(slot)]->FailureReported, 1);
+        EXPECT_TRUE(devices[static_cast<std::size_t>(slot)]->FailureReported);
     }
     EXPECT_EQ(Zone(1).name, "Piec");
     EXPECT_EQ(Zone(0).settings[0].value, 180.0);

@@ -297,12 +297,12 @@ TEST_F(SettingsStoreTest, FileNotReadWholeIsReplacedOnlyByAnExplicitSave) {
         AppState state(port, clock, dir);
         EXPECT_EQ(!state.LoadSettings(), c.readWhole);
         EXPECT_THAT(state.settings.zones.DevAddr, Each(5)) << "the controller list is kept";
-        state.SettingsChanged = 1;
+        state.SettingsChanged = true;
         EXPECT_EQ(state.SaveDueAtExit(), c.readWhole);
 
         ASSERT_FALSE(state.SaveSettings()) << "the operator's Zapisz ustawienia";
         EXPECT_THAT(LoadSettingsFile(dir).settings.zones.DevAddr, Each(5));
-        state.SettingsChanged = 1;
+        state.SettingsChanged = true;
         EXPECT_TRUE(state.SaveDueAtExit()) << "once saved, the file is the program's own again";
     }
 }

@@ -39,7 +39,7 @@ protected:
             if (step.outcome != Outcome::kFound && step.outcome != Outcome::kNone) {
                 return {found, step.outcome};
             }
-            EXPECT_EQ(polling.PollingEnabled, 0);
+            EXPECT_FALSE(polling.PollingEnabled);
         }
     }
 };
@@ -51,7 +51,7 @@ TEST_F(BusSearchTest, AsksEveryAddressOnceAndReportsOnlyHz70Controllers) {
     BusSearch search(trans, polling);
     EXPECT_EQ(search.Next().outcome, Outcome::kIdle);
     search.Start();
-    EXPECT_EQ(polling.PollingEnabled, 0);
+    EXPECT_FALSE(polling.PollingEnabled);
     EXPECT_EQ(search.address(), 1);
 
     const auto [found, end] = RunToEnd(search);
@@ -60,9 +60,9 @@ TEST_F(BusSearchTest, AsksEveryAddressOnceAndReportsOnlyHz70Controllers) {
     EXPECT_EQ(search.FoundCount(), 2);
     EXPECT_FALSE(search.stepping());
     // Polling waits until the outcome has been shown.
-    EXPECT_EQ(polling.PollingEnabled, 0);
+    EXPECT_FALSE(polling.PollingEnabled);
     search.Stop();
-    EXPECT_EQ(polling.PollingEnabled, 1);
+    EXPECT_TRUE(polling.PollingEnabled);
 
     ASSERT_EQ(bus.requests.size(), 247u);
     for (std::size_t i = 0; i < bus.requests.size(); ++i) {
@@ -80,14 +80,14 @@ TEST_F(BusSearchTest, StoppingOrDestroyingTheSearchResumesPolling) {
         EXPECT_EQ(search.Next().outcome, Outcome::kNone);
         EXPECT_EQ(search.address(), 2);
         search.Stop();
-        EXPECT_EQ(polling.PollingEnabled, 1);
+        EXPECT_TRUE(polling.PollingEnabled);
         EXPECT_EQ(search.Next().outcome, Outcome::kIdle);
 
         search.Start(); // a second run starts at the first address again
         EXPECT_EQ(search.address(), 1);
-        EXPECT_EQ(polling.PollingEnabled, 0);
+        EXPECT_FALSE(polling.PollingEnabled);
     }
-    EXPECT_EQ(polling.PollingEnabled, 1);
+    EXPECT_TRUE(polling.PollingEnabled);
 }
 
 TEST_F(BusSearchTest, AMissingControllerCostsOneReplyTimeout) {

@@ -98,7 +98,7 @@ TEST_F(AxisDialog, BothAutomaticEndsComeBackAsAutomaticScale) {
     dialog->CheckBAutomin->setChecked(true);
     dialog->BOkClick();
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
-    EXPECT_EQ(state.SettingsChanged, 1);
+    EXPECT_TRUE(state.SettingsChanged);
     Open();
     EXPECT_TRUE(dialog->CheckBAuto->isChecked());
     EXPECT_FALSE(dialog->EditMax->isEnabled());
@@ -160,7 +160,7 @@ TEST_F(AxisDialog, SwitchingTabsKeepsTypedValuesAndCancelDiscardsBoth) {
     EXPECT_EQ(left().fixedSpan(), (ValueSpan{-5, 200}));
     EXPECT_FALSE(left().logarithmic());
     EXPECT_EQ(right().fixedSpan(), (ValueSpan{0, 100}));
-    EXPECT_EQ(state.SettingsChanged, 0);
+    EXPECT_FALSE(state.SettingsChanged);
     EXPECT_TRUE(answers.seen().empty());
 }
 
@@ -196,12 +196,12 @@ TEST_F(AxisDialog, ALogarithmicScaleBelowZeroIsRefusedAndTheDialogStaysOpen) {
     EXPECT_FALSE(left().logarithmic());
     EXPECT_EQ(left().fixedSpan(), (ValueSpan{-5, 200})); // the steps after it were not carried out
     EXPECT_EQ(left().labelFormat(), "###0.###");
-    EXPECT_EQ(state.SettingsChanged, 0);
+    EXPECT_FALSE(state.SettingsChanged);
 
     dialog->CheckBLog->setChecked(false); // the positive range first, then the scale
     dialog->BOkClick();
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
-    EXPECT_EQ(state.SettingsChanged, 1);
+    EXPECT_TRUE(state.SettingsChanged);
     Open();
     dialog->CheckBLog->setChecked(true);
     dialog->BOkClick();

@@ -286,7 +286,7 @@ TEST_F(ControllerList, SearchListsTheHz70ControllersUnderTheSlotNamesWhilePollin
     EXPECT_TRUE(IsSearchingLook(dialog));
     EXPECT_EQ(dialog.ListBox1->count(), 0);
     EXPECT_TRUE(dialog.Timer1->isActive());
-    EXPECT_EQ(state().polling.PollingEnabled, 0);
+    EXPECT_FALSE(state().polling.PollingEnabled);
 
     const std::size_t before = program->bus.requests.size();
     dialog.Timer1Timer();
@@ -309,7 +309,7 @@ TEST_F(ControllerList, SearchListsTheHz70ControllersUnderTheSlotNamesWhilePollin
     EXPECT_EQ(dialog.ListBox1->currentRow(), 0);
     EXPECT_EQ(dialog.EditAddr->text(), "3");
     EXPECT_EQ(dialog.EditName->text(), "Piec");
-    EXPECT_EQ(state().polling.PollingEnabled, 1);
+    EXPECT_TRUE(state().polling.PollingEnabled);
 
     std::vector<int> asked;
     for (std::size_t i = before; i < program->bus.requests.size(); ++i) {
@@ -362,7 +362,7 @@ TEST_F(ControllerList, SearchFindingNothingShowsItsMessageBeforePollingResumesTh
         EXPECT_THAT(dialog.entries().Addr(), ElementsAre(1, 0, 0, 0, 0, 0, 0, 0));
         EXPECT_EQ(dialog.EditAddr->text(), "1");
         EXPECT_TRUE(IsIdleLook(dialog));
-        EXPECT_EQ(state().polling.PollingEnabled, 1);
+        EXPECT_TRUE(state().polling.PollingEnabled);
     }
 }
 
@@ -374,7 +374,7 @@ TEST_F(ControllerList, EighthControllerStopsSteppingButKeepsTheSearchingLookUnti
     EXPECT_EQ(StepSearch(dialog), 80);
     EXPECT_EQ(dialog.ListBox1->count(), 8);
     EXPECT_EQ(dialog.ListBox1->item(7)->text(), " 80 \tSTREFA  8");
-    EXPECT_EQ(state().polling.PollingEnabled, 1);
+    EXPECT_TRUE(state().polling.PollingEnabled);
     EXPECT_TRUE(IsSearchingLook(dialog));
     dialog.ListBox1->setCurrentRow(2); // stepping is over: a line fills the fields again
     EXPECT_EQ(dialog.EditAddr->text(), "30");
@@ -398,10 +398,10 @@ TEST_F(ControllerList, ClosingDuringASearchEndsItAndAppliesNothing) {
         EXPECT_EQ(dialog.result(), QDialog::Rejected);
         EXPECT_FALSE(dialog.Timer1->isActive());
         EXPECT_FALSE(dialog.Animate1->isRunning());
-        EXPECT_EQ(state().polling.PollingEnabled, 1);
+        EXPECT_TRUE(state().polling.PollingEnabled);
     }
     EXPECT_EQ(state().settings.zones, before);
-    EXPECT_EQ(state().SettingsChanged, 0);
+    EXPECT_FALSE(state().SettingsChanged);
     EXPECT_EQ(state().devices.size(), 2u);
 }
 
@@ -414,7 +414,7 @@ TEST_F(ControllerList, AnulujAppliesNothing) {
     dialog.BtnAnuluj->click();
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     EXPECT_EQ(state().settings.zones, before);
-    EXPECT_EQ(state().SettingsChanged, 0);
+    EXPECT_FALSE(state().SettingsChanged);
 }
 
 TEST_F(ControllerList, OkAfterReducingFourZonesToTwoRestartsPollingAtTheFirstAndPollsOnlyThose) {
@@ -437,8 +437,8 @@ TEST_F(ControllerList, OkAfterReducingFourZonesToTwoRestartsPollingAtTheFirstAnd
     ASSERT_EQ(state().devices.size(), 2u);
     EXPECT_EQ(state().devices[1]->record.address, 2);
     EXPECT_EQ(state().pollIndex(), 0);
-    EXPECT_EQ(state().SettingsChanged, 1);
-    EXPECT_EQ(state().polling.PollingEnabled, 1);
+    EXPECT_TRUE(state().SettingsChanged);
+    EXPECT_TRUE(state().polling.PollingEnabled);
 
     const std::size_t before = program->bus.requests.size();
     program->Ticks(40);

@@ -185,8 +185,8 @@ TEST(MainWindow, WithoutASettingsFileStartsOnDefaultsAndWritesNothingUnchanged) 
         TTransSettings link;
         main.state().trans.GetSettings(link);
         EXPECT_EQ(link, (TTransSettings{0, 5, 0, 0, 1000}));
-        EXPECT_EQ(state.SettingsChanged, 0);
-        EXPECT_EQ(state.polling.PollingEnabled, 1);
+        EXPECT_FALSE(state.SettingsChanged);
+        EXPECT_TRUE(state.polling.PollingEnabled);
     }
     EXPECT_FALSE(std::filesystem::exists(program.folder() / "HZ70wiz.INI"));
 }
@@ -243,7 +243,7 @@ TEST(MainWindow, PortDialogShowsTheLinkAndOkClosesThePortAndStoresTheNewSettings
             ASSERT_EQ(answers.seen().size(), 1u);
             EXPECT_EQ(answers.seen()[0].text, "Błędnie wprowadzono dane");
             EXPECT_EQ(answers.seen()[0].title, "HZ70");
-            EXPECT_EQ(main.state().SettingsChanged, 0);
+            EXPECT_FALSE(main.state().SettingsChanged);
         }
         {
             TOPort dialog(main.state(), &main);
@@ -258,7 +258,7 @@ TEST(MainWindow, PortDialogShowsTheLinkAndOkClosesThePortAndStoresTheNewSettings
         main.state().trans.GetSettings(link);
         EXPECT_EQ(link, (TTransSettings{2, 6, 4, 0, 500}));
         EXPECT_EQ(main.state().trans.portState(), TTrans::kClosed);
-        EXPECT_EQ(main.state().SettingsChanged, 1);
+        EXPECT_TRUE(main.state().SettingsChanged);
         program.window.reset();
     }
     const std::string file = FileBytes(program.folder() / "HZ70wiz.INI");
@@ -315,7 +315,7 @@ TEST(MainWindow, PortDialogCancelChangesNothing) {
     TTransSettings after;
     main.state().trans.GetSettings(after);
     EXPECT_EQ(after, before);
-    EXPECT_EQ(main.state().SettingsChanged, 0);
+    EXPECT_FALSE(main.state().SettingsChanged);
 }
 
 } // namespace

@@ -17,7 +17,7 @@ TEST(Termination, TermAndIntCloseTheWindowSoThatChangedSettingsAreWritten) {
         {
             TerminationSignals termination(&main);
             main.state().settings.zones.DevName[0] = "Piec";
-            main.state().SettingsChanged = 1;
+            main.state().SettingsChanged = true;
             ASSERT_EQ(std::raise(signalNumber), 0);
             for (int i = 0; i < 100 && main.isVisible(); ++i) {
                 QApplication::processEvents(QEventLoop::AllEvents, 10);

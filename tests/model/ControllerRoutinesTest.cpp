@@ -144,7 +144,7 @@ TEST_F(ControllerRoutinesTest, AttachReadsSettingsOfAnHz70WithPollingPaused) {
     bus.slaves[kAddress].registers[4000] = 250;
     bus.slaves[kAddress].registers[4016] = 1;
     WatchPollingFlag();
-    polling.PollingEnabled = 1;
+    polling.PollingEnabled = true;
 
     EXPECT_EQ(Attach(record, trans, polling), 0);
     EXPECT_EQ(record.deviceId, kHz70SlaveId);
@@ -157,11 +157,11 @@ TEST_F(ControllerRoutinesTest, AttachReadsSettingsOfAnHz70WithPollingPaused) {
     EXPECT_EQ(bus.requests[1].reg, 4000);
     EXPECT_EQ(bus.requests[1].operand, 16);
     EXPECT_EQ(pollingSeen, (std::vector<int>{0, 0}));
-    EXPECT_EQ(polling.PollingEnabled, 1);
+    EXPECT_TRUE(polling.PollingEnabled);
 
-    polling.PollingEnabled = 0;
+    polling.PollingEnabled = false;
     EXPECT_EQ(Attach(record, trans, polling), 0);
-    EXPECT_EQ(polling.PollingEnabled, 0) << "the value found is put back";
+    EXPECT_FALSE(polling.PollingEnabled) << "the value found is put back";
 }
 
 TEST_F(ControllerRoutinesTest, AttachOfAnotherDeviceOrASilentOneStillMonitorsIt) {
@@ -207,7 +207,7 @@ TEST_F(ControllerRoutinesTest, ReadSettingsTakesWordsUnsignedAndNeverTouchesTheS
 
     EXPECT_EQ(ReadSettings(record, trans, polling, 4000, 16), 0);
     EXPECT_EQ(pollingSeen, (std::vector<int>{0}));
-    EXPECT_EQ(polling.PollingEnabled, 1);
+    EXPECT_TRUE(polling.PollingEnabled);
     EXPECT_EQ(record.settings[0].value, 65526.0);
     EXPECT_EQ(record.settings[0].raw, static_cast<std::int16_t>(0xFFF6));
     EXPECT_EQ(record.settings[15].value, 25.0);

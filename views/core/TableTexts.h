@@ -41,7 +41,6 @@ using SettingsCells = std::array<std::string, kSettingsBlock>;
 [[nodiscard]] std::string SettingText(const TParametr& row, int setting);
 
 // Messages of the settings read.
-inline constexpr const char* kTableMessageCaption = "HZ70";
 inline constexpr const char* kSettingsReadDoneText = "Parametry zostały odczytane";
 // The text names the zone by its 1-based number.
 [[nodiscard]] std::string SettingsReadFailedText(int zoneNumber);
