@@ -7,9 +7,9 @@ class QSocketNotifier;
 
 namespace hz70 {
 
-// Turns SIGTERM and SIGINT (logout, kill, Ctrl+C) into an ordinary close of a window, so that the program
-// ends as when the operator closes it: the port is handed back and changed settings are written. The
-// handler only writes a byte to a pipe; the close happens in the event loop.
+// Turns SIGTERM and SIGINT (logout, kill, Ctrl+C; on Windows the session's end) into an ordinary close of a
+// window, so that the program ends as when the operator closes it: the port is handed back and changed
+// settings are written. The handler only writes a byte to a pipe; the close happens in the event loop.
 class TerminationSignals : public QObject {
     Q_OBJECT
 public:
