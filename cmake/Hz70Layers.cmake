@@ -4,24 +4,31 @@
 # ("comm/Trans.h"): each layer gets a directory in the build tree with a forwarding header per header of
 # its folder, the way KDE Frameworks publish theirs. The source tree itself is no include directory.
 
-# hz70_layer_headers(<target> <folder> [PRIVATE]): publishes the headers directly in <folder> (relative
-# to the project's root) as "<folder>/<name>.h" to <target> and, unless PRIVATE, to whatever links it.
+# hz70_layer_headers(<target> <folder> [BASE <dir>]): publishes the headers directly in <dir>/<folder>
+# (<dir> relative to the project's root, the root itself by default) as "<folder>/<name>.h" to <target>
+# and whatever links it.
 function(hz70_layer_headers target folder)
-    set(scope PUBLIC)
-    if(ARGV2 STREQUAL "PRIVATE")
-        set(scope PRIVATE)
-    endif()
-    get_target_property(type ${target} TYPE)
-    if(type STREQUAL "INTERFACE_LIBRARY")
-        set(scope INTERFACE)
+    cmake_parse_arguments(PARSE_ARGV 2 published "" "BASE" "")
+    set(base ${PROJECT_SOURCE_DIR})
+    if(published_BASE)
+        set(base ${PROJECT_SOURCE_DIR}/${published_BASE})
     endif()
     set(root ${PROJECT_BINARY_DIR}/layers/${target})
-    file(GLOB headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${folder}/*.h)
+    file(GLOB headers CONFIGURE_DEPENDS ${base}/${folder}/*.h)
+    set(published)
     foreach(header ${headers})
         get_filename_component(name ${header} NAME)
         file(CONFIGURE OUTPUT ${root}/${folder}/${name} CONTENT "#include \"${header}\"\n" @ONLY)
+        list(APPEND published ${root}/${folder}/${name})
     endforeach()
-    target_include_directories(${target} ${scope} ${root})
+    # A header moved or removed must not stay reachable through its old forwarder.
+    file(GLOB forwarders ${root}/${folder}/*.h)
+    foreach(forwarder ${forwarders})
+        if(NOT forwarder IN_LIST published)
+            file(REMOVE ${forwarder})
+        endif()
+    endforeach()
+    target_include_directories(${target} PUBLIC ${root})
 endfunction()
 
 # hz70_add_layer(<target> <folder> [LINKS <target>...]): a static library of <folder>'s sources that
