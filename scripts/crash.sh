@@ -10,7 +10,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 kills=${1:-1000}
 build="$root/build"
 if [ ! -f "$build/build.ninja" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake -S "$root" --preset full >/dev/null
 fi
 cmake --build "$build" -j"$(nproc)" --target app_tests
 echo "crash: $kills kills inside a save wanted, folder in ${TMPDIR:-/tmp} ($(df -T "${TMPDIR:-/tmp}" | awk 'NR==2 {print $2}'))"

@@ -7,8 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-30}
 build="$root/build-fuzz"
 
-CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DHZ70_CORE_ONLY=ON -DHZ70_FUZZ=ON -DHZ70_BENCHMARKS=OFF >/dev/null
+cmake -S "$root" --preset fuzz >/dev/null
 cmake --build "$build" -j"$(nproc)" --target fuzzers
 
 for fuzzer in "$build"/tests/fuzz/*Fuzz; do

@@ -9,7 +9,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 zones=${1:-1,2,3}
 bash "$root/scripts/setup.sh"
-cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHZ70_CORE_ONLY=OFF >/dev/null
+cmake -S "$root" --preset full >/dev/null
 cmake --build "$root/build" -j"$(nproc)" --target hz70sim hz70wiz
 
 demo="$root/build/demo"

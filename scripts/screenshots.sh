@@ -5,7 +5,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/setup.sh"
-cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHZ70_CORE_ONLY=OFF >/dev/null
+cmake -S "$root" --preset full >/dev/null
 cmake --build "$root/build" -j"$(nproc)" --target hz70sim hz70wiz
 
 work=$(mktemp -d)

@@ -7,6 +7,6 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/setup.sh"
-cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHZ70_CORE_ONLY=OFF >/dev/null
+cmake -S "$root" --preset full >/dev/null
 cmake --build "$root/build" -j"$(nproc)" --target hz70sim hz70wiz
 /usr/bin/python3 "$root/tests/soak/soak.py" --build "$root/build" --out "$root/build/soak" --minutes "${1:-20}"

@@ -10,8 +10,7 @@ jobs=$(nproc)
 bash "$root/scripts/setup.sh"
 
 echo "== sanitizer build: core and unit tests"
-cmake -S "$root" -B "$root/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHZ70_CORE_ONLY=ON \
-  -DHZ70_SANITIZE=ON -DHZ70_BENCHMARKS=OFF >/dev/null
+cmake -S "$root" --preset asan >/dev/null
 cmake --build "$root/build-asan" -j"$jobs"
 ctest --test-dir "$root/build-asan" -L "^(comm|model|app|views|sim|cli)$" --output-on-failure -j"$jobs"
 
@@ -19,7 +18,7 @@ echo "== fuzzing"
 bash "$root/scripts/fuzz.sh" "${HZ70_FUZZ_SECONDS:-30}"
 
 echo "== build and every test"
-cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHZ70_CORE_ONLY=OFF >/dev/null
+cmake -S "$root" --preset full -DHZ70_REQUIRE_PEER_TESTS=ON >/dev/null
 cmake --build "$root/build" -j"$jobs"
 LANG=C.UTF-8 LC_ALL=C.UTF-8 ctest --test-dir "$root/build" --output-on-failure -j"$jobs"
 

@@ -21,16 +21,20 @@ std::string Value(double value) {
 
 std::string FormatPollLine(const std::string& time, const TRegulator& zone) {
     std::string line = time;
-    line += "," + std::to_string(zone.zoneNumber) + "," + std::to_string(zone.address);
+    const auto field = [&line](const std::string& text) {
+        line += ',';
+        line += text;
+    };
+    field(std::to_string(zone.zoneNumber));
+    field(std::to_string(zone.address));
     for (const int row :
          {kMeasuredTemperature, kCurrentSetpoint, kOutputPower, kLoadCurrent, kLeakageCurrent}) {
-        line += "," + Value(zone.measured[static_cast<std::size_t>(row)].value);
+        field(Value(zone.measured[static_cast<std::size_t>(row)].value));
     }
     for (const int row : {kAlarmWord, kStatusWord}) {
-        line += "," +
-                std::to_string(static_cast<std::uint16_t>(zone.measured[static_cast<std::size_t>(row)].raw));
+        field(std::to_string(static_cast<std::uint16_t>(zone.measured[static_cast<std::size_t>(row)].raw)));
     }
-    line += "," + std::to_string(zone.commError);
+    field(std::to_string(zone.commError));
     return line;
 }
 
