@@ -11,7 +11,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from ptylink import DEBIAN_PYTHON, PtyLine  # noqa: E402
+from ptylink import PEER_PYTHON, PtyLine  # noqa: E402
 from pymodbus_slave import register_value  # noqa: E402
 
 CLI = None
@@ -28,7 +28,7 @@ class ZoneCommandsAgainstPymodbus(unittest.TestCase):
         cls.line = PtyLine(b_name="COM1").__enter__()
         # Runs even when the rest of the set-up fails, so no peer is left behind.
         cls.addClassCleanup(cls.line.__exit__, None, None, None)
-        cls.line.start([DEBIAN_PYTHON, SLAVE_SCRIPT, "--device", cls.line.a, "--framer", "rtu",
+        cls.line.start([PEER_PYTHON, SLAVE_SCRIPT, "--device", cls.line.a, "--framer", "rtu",
                         "--slave", "2", "--slave", "4:142", "--slave", "5:7"])
         deadline = time.monotonic() + 15
         while cls.cli("--address", "2", "identify").returncode != 0:

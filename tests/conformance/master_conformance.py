@@ -9,7 +9,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from ptylink import DEBIAN_PYTHON, PtyLine  # noqa: E402
+from ptylink import PEER_PYTHON, PtyLine  # noqa: E402
 from pymodbus_slave import register_value  # noqa: E402
 
 CLI = None
@@ -26,7 +26,7 @@ class MasterAgainstPymodbus:
         cls.line = PtyLine(b_name="COM1").__enter__()
         # Runs even when the rest of the set-up fails, so no peer is left behind.
         cls.addClassCleanup(cls.line.__exit__, None, None, None)
-        cls.slave = cls.line.start([DEBIAN_PYTHON, SLAVE_SCRIPT, "--device", cls.line.a, "--framer",
+        cls.slave = cls.line.start([PEER_PYTHON, SLAVE_SCRIPT, "--device", cls.line.a, "--framer",
                                     cls.framer, "--slave", "1", "--slave", "2:142", "--slave", "5:7"])
         # The slave is ready once it answers.
         deadline = time.monotonic() + 15

@@ -3,10 +3,12 @@
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 
-DEBIAN_PYTHON = "/usr/bin/python3"  # the one with Debian's python3-pymodbus
+# The peers run on the interpreter CTest chose for the tests, the one its configure found pymodbus in.
+PEER_PYTHON = sys.executable
 
 
 class PtyLine:
