@@ -3,7 +3,7 @@
 #include "app/QtPolishTexts.h"
 #include "app/TerminationSignals.h"
 #include "comm/Clock.h"
-#include "comm/PosixSerialPort.h"
+#include "comm/PlatformSerialPort.h"
 #include "model/Captions.h"
 #include "views/Utf8Text.h"
 
@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
         qWarning("HZ70wiz: no Polish translation of Qt's own texts (package qt6-translations-l10n)");
     }
     try {
-        hz70::PosixSerialPort port;
+        hz70::PlatformSerialPort port;
         hz70::SteadyClock clock;
         hz70::TOmain window(port, clock, std::filesystem::current_path());
         hz70::TerminationSignals termination(&window);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "comm/PortNames.h"
 
+#include <algorithm>
+#include <cctype>
 #include <system_error>
 
 namespace hz70 {
@@ -8,6 +10,37 @@ namespace {
 
 constexpr int kFirstCom = 1;
 constexpr int kLastCom = 8;
+
+// "COM" and a number from 1 to 999, in any letter case, as Windows names its serial ports.
+bool IsWindowsComName(const std::string& name) {
+    const auto upper = [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); };
+    const auto digit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; };
+    return name.size() >= 4 && name.size() <= 6 && upper(name[0]) == 'C' && upper(name[1]) == 'O' &&
+           upper(name[2]) == 'M' && name[3] != '0' && std::all_of(name.begin() + 3, name.end(), digit);
+}
+
+} // namespace
+
+std::string WindowsDeviceName(const std::string& name) {
+    return IsWindowsComName(name) ? "\\\\.\\" + name : name;
+}
+
+#ifdef _WIN32
+
+std::vector<std::filesystem::path> ComNameCandidates(int comNumber) {
+    if (comNumber < kFirstCom || comNumber > kLastCom) {
+        return {};
+    }
+    return {WindowsDeviceName("COM" + std::to_string(comNumber))};
+}
+
+std::optional<std::filesystem::path> ResolveComName(const std::string& name) {
+    return std::filesystem::path(WindowsDeviceName(name));
+}
+
+#else
+
+namespace {
 
 // 1..8 for exactly "COM1".."COM8"; other names are device paths and are not touched.
 std::optional<int> ComNumber(const std::string& name) {
@@ -63,5 +96,7 @@ std::optional<std::filesystem::path> ResolveComName(const std::string& name) {
     }
     return std::nullopt;
 }
+
+#endif
 
 } // namespace hz70

@@ -25,4 +25,11 @@ namespace hz70 {
 // removed. A file the user may not write is refused.
 [[nodiscard]] std::error_code ReplaceFileContent(const std::filesystem::path& file, std::string_view bytes);
 
+// Opens `file` for appending, creating it, with bytes written as they are (no line-end translation) and
+// the descriptor kept from child programs: a descriptor, or -1 with errno set.
+[[nodiscard]] int OpenForAppending(const std::filesystem::path& file);
+
+// Puts what was written through `fd` on the disk, not only in the system's cache: 0, or -1 with errno set.
+[[nodiscard]] int SyncToDisk(int fd);
+
 } // namespace hz70

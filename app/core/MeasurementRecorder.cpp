@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/core/MeasurementRecorder.h"
 
+#include "app/core/FileAccess.h"
+#include "app/core/LocalTime.h"
 #include "app/core/PollCsv.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,7 +19,7 @@ MeasurementRecorder::~MeasurementRecorder() {
 
 std::string MeasurementRecorder::Start(const std::filesystem::path& file) {
     Stop();
-    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = OpenForAppending(file);
     if (fd < 0) {
         return std::strerror(errno);
     }
@@ -66,7 +67,7 @@ std::string MeasurementRecorder::WriteLine(const std::string& text) {
         written += static_cast<std::size_t>(n);
     }
     // On the disk, not only in the system's cache: a power cut then loses nothing written before.
-    if (::fdatasync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
+    if (SyncToDisk(fd_) != 0 && errno != EINVAL && errno != EROFS) {
         const std::string reason = std::strerror(errno);
         Stop();
         return reason;
@@ -81,10 +82,7 @@ std::string DefaultRecordingName(const std::tm& local) {
 }
 
 std::string TodaysRecordingName() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return DefaultRecordingName(local);
+    return DefaultRecordingName(LocalTime(std::time(nullptr)));
 }
 
 } // namespace hz70

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/core/PollCsv.h"
 
+#include "app/core/LocalTime.h"
 #include "model/FixedText.h"
 
 #include <chrono>
@@ -43,8 +44,7 @@ std::string LocalTimestamp() {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm local{};
-    localtime_r(&seconds, &local);
+    const std::tm local = LocalTime(seconds);
     char text[40];
     const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
     std::snprintf(text + n, sizeof text - n, ".%03d", static_cast<int>(ms));

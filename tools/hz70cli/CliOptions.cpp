@@ -51,9 +51,13 @@ const char* UsageText() {
            "                      each address where nothing answers at the default time-out)\n"
            "\n"
            "Options:\n"
+#ifdef _WIN32
+           "  --port NAME         COM1..COM8 or another port, e.g. COM12 or \\\\.\\COM12 (default COM1)\n"
+#else
            "  --port NAME         COM1..COM8 or a device path (default COM1; COMn is looked up as\n"
            "                      ./COMn, then /dev/ttyUSB{n-1}, /dev/ttyACM{n-1}, /dev/ttyS{n-1}; where it\n"
            "                      led is said on standard error)\n"
+#endif
            "  --baud RATE         300 600 1200 2400 4800 9600 19200 38400 57600 115200 bit/s, or the\n"
            "                      table index 0..9 (default 9600)\n"
            "  --mode NAME         ascii-8n1 ascii-7e1 ascii-7o1 rtu-8n2 rtu-8e1 rtu-8o1 rtu-8n1, or the\n"

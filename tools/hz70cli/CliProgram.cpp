@@ -7,7 +7,7 @@
 #include "WireTrace.h"
 #include "ZoneCommands.h"
 #include "comm/Clock.h"
-#include "comm/PosixSerialPort.h"
+#include "comm/PlatformSerialPort.h"
 #include "comm/Trans.h"
 
 #include <ostream>
@@ -43,7 +43,7 @@ bool TakeSettingsFolder(CliOptions& options, ZoneList& zones, std::ostream& err)
     return true;
 }
 
-int RunCommand(TTrans& trans, PosixSerialPort& port, Clock& clock, const CliOptions& options,
+int RunCommand(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& options,
                const ZoneList& zones, const std::atomic<bool>& stop, std::ostream& out, std::ostream& err) {
     if (options.command == "poll") {
         return RunPoll(trans, port, clock, options, zones, stop, out, err);
@@ -83,7 +83,7 @@ int RunCli(const std::vector<std::string>& args, std::string_view version, const
 
     // A COM name goes through the link's own lookup; any other name is the device itself.
     const bool comName = ComIndex(options.port).has_value();
-    PosixSerialPort port(comName ? std::nullopt : std::optional<std::string>(options.port));
+    PlatformSerialPort port(comName ? std::nullopt : std::optional<std::string>(options.port));
     SteadyClock clock;
     TTrans trans(port, clock);
     WireTrace trace(clock, err);

@@ -319,4 +319,12 @@ std::error_code ReplaceFileContent(const fs::path& file, std::string_view bytes)
     return exists && NewFileRefused(error) ? WriteInPlace(target, bytes) : error;
 }
 
+int OpenForAppending(const fs::path& file) {
+    return ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+}
+
+int SyncToDisk(int fd) {
+    return ::fdatasync(fd);
+}
+
 } // namespace hz70

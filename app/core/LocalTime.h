@@ -1,0 +1,19 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <ctime>
+
+namespace hz70 {
+
+// The local calendar time of `time`, safe to call from any thread (std::localtime shares one result).
+[[nodiscard]] inline std::tm LocalTime(std::time_t time) {
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &time);
+#else
+    localtime_r(&time, &local);
+#endif
+    return local;
+}
+
+} // namespace hz70
