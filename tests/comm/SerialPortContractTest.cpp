@@ -1,9 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the link relies on from any SerialPort, checked against the fake the unit tests use and against
-// the real terminal port on a pseudo-terminal, so the fake cannot drift from the real thing.
-#include "comm/PosixSerialPort.h"
+// the platform's real port (the terminal port on a pseudo-terminal; on Windows the communications port
+// on a line whose other end a peer plays), so the fake cannot drift from the real thing.
 #include "support/FakeSerialPort.h"
+
+#ifdef _WIN32
+#include "comm/WinSerialPort.h"
+#include "windows/LinePeer.h"
+#else
+#include "comm/PosixSerialPort.h"
 #include "support/PseudoTerminal.h"
+#endif
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -32,6 +39,18 @@ struct FakeRig {
     }
 };
 
+#ifdef _WIN32
+struct ComRig {
+    test::LinePeer peer;
+    WinSerialPort port;
+
+    [[nodiscard]] bool Ready() const { return peer.ok(); }
+    [[nodiscard]] std::string Name() const { return "COM1"; }
+    [[nodiscard]] bool Arrive(const Bytes& bytes) { return peer.Send(bytes); }
+    [[nodiscard]] Bytes Sent(std::size_t count) { return peer.Receive(count); }
+};
+using RealRig = ComRig;
+#else
 struct PtyRig {
     test::PseudoTerminal pty;
     PosixSerialPort port;
@@ -41,6 +60,8 @@ struct PtyRig {
     [[nodiscard]] bool Arrive(const Bytes& bytes) { return pty.Send(bytes); }
     [[nodiscard]] Bytes Sent(std::size_t count) { return pty.Receive(count); }
 };
+using RealRig = PtyRig;
+#endif
 
 template <typename Rig>
 class SerialPortContractTest : public ::testing::Test {
@@ -64,7 +85,7 @@ protected:
     Rig rig;
 };
 
-using Rigs = ::testing::Types<FakeRig, PtyRig>;
+using Rigs = ::testing::Types<FakeRig, RealRig>;
 TYPED_TEST_SUITE(SerialPortContractTest, Rigs);
 
 TYPED_TEST(SerialPortContractTest, OpenAndCloseAreSeenByIsOpen) {
