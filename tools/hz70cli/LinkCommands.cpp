@@ -103,14 +103,17 @@ std::string FormatRegisterLine(std::uint16_t reg, std::uint16_t word, std::optio
     if (found.row == nullptr) {
         return line;
     }
-    line += std::string(" ") + found.row->mnemonic;
+    line += ' ';
+    line += found.row->mnemonic;
     // The alarm and status words are bit fields: a scaled value would mean nothing.
     if (found.measured && found.row->type == kPlainWord) {
         return line;
     }
-    line += " " + ScaledValue(found, word);
+    line += ' ';
+    line += ScaledValue(found, word);
     if (*found.row->unit != '\0') {
-        line += std::string(" ") + found.row->unit;
+        line += ' ';
+        line += found.row->unit;
     }
     return line;
 }
