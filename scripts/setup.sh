@@ -4,6 +4,7 @@
 # operators' desktops use (the tests run under it too). Idempotent: the package index is refreshed and
 # packages are installed only when something is missing, and the locale is made only when it is missing.
 set -euo pipefail
+source "$(dirname "$0")/lib/packages.sh"
 
 packages=(
   # build
@@ -21,30 +22,13 @@ packages=(
   file  # CPack computes the package's dependencies with it
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
-done
-
-sudo_cmd=()
-if [[ $(id -u) -ne 0 ]]; then
-  sudo_cmd=(sudo)
-fi
-
-if ((${#missing[@]} > 0)); then
-  echo "setup: installing ${missing[*]}" >&2
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo_cmd[@]}" apt-get update -q
-  "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+install_missing "${packages[@]}"
 
 # Made through /etc/locale.gen, so that a later run of locale-gen (an upgrade of `locales`) keeps it.
 if ! locale -a 2>/dev/null | grep -ix 'pl_PL\.utf-\?8' >/dev/null; then
   echo "setup: making the pl_PL.UTF-8 locale" >&2
   if ! grep -q '^pl_PL\.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
-    echo 'pl_PL.UTF-8 UTF-8' | "${sudo_cmd[@]}" tee -a /etc/locale.gen >/dev/null
+    echo 'pl_PL.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
   fi
-  "${sudo_cmd[@]}" locale-gen
+  as_root locale-gen
 fi

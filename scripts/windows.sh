@@ -6,6 +6,7 @@
 # and runs the checks under Wine (tests/windows/run-checks.sh). No Qt for Windows here: the desktop
 # program's Windows build is not made. About a minute on 2 cores from a clean build-windows/.
 set -euo pipefail
+source "$(dirname "$0")/lib/packages.sh"
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
 build=$root/build-windows
@@ -14,22 +15,7 @@ packages=(
   g++-mingw-w64-x86-64-posix wine wine64 googletest  # the cross build, its tests and Wine
   cmake ninja-build g++ python3                       # hz70sim for this machine, the line peer
 )
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
-done
-sudo_cmd=()
-if [[ $(id -u) -ne 0 ]]; then
-  sudo_cmd=(sudo)
-fi
-if ((${#missing[@]} > 0)); then
-  echo "windows: installing ${missing[*]}" >&2
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo_cmd[@]}" apt-get update -q
-  "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+install_missing "${packages[@]}"
 
 echo "== Windows cross build (MinGW-w64): hz70cli.exe, windows_tests.exe"
 cmake -S "$root/tests/windows" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/core/FileAccess.h"
+#include "app/core/FileReplacement.h"
 
 #include <array>
 #include <cerrno>
@@ -14,15 +15,6 @@ namespace hz70 {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A new file is named after the file it replaces, this infix and random characters of the alphabet:
-// 72 random bits, so no one can pre-create the name.
-constexpr std::string_view kNewFileInfix = ".new-";
-constexpr std::size_t kRandomCharacters = 12;
-constexpr std::string_view kRandomAlphabet =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
-static_assert(kRandomAlphabet.size() == 64);
-constexpr int kNameAttempts = 100;
 
 std::error_code LastError() {
     return {errno, std::system_category()};
@@ -71,21 +63,6 @@ bool SameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-fs::path FolderOf(const fs::path& file) {
-    return file.has_parent_path() ? file.parent_path() : fs::path(".");
-}
-
-// The file a write to `file` really changes: the target of a symbolic link, else the file itself.
-fs::path ResolvedTarget(const fs::path& file) {
-    std::error_code ignored;
-    if (fs::is_symlink(file, ignored)) {
-        if (auto target = fs::canonical(file, ignored); !ignored) {
-            return target;
-        }
-    }
-    return file;
-}
-
 // Makes the rename itself durable. Some file systems cannot sync a directory; the data is safe anyway.
 void SyncDirectory(const fs::path& directory) {
     const FileDescriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -105,16 +82,6 @@ std::error_code RandomCharacters(std::string& text) {
         text += kRandomAlphabet[byte % kRandomAlphabet.size()];
     }
     return {};
-}
-
-bool IsNewFileName(std::string_view name, std::string_view fileName) {
-    if (name.size() != fileName.size() + kNewFileInfix.size() + kRandomCharacters ||
-        name.substr(0, fileName.size()) != fileName ||
-        name.substr(fileName.size(), kNewFileInfix.size()) != kNewFileInfix) {
-        return false;
-    }
-    return name.substr(fileName.size() + kNewFileInfix.size()).find_first_not_of(kRandomAlphabet) ==
-           std::string_view::npos;
 }
 
 // A new file beside the one it is to replace. It stays locked while open, so that no other save takes

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/core/FileAccess.h"
+#include "app/core/FileReplacement.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -12,15 +13,6 @@ namespace hz70 {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A new file is named after the file it replaces, this infix and random characters of the alphabet,
-// as on the other systems, so leftovers of either are recognised.
-constexpr std::string_view kNewFileInfix = ".new-";
-constexpr std::size_t kRandomCharacters = 12;
-constexpr std::string_view kRandomAlphabet =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
-static_assert(kRandomAlphabet.size() == 64);
-constexpr int kNameAttempts = 100;
 
 // The failures a caller tells apart keep their portable meaning (and wording); the rest keep Windows'
 // own code.
@@ -88,31 +80,6 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
         bytes.remove_prefix(written);
     }
     return true;
-}
-
-fs::path FolderOf(const fs::path& file) {
-    return file.has_parent_path() ? file.parent_path() : fs::path(".");
-}
-
-// The file a write to `file` really changes: the target of a symbolic link, else the file itself.
-fs::path ResolvedTarget(const fs::path& file) {
-    std::error_code ignored;
-    if (fs::is_symlink(file, ignored)) {
-        if (auto target = fs::canonical(file, ignored); !ignored) {
-            return target;
-        }
-    }
-    return file;
-}
-
-bool IsNewFileName(std::string_view name, std::string_view fileName) {
-    if (name.size() != fileName.size() + kNewFileInfix.size() + kRandomCharacters ||
-        name.substr(0, fileName.size()) != fileName ||
-        name.substr(fileName.size(), kNewFileInfix.size()) != kNewFileInfix) {
-        return false;
-    }
-    return name.substr(fileName.size() + kNewFileInfix.size()).find_first_not_of(kRandomAlphabet) ==
-           std::string_view::npos;
 }
 
 std::string RandomCharacters() {
