@@ -2,6 +2,7 @@
 #include "comm/PosixSerialPort.h"
 
 #include "comm/PortNames.h"
+#include "comm/RtsTransmitter.h"
 
 #include <algorithm>
 #include <array>
@@ -187,6 +188,43 @@ int WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
     return static_cast<int>(done);
 }
 
+// The descriptor's side of a transmission with RTS raised by hand. It touches nothing but the device, so
+// its drain and lowering may run beside the port's reads.
+class DescriptorRtsLine final : public RtsLine {
+public:
+    explicit DescriptorRtsLine(int fd) : fd_(fd) {}
+
+    bool RaiseRts() override { return SetRts(TIOCMBIS); }
+    int Write(const std::uint8_t* data, std::size_t size) override { return WriteAll(fd_, data, size); }
+    void WaitUntilSent() override {
+        while (::tcdrain(fd_) != 0 && errno == EINTR) {
+        }
+    }
+    void DiscardOutput() override { ::tcflush(fd_, TCOFLUSH); }
+    // Keeps errno: after a failed write it still tells why the write failed.
+    void LowerRts() override {
+        const int writeError = errno;
+        SetRts(TIOCMBIC);
+        errno = writeError;
+    }
+
+private:
+    bool SetRts(unsigned long request) const {
+        int line = TIOCM_RTS;
+        return ::ioctl(fd_, request, &line) == 0;
+    }
+
+    int fd_;
+};
+
+// RTS raised by hand, for as long as the port is open in that mode.
+struct ManualRts {
+    explicit ManualRts(int fd) : line(fd) {}
+
+    DescriptorRtsLine line;
+    RtsTransmitter transmitter{line};
+};
+
 } // namespace
 
 struct PosixSerialPort::State {
@@ -204,8 +242,9 @@ struct PosixSerialPort::State {
 #ifdef TIOCSRS485
     std::optional<serial_rs485> savedRs485;
 #endif
-    bool kernelRs485 = false; // the driver raises RTS while sending, switched on by us
-    bool manualRts = false;   // Write raises RTS itself
+    bool kernelRs485 = false;             // the driver raises RTS while sending, switched on by us
+    std::unique_ptr<ManualRts> manualRts; // set while Write raises RTS itself
+    LineConfig config;                    // as last applied
     bool modemLinesOffered = true;
     std::optional<ErrorCounts> counts;
 
@@ -239,7 +278,7 @@ struct PosixSerialPort::State {
         savedRs485.reset();
 #endif
         kernelRs485 = false;
-        manualRts = false;
+        manualRts.reset();
         modemLinesOffered = true;
         counts.reset();
     }
@@ -324,7 +363,7 @@ struct PosixSerialPort::State {
 
     // RTS is raised while sending: by the driver where it can, otherwise by Write.
     bool ConfigureRtsWhileSending(bool wanted) {
-        manualRts = false;
+        manualRts.reset();
         if (!wanted) {
             return !kernelRs485 || SetKernelRs485(false) || NotOffered(errno);
         }
@@ -334,8 +373,19 @@ struct PosixSerialPort::State {
         if (!NotOffered(errno)) {
             return Fail(devicePath + ": RS-485 mode: " + ErrorText(errno));
         }
-        manualRts = true;
+        // A device without modem lines (a pseudo-terminal) has no RTS to raise.
+        SetModemLines(false, TIOCM_RTS);
+        if (modemLinesOffered) {
+            manualRts = std::make_unique<ManualRts>(fd);
+        }
         return true;
+    }
+
+    // A change of the line waits until a block sent with RTS raised by hand is out and RTS is down.
+    void AwaitTransmission() const {
+        if (manualRts) {
+            manualRts->transmitter.AwaitIdle();
+        }
     }
 };
 
@@ -387,6 +437,7 @@ void PosixSerialPort::Close() {
     if (s.fd < 0) {
         return;
     }
+    s.manualRts.reset(); // ends a pending transmission before its descriptor goes
     // The exclusive flag belongs to the device, not to our descriptor: hand it back before leaving.
     ::ioctl(s.fd, TIOCNXCL);
     ::close(s.fd); // also releases the lock
@@ -418,6 +469,7 @@ bool PosixSerialPort::RestoreState() {
     if (!IsOpen() || !s.savedTermios) {
         return false;
     }
+    s.AwaitTransmission();
     const bool rs485Restored = s.RestoreRs485();
     return ::tcsetattr(s.fd, TCSANOW, &*s.savedTermios) == 0 && rs485Restored;
 }
@@ -428,6 +480,7 @@ bool PosixSerialPort::SetImmediateReads() {
     if (!IsOpen() || ::tcgetattr(s.fd, &t) != 0) {
         return false;
     }
+    s.AwaitTransmission();
     MakeRawImmediate(t);
     return ::tcsetattr(s.fd, TCSANOW, &t) == 0;
 }
@@ -437,6 +490,7 @@ bool PosixSerialPort::Apply(const LineConfig& config) {
     if (!IsOpen()) {
         return s.Fail("port not open");
     }
+    s.AwaitTransmission();
     const auto speed = SpeedConstant(config.baudRate);
     const auto size = CharacterSize(config.dataBits);
     const auto parity = ParityFlags(config.parity);
@@ -463,6 +517,7 @@ bool PosixSerialPort::Apply(const LineConfig& config) {
     if (::tcgetattr(s.fd, &actual) != 0 || !SameRate(t, actual)) {
         return s.Fail(s.devicePath + ": the driver refused " + std::to_string(config.baudRate) + " bit/s");
     }
+    s.config = config;
     return s.ConfigureRtsWhileSending(config.rtsWhileSending);
 }
 
@@ -476,12 +531,22 @@ bool PosixSerialPort::Purge(unsigned flags) {
     if (!output && !input) {
         return true;
     }
+    // Purging the output ends a block still being sent; input that is purged must not be followed by
+    // the echo of a block still on its way.
+    if (output && s.manualRts) {
+        s.manualRts->transmitter.Abort();
+    }
+    s.AwaitTransmission();
     const int queues = output && input ? TCIOFLUSH : (output ? TCOFLUSH : TCIFLUSH);
     return SucceededOrNotOffered(::tcflush(s.fd, queues));
 }
 
 bool PosixSerialPort::ClearModemLine(ModemLine line) {
-    return IsOpen() && state_->SetModemLines(false, line == ModemLine::Rts ? TIOCM_RTS : TIOCM_DTR);
+    if (!IsOpen()) {
+        return false;
+    }
+    state_->AwaitTransmission();
+    return state_->SetModemLines(false, line == ModemLine::Rts ? TIOCM_RTS : TIOCM_DTR);
 }
 
 bool PosixSerialPort::ReadErrorState(PortErrorState& state) {
@@ -533,17 +598,11 @@ int PosixSerialPort::Write(const std::uint8_t* data, std::size_t size) {
     if (!IsOpen()) {
         return -1;
     }
-    const bool driveRts = s.manualRts && s.modemLinesOffered;
-    if (driveRts) {
-        s.SetModemLines(true, TIOCM_RTS);
-    }
-    const int written = WriteAll(s.fd, data, std::min<std::size_t>(size, INT_MAX));
+    const std::size_t count = std::min<std::size_t>(size, INT_MAX);
+    const int written = s.manualRts ? s.manualRts->transmitter.Send(data, count, DrainBound(s.config, count))
+                                    : WriteAll(s.fd, data, count);
     if (written < 0) {
         s.NoteFailure(errno);
-    }
-    if (driveRts) {
-        ::tcdrain(s.fd); // RTS must stay up until the last stop bit has left
-        s.SetModemLines(false, TIOCM_RTS);
     }
     return written;
 }

@@ -11,7 +11,10 @@ namespace hz70 {
 
 // SerialPort on a POSIX terminal device (termios). "COM1".."COM8" are resolved with ResolveComName;
 // any other name is taken as a device path. Operations the device does not offer (modem lines and
-// RS-485 mode on a pseudo-terminal) are skipped quietly.
+// RS-485 mode on a pseudo-terminal) are skipped quietly. Where the driver has no RS-485 mode and RTS is
+// raised by hand, Write returns once the block is queued and RTS comes down on a thread of the port's
+// own after the last stop bit; the next operation that changes the line waits for that, except purging
+// the output and Close, which end it.
 class PosixSerialPort final : public SerialPort {
 public:
     // With `fixedDevice` set, every Open goes to that path whatever name it is given: this is how a
