@@ -225,7 +225,7 @@ void TOmain::CreateActions() {
     connect(OPcjeUstawPort, &QAction::triggered, this, &TOmain::OPcjeUstawPortExecute);
     connect(OpcjeListaUrz, &QAction::triggered, this, &TOmain::OpcjeListaUrzExecute);
     connect(OknoKaskada, &QAction::triggered, mdiArea_, &QMdiArea::cascadeSubWindows);
-    connect(OknoSasiad, &QAction::triggered, mdiArea_, &QMdiArea::tileSubWindows);
+    connect(OknoSasiad, &QAction::triggered, this, [this] { TileHorizontally(*mdiArea_); });
     connect(OknoSynop, &QAction::triggered, this, [this] { BringToFront(Osynop); });
     connect(OknoTabela, &QAction::triggered, this, [this] { BringToFront(OTabela); });
     connect(OknoBarg, &QAction::triggered, this, [this] { BringToFront(OBarg); });

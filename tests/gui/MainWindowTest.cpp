@@ -174,6 +174,65 @@ TEST(MainWindow, ViewsAreCreatedInOrderAndClosingOneOnlyMinimisesIt) {
     EXPECT_FALSE(frame->isMinimized());
 }
 
+// Tiling fills columns of rows, floor(sqrt(n)) columns of the shown windows, and keeps a strip along the
+// bottom for the minimised bars.
+TEST(MainWindow, TilingStacksTheShownWindowsAcrossTheWidthAboveTheMinimisedBars) {
+    struct Case {
+        QStringList minimised;
+        QString maximised;
+        std::vector<int> windowsPerColumn;
+    };
+    const std::vector<Case> cases{
+        {{}, {}, {2, 2}},
+        {{"Tabela"}, {}, {3}},
+        {{"Tabela", "Bargrafy"}, {}, {2}},
+        {{"Wykresy", "Tabela", "Bargrafy"}, {}, {1}},
+        {{}, "Wykresy", {2, 2}},
+    };
+    ProgramOnFakeBus program;
+    TOmain& main = program.Start();
+    main.Timer1->stop();
+    main.show();
+    QApplication::processEvents();
+    const QRect area = main.mdiArea()->viewport()->rect();
+    for (const Case& c : cases) {
+        for (QMdiSubWindow* window : main.mdiArea()->subWindowList()) {
+            if (c.minimised.contains(window->windowTitle())) {
+                window->showMinimized();
+            } else if (c.maximised == window->windowTitle()) {
+                window->showMaximized();
+            } else {
+                window->showNormal();
+            }
+        }
+        main.OknoSasiad->trigger();
+        QList<QRect> tiles;
+        QList<QRect> bars;
+        for (const QMdiSubWindow* window : main.mdiArea()->subWindowList()) {
+            (window->isMinimized() ? bars : tiles) << window->geometry();
+        }
+        std::map<int, int> perColumn;
+        int right = 0;
+        for (const QRect& tile : tiles) {
+            ++perColumn[tile.x()];
+            right = std::max(right, tile.right());
+            EXPECT_TRUE(area.contains(tile)) << c.windowsPerColumn.size();
+            for (const QRect& other : tiles + bars) {
+                EXPECT_TRUE(other == tile || !other.intersects(tile)) << c.minimised.join(',').toStdString();
+            }
+        }
+        std::vector<int> columns;
+        for (const auto& [x, count] : perColumn) {
+            columns.push_back(count);
+        }
+        EXPECT_EQ(columns, c.windowsPerColumn) << c.minimised.join(',').toStdString();
+        EXPECT_GE(right, area.right() - static_cast<int>(columns.size())) << "the whole width is used";
+        for (const QRect& bar : bars) {
+            EXPECT_TRUE(area.contains(bar));
+        }
+    }
+}
+
 TEST(MainWindow, WithoutASettingsFileStartsOnDefaultsAndWritesNothingUnchanged) {
     ProgramOnFakeBus program;
     {
