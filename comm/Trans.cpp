@@ -59,6 +59,17 @@ bool SettingsInTables(const TTransSettings& settings) {
            settings.Mode < static_cast<int>(kModeTable.size());
 }
 
+ReplyTimeoutChoice ChooseReplyTimeout(const TTransSettings& settings) {
+    using Source = ReplyTimeoutChoice::Source;
+    if (settings.Timeout < kMinReplyTimeout) {
+        return {kBaudTable[static_cast<std::size_t>(settings.Baud)].defaultTimeout, Source::BaudDefault};
+    }
+    if (settings.Timeout > kMaxReplyTimeout) {
+        return {kMaxReplyTimeout, Source::Capped};
+    }
+    return {settings.Timeout, Source::Given};
+}
+
 TTrans::TTrans(SerialPort& port, Clock& clock) : port_(port), clock_(clock) {}
 
 TTrans::~TTrans() {
@@ -111,7 +122,7 @@ int TTrans::SetSettings(const TTransSettings& s) {
         return 0;
     }
     settings_ = s;
-    replyTimeout_ = s.Timeout >= kMinReplyTimeout ? s.Timeout : kBaudTable[s.Baud].defaultTimeout;
+    replyTimeout_ = ChooseReplyTimeout(s).ms;
     char text[32];
     std::snprintf(text, sizeof text, "%s,%s", kBaudTable[s.Baud].text, kModeTable[s.Mode].text);
     dcbText_ = text;

@@ -21,7 +21,7 @@ struct TTransSettings {
     std::int32_t Baud = 5;     // index into kBaudTable
     std::int32_t Mode = 0;     // index into kModeTable
     std::int32_t Type = 0;     // kept and handed back; the link never uses it
-    std::int32_t Timeout = -1; // ms; below kMinReplyTimeout the baud table's default is taken
+    std::int32_t Timeout = -1; // ms, as given; the link waits as ChooseReplyTimeout says
 
     friend bool operator==(const TTransSettings&, const TTransSettings&) = default;
 };
@@ -39,6 +39,9 @@ struct ModeEntry {
 
 inline constexpr int kPortCount = 8;
 inline constexpr int kMinReplyTimeout = 100;
+// Ten minutes. A longer time-out (a typing slip in the settings file) would only keep a blocking exchange
+// from ever ending on a silent line; it also keeps the wait's bound within the 32-bit tick.
+inline constexpr int kMaxReplyTimeout = 600000;
 
 inline constexpr std::array<BaudEntry, 10> kBaudTable{{
     {"300", 300, 5000},
@@ -69,6 +72,19 @@ inline constexpr std::array<ModeEntry, 7> kModeTable{{
 
 // True when every index lies inside its table, so the settings can configure a port.
 [[nodiscard]] bool SettingsInTables(const TTransSettings& settings);
+
+// The reply time-out the link waits with, and where it came from.
+struct ReplyTimeoutChoice {
+    enum class Source {
+        Given,       // `Timeout` as it was given
+        BaudDefault, // `Timeout` below kMinReplyTimeout: the baud table's default
+        Capped,      // `Timeout` above kMaxReplyTimeout: that maximum
+    };
+    int ms;
+    Source source;
+};
+// What the link makes of `settings.Timeout` at `settings.Baud` (which must lie in the baud table).
+[[nodiscard]] ReplyTimeoutChoice ChooseReplyTimeout(const TTransSettings& settings);
 
 // One request or one reply. The first kHeaderRoom bytes of `data` are room for a request's header, put
 // in front of its payload so that the frame reads in wire order.

@@ -119,17 +119,26 @@ protected:
 
 // --- link settings, open and close ---
 
-TEST_F(TransTest, ReplyTimeoutComesFromSettingsOrTheBaudTable) {
+TEST_F(TransTest, ReplyTimeoutComesFromSettingsOrTheBaudTableAndIsCapped) {
+    using Source = ReplyTimeoutChoice::Source;
     struct Case {
         int baud, timeout, expected;
+        Source source;
     };
-    for (const Case c : {Case{5, 99, 1500}, Case{5, 100, 100}, Case{0, -1, 5000}, Case{2, -1, 3900},
-                         Case{3, -1, 2100}, Case{9, 250, 250}}) {
+    for (const Case c : {Case{5, 99, 1500, Source::BaudDefault}, Case{5, 100, 100, Source::Given},
+                         Case{0, -1, 5000, Source::BaudDefault}, Case{2, -1, 3900, Source::BaudDefault},
+                         Case{3, -1, 2100, Source::BaudDefault}, Case{9, 250, 250, Source::Given},
+                         Case{5, 600000, 600000, Source::Given}, Case{5, 600001, 600000, Source::Capped},
+                         Case{5, 2000000000, 600000, Source::Capped}}) {
         TTransSettings s;
         s.Baud = c.baud;
         s.Timeout = c.timeout;
         trans.SetSettings(s);
         EXPECT_EQ(trans.replyTimeout(), c.expected) << "baud " << c.baud << " timeout " << c.timeout;
+        EXPECT_EQ(ChooseReplyTimeout(s).source, c.source) << "timeout " << c.timeout;
+        TTransSettings kept;
+        trans.GetSettings(kept);
+        EXPECT_EQ(kept.Timeout, c.timeout); // handed back as given, for the settings file
     }
     TTransSettings s;
     s.Baud = 5;
