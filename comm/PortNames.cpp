@@ -21,6 +21,17 @@ bool IsWindowsComName(const std::string& name) {
 
 } // namespace
 
+std::optional<int> ComNumber(const std::string& name) {
+    if (!IsWindowsComName(name) || name.size() != 4) {
+        return std::nullopt;
+    }
+    const int number = name[3] - '0';
+    if (number < kFirstCom || number > kLastCom) {
+        return std::nullopt;
+    }
+    return number;
+}
+
 std::string WindowsDeviceName(const std::string& name) {
     return IsWindowsComName(name) ? "\\\\.\\" + name : name;
 }
@@ -41,18 +52,6 @@ std::optional<std::filesystem::path> ResolveComName(const std::string& name) {
 #else
 
 namespace {
-
-// 1..8 for exactly "COM1".."COM8"; other names are device paths and are not touched.
-std::optional<int> ComNumber(const std::string& name) {
-    if (name.size() != 4 || name.compare(0, 3, "COM") != 0) {
-        return std::nullopt;
-    }
-    const int number = name[3] - '0';
-    if (number < kFirstCom || number > kLastCom) {
-        return std::nullopt;
-    }
-    return number;
-}
 
 std::filesystem::path WorkingDirectoryEntry(const std::string& entry) {
     std::error_code error;

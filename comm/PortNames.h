@@ -8,8 +8,11 @@
 
 namespace hz70 {
 
-// Where "COMn" (n = 1..8) leads on Linux, first that exists: an entry named "COMn" in the working
-// directory (a link the operator or the simulator makes), then /dev/ttyUSB{n-1}, /dev/ttyACM{n-1},
+// 1..8 for "COM1".."COM8" in any letter case ("com1" is COM1, as on Windows); nothing for other names.
+[[nodiscard]] std::optional<int> ComNumber(const std::string& name);
+
+// Where "COMn" (n = 1..8, any letter case) leads on Linux, first that exists: an entry named "COMn" in the
+// working directory (a link the operator or the simulator makes), then /dev/ttyUSB{n-1}, /dev/ttyACM{n-1},
 // /dev/ttyS{n-1}. Names that are not COM1..COM8 are returned unchanged (a device path). On Windows the
 // name is the device: "COMn" leads to WindowsDeviceName's form whether or not the port exists.
 [[nodiscard]] std::optional<std::filesystem::path> ResolveComName(const std::string& name);

@@ -50,12 +50,13 @@ TEST_F(PortNamesTest, CandidatesGoFromTheWorkingDirectoryToTheDeviceFamilies) {
     EXPECT_TRUE(ComNameCandidates(9).empty());
 }
 
-TEST_F(PortNamesTest, AnEntryInTheWorkingDirectoryWinsEvenWhenItsTargetIsGone) {
+TEST_F(PortNamesTest, AnEntryInTheWorkingDirectoryWinsEvenWhenItsTargetIsGoneWhateverTheNamesCase) {
     fs::create_symlink("/dev/null", "COM3");
-    EXPECT_EQ(ResolveComName("COM3"), directory_ / "COM3");
-
     fs::create_symlink(directory_ / "gone", "COM4");
-    EXPECT_EQ(ResolveComName("COM4"), directory_ / "COM4");
+    for (const std::string name : {"COM3", "com3", "COM4", "Com4"}) {
+        EXPECT_EQ(ResolveComName(name), directory_ / ("COM" + name.substr(3))) << name;
+        EXPECT_EQ(ComNumber(name), name[3] - '0') << name;
+    }
 }
 
 TEST_F(PortNamesTest, NothingFoundGivesNoDevice) {
@@ -70,8 +71,9 @@ TEST_F(PortNamesTest, NothingFoundGivesNoDevice) {
 
 TEST_F(PortNamesTest, OtherNamesAreDevicePathsAndComeBackUnchanged) {
     for (const std::string name :
-         {"/dev/ttyS0", "COM9", "com1", "COM0", "COM10", "COM1 ", "xCOM1", "COM", ""}) {
+         {"/dev/ttyS0", "COM9", "com9", "COM0", "COM10", "COM1 ", "xCOM1", "COM", ""}) {
         EXPECT_EQ(ResolveComName(name), fs::path(name)) << '"' << name << '"';
+        EXPECT_EQ(ComNumber(name), std::nullopt) << '"' << name << '"';
     }
     fs::create_symlink("/dev/null", "COM9"); // only COM1..COM8 are looked up
     EXPECT_EQ(ResolveComName("COM9"), fs::path("COM9"));
