@@ -5,6 +5,7 @@
 #include "app/core/FileAccess.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -12,6 +13,13 @@ namespace hz70 {
 namespace {
 
 using Lines = std::vector<std::string_view>;
+using Remarks = std::vector<SettingsRemark>;
+
+// Every key the file holds, in the order they are written.
+constexpr std::array<std::string_view, 17> kKeys{
+    "COM",    "Baud",  "Mode", "Type", "Timeout", "DevCount", "DevAddr", "DevName", "CheckL",
+    "CheckR", "Okres", "MaxL", "MinL", "MaxR",    "MinR",     "FormatL", "FormatR",
+};
 
 char LowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -66,9 +74,15 @@ std::string_view LookUp(const Lines& lines, std::string_view key) {
     return Find(lines, key).value_or(std::string_view{});
 }
 
-void ReadInteger(const Lines& lines, std::string_view key, int& holder) {
-    if (const auto value = ParseInteger(LookUp(lines, key))) {
+void ReadInteger(const Lines& lines, std::string_view key, int& holder, Remarks* remarks) {
+    const auto text = Find(lines, key);
+    if (!text) {
+        return;
+    }
+    if (const auto value = ParseInteger(*text)) {
         holder = *value;
+    } else if (remarks != nullptr) {
+        remarks->push_back({SettingsRemark::Kind::NotANumber, std::string(key), Cp1250ToUtf8(*text), holder});
     }
 }
 
@@ -107,20 +121,44 @@ void ReadNames(std::string_view rest, ZoneNames& names) {
     }
 }
 
+void Mend(std::string_view key, int& value, bool usable, int replacement, Remarks* remarks) {
+    if (usable) {
+        return;
+    }
+    if (remarks != nullptr) {
+        remarks->push_back(
+            {SettingsRemark::Kind::Mended, std::string(key), std::to_string(value), replacement});
+    }
+    value = replacement;
+}
+
 // Values outside what the link and the zone arrays can hold fall back to something they can.
-void MendRanges(ProgramSettings& settings) {
+void MendRanges(ProgramSettings& settings, Remarks* remarks) {
     const TTransSettings defaults = ProgramSettings{}.link;
     TTransSettings& link = settings.link;
-    if (link.COM < 0 || link.COM >= kPortCount) {
-        link.COM = defaults.COM;
+    Mend("COM", link.COM, link.COM >= 0 && link.COM < kPortCount, defaults.COM, remarks);
+    Mend("Baud", link.Baud, link.Baud >= 0 && link.Baud < static_cast<int>(kBaudTable.size()), defaults.Baud,
+         remarks);
+    Mend("Mode", link.Mode, link.Mode >= 0 && link.Mode < static_cast<int>(kModeTable.size()), defaults.Mode,
+         remarks);
+    ZoneList& zones = settings.zones;
+    Mend("DevCount", zones.DevCount, zones.DevCount == zones.slotsInUse(), zones.slotsInUse(), remarks);
+}
+
+// A line of a key the file does not have is passed by; a typing slip in a key should not be.
+void NoteUnknownKeys(const Lines& lines, Remarks& remarks) {
+    for (const std::string_view line : lines) {
+        const std::size_t equals = line.find('=');
+        if (equals == std::string_view::npos) {
+            continue;
+        }
+        const std::string_view key = line.substr(0, equals);
+        if (std::none_of(kKeys.begin(), kKeys.end(),
+                         [key](std::string_view known) { return EqualsIgnoringCase(key, known); })) {
+            remarks.push_back({SettingsRemark::Kind::UnknownKey, Cp1250ToUtf8(key),
+                               Cp1250ToUtf8(line.substr(equals + 1)), std::nullopt});
+        }
     }
-    if (link.Baud < 0 || link.Baud >= static_cast<int>(kBaudTable.size())) {
-        link.Baud = defaults.Baud;
-    }
-    if (link.Mode < 0 || link.Mode >= static_cast<int>(kModeTable.size())) {
-        link.Mode = defaults.Mode;
-    }
-    settings.zones.DevCount = settings.zones.slotsInUse();
 }
 
 // The text up to the last line end: a line cut off by a read that stopped part way is left out, so that
@@ -139,26 +177,33 @@ void ReadFormat(const Lines& lines, std::string_view key, bool fileReadWhole, st
     }
 }
 
-ProgramSettings ParseLines(const Lines& lines, bool fileReadWhole) {
+ProgramSettings ParseLines(const Lines& lines, bool fileReadWhole, Remarks* remarks) {
     ProgramSettings s;
-    ReadInteger(lines, "COM", s.link.COM);
-    ReadInteger(lines, "Baud", s.link.Baud);
-    ReadInteger(lines, "Mode", s.link.Mode);
-    ReadInteger(lines, "Type", s.link.Type);
-    ReadInteger(lines, "Timeout", s.link.Timeout);
-    ReadInteger(lines, "DevCount", s.zones.DevCount);
-    ReadInteger(lines, "CheckL", s.chart.CheckL);
-    ReadInteger(lines, "CheckR", s.chart.CheckR);
-    ReadInteger(lines, "Okres", s.chart.Okres);
-    ReadInteger(lines, "MaxL", s.chart.MaxL);
-    ReadInteger(lines, "MinL", s.chart.MinL);
-    ReadInteger(lines, "MaxR", s.chart.MaxR);
-    ReadInteger(lines, "MinR", s.chart.MinR);
+    for (const auto& [key, holder] : {
+             std::pair<std::string_view, int*>{"COM", &s.link.COM},
+             {"Baud", &s.link.Baud},
+             {"Mode", &s.link.Mode},
+             {"Type", &s.link.Type},
+             {"Timeout", &s.link.Timeout},
+             {"DevCount", &s.zones.DevCount},
+             {"CheckL", &s.chart.CheckL},
+             {"CheckR", &s.chart.CheckR},
+             {"Okres", &s.chart.Okres},
+             {"MaxL", &s.chart.MaxL},
+             {"MinL", &s.chart.MinL},
+             {"MaxR", &s.chart.MaxR},
+             {"MinR", &s.chart.MinR},
+         }) {
+        ReadInteger(lines, key, *holder, remarks);
+    }
     ReadAddresses(LookUp(lines, "DevAddr"), s.zones.DevAddr);
     ReadNames(LookUp(lines, "DevName"), s.zones.DevName);
     ReadFormat(lines, "FormatL", fileReadWhole, s.chart.FormatL);
     ReadFormat(lines, "FormatR", fileReadWhole, s.chart.FormatR);
-    MendRanges(s);
+    MendRanges(s, remarks);
+    if (remarks != nullptr) {
+        NoteUnknownKeys(lines, *remarks);
+    }
     return s;
 }
 
@@ -213,8 +258,8 @@ std::optional<int> ParseInteger(std::string_view text) {
     return static_cast<std::int32_t>(negative ? 0u - bits : bits);
 }
 
-ProgramSettings ParseSettingsFile(std::string_view bytes) {
-    return ParseLines(SplitLines(bytes), true);
+ProgramSettings ParseSettingsFile(std::string_view bytes, std::vector<SettingsRemark>* remarks) {
+    return ParseLines(SplitLines(bytes), true, remarks);
 }
 
 std::string FormatSettingsFile(const ProgramSettings& s) {
@@ -278,8 +323,8 @@ SettingsLoad LoadSettingsFile(const std::filesystem::path& directory) {
     }
     load.file = *file;
     const std::string bytes = ReadSmallFile(*file, kMaxSettingsFileSize, load.error);
-    load.settings =
-        load.error ? ParseLines(SplitLines(CompleteLines(bytes)), false) : ParseSettingsFile(bytes);
+    load.settings = load.error ? ParseLines(SplitLines(CompleteLines(bytes)), false, &load.remarks)
+                               : ParseSettingsFile(bytes, &load.remarks);
     return load;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace hz70 {
 
@@ -32,10 +33,26 @@ inline constexpr std::size_t kMaxSettingsFileSize = 1 << 20;
 // text included, is not one.
 [[nodiscard]] std::optional<int> ParseInteger(std::string_view text);
 
+// A line that reading did not take as written, for telling the user.
+struct SettingsRemark {
+    enum class Kind {
+        NotANumber, // a number's value is not an integer: the default stays
+        Mended,     // a value the program cannot use: replaced
+        UnknownKey, // no key of the settings file: nothing is taken from the line
+    };
+    Kind kind;
+    std::string key;         // NotANumber, Mended: the key's usual spelling; UnknownKey: as written
+    std::string value;       // as written (UTF-8)
+    std::optional<int> used; // NotANumber, Mended: the value taken instead
+
+    friend bool operator==(const SettingsRemark&, const SettingsRemark&) = default;
+};
+
 // Reads the file's bytes (Windows-1250, any line ends) over the defaults. Values that would break the
 // program are mended: link indexes outside the link's tables go back to their defaults and DevCount
-// is held to 0..8.
-[[nodiscard]] ProgramSettings ParseSettingsFile(std::string_view bytes);
+// is held to 0..8. What was not taken as written is added to `remarks`, in the order of the keys.
+[[nodiscard]] ProgramSettings ParseSettingsFile(std::string_view bytes,
+                                                std::vector<SettingsRemark>* remarks = nullptr);
 
 // The file's bytes: the 17 lines in their fixed order, each ended by CR LF, in Windows-1250.
 [[nodiscard]] std::string FormatSettingsFile(const ProgramSettings& settings);
@@ -47,6 +64,7 @@ struct SettingsLoad {
     ProgramSettings settings;
     std::filesystem::path file; // the file found; empty when there is none
     std::error_code error;      // the file exists but could not be read whole (or is too large)
+    std::vector<SettingsRemark> remarks;
 };
 
 // Reads the settings file of `directory` over the defaults. No file is not an error. Of a file that

@@ -189,6 +189,31 @@ TEST(SettingsFileTest, ValuesThatWouldBreakTheProgramAreMended) {
     EXPECT_EQ(inTable.zones.DevCount, 0);
 }
 
+TEST(SettingsFileTest, WhatIsNotTakenAsWrittenIsRemarked) {
+    using Kind = SettingsRemark::Kind;
+    struct Case {
+        std::string file;
+        std::vector<SettingsRemark> remarks;
+    };
+    for (const Case& c : {
+             Case{kDefaultsFile, {}},
+             Case{"Timeout=2000000000\r\nFormatL=\r\n", {}}, // kept as typed; the link caps it
+             Case{"Timeout=250 ms\nbaud=12\nDevCount=9\n",
+                  {{Kind::NotANumber, "Timeout", "250 ms", 1000},
+                   {Kind::Mended, "Baud", "12", 5},
+                   {Kind::Mended, "DevCount", "9", 8}}},
+             Case{"Timout=300\nCOM=\nno equals sign\nStrefa\xB3=1\n",
+                  {{Kind::NotANumber, "COM", "", 0},
+                   {Kind::UnknownKey, "Timout", "300", std::nullopt},
+                   {Kind::UnknownKey, "Strefa\u0142", "1", std::nullopt}}},
+         }) {
+        SCOPED_TRACE(c.file);
+        std::vector<SettingsRemark> remarks;
+        (void)ParseSettingsFile(c.file, &remarks);
+        EXPECT_EQ(remarks, c.remarks);
+    }
+}
+
 TEST(Cp1250Test, EveryByteRoundTripsAndForeignTextBecomesQuestionMarks) {
     std::string all;
     for (int b = 0; b < 256; ++b) {
