@@ -9,6 +9,7 @@
 #include <QBrush>
 #include <QChart>
 #include <QChartView>
+#include <QFontMetricsF>
 #include <QFrame>
 #include <QGraphicsRectItem>
 #include <QGraphicsSimpleTextItem>
@@ -30,6 +31,9 @@ constexpr qreal kLabelGap = 2.0;
 // Above the chart's grid lines; the value labels above the bars.
 constexpr qreal kBarLayer = 5.0;
 constexpr qreal kLabelLayer = 10.0;
+// Height each value-axis tick needs, in lines of its label: the chart cuts a label to "..." when the
+// ticks crowd it.
+constexpr qreal kTickLines = 2.0;
 
 QStringList CategoryTexts(const BarSeries& series) {
     std::vector<std::string> markup;
@@ -93,6 +97,7 @@ TOBarg::TOBarg(ZoneOperations& zones, QWidget* parent)
 
     connect(TabControl1, &QTabBar::currentChanged, this, &TOBarg::TabControl1Change);
     connect(Chart1, &QChart::plotAreaChanged, this, [this] {
+        FitAxisTicks();
         PlaceTitle();
         ShowAllSlots();
     });
@@ -168,6 +173,13 @@ void TOBarg::UpdateZone(TRegulator* record) {
 }
 
 bool TOBarg::ShowAxisRange(const AxisRange& range) {
+    axisRange_ = range;
+    return FitAxisTicks();
+}
+
+bool TOBarg::FitAxisTicks() {
+    const qreal tickRoom = kTickLines * QFontMetricsF(valueAxis_->labelsFont()).height();
+    const AxisRange range = FitTicks(axisRange_, Chart1->plotArea().height(), tickRoom);
     bool changed = false;
     if (valueAxis_->min() != range.min || valueAxis_->max() != range.max) {
         valueAxis_->setRange(range.min, range.max);

@@ -53,8 +53,10 @@ private:
 
     [[nodiscard]] int ShownTab() const;
     [[nodiscard]] const BarSeries& Shown() const;
-    // Whether the range or its ticks changed.
+    // Shows `range` on the value axis with as many of its ticks as the plot's height has room for;
+    // whether the shown range or its ticks changed.
     bool ShowAxisRange(const AxisRange& range);
+    bool FitAxisTicks();
     void ShowCategories();
     // Bar and value label of one slot of the shown series; only what differs from the drawing changes.
     void ShowSlot(std::size_t slot);
@@ -64,6 +66,7 @@ private:
     ZoneOperations& zones_;
     std::array<BarSeries, 2> points_;
     std::array<QColor, 2> colours_;
+    AxisRange axisRange_ = kDesignAxisRange; // before its ticks are fitted to the plot
     QValueAxis* valueAxis_ = nullptr;
     QBarCategoryAxis* zoneAxis_ = nullptr;
     QGraphicsSimpleTextItem* title_ = nullptr;

@@ -75,6 +75,24 @@ protected:
         }
         return shown;
     }
+    // The value axis's labels as the chart draws them left of the plot, top down.
+    QStringList ScaleLabels() const {
+        QApplication::processEvents();
+        const QRectF plot = bars->Chart1->plotArea();
+        std::map<qreal, QString> shown;
+        for (const QGraphicsItem* item : bars->Chart1->scene()->items()) {
+            const auto* text = qgraphicsitem_cast<const QGraphicsTextItem*>(item);
+            if (text != nullptr && text->isVisible() && !text->toPlainText().isEmpty() &&
+                text->sceneBoundingRect().right() <= plot.left()) {
+                shown[text->sceneBoundingRect().center().y()] = text->toPlainText();
+            }
+        }
+        QStringList texts;
+        for (const auto& [middle, text] : shown) {
+            texts << text;
+        }
+        return texts;
+    }
     QStringList Categories() const {
         QStringList texts;
         for (const auto& [middle, text] : ShownCategories()) {
@@ -194,6 +212,29 @@ TEST_F(Bargraph, CurrentsHaveAFixedAxisThatALargeCurrentDoesNotWiden) {
     Register(2, 4020) = 5000;
     PollAll();
     EXPECT_GT(AxisRange().second, 500.0);
+}
+
+TEST_F(Bargraph, EveryScaleLabelIsReadableAtTheSizesTheWindowIsGiven) {
+    Register(1, 4020) = 12345;
+    Register(1, 4023) = 250;
+    PollAll();
+    // Its own size, a quarter of the main window side by side and in a grid, and an eighth.
+    for (const QSize size : {QSize(696, 480), QSize(256, 650), QSize(512, 325), QSize(256, 325)}) {
+        bars->parentWidget()->resize(size);
+        for (const int tab : {0, 1}) {
+            bars->TabControl1->setCurrentIndex(tab);
+            const QStringList labels = ScaleLabels();
+            const std::string where =
+                QStringLiteral("%1x%2 tab %3: ").arg(size.width()).arg(size.height()).arg(tab).toStdString() +
+                labels.join(' ').toStdString();
+            ASSERT_GE(labels.size(), 2) << where;
+            EXPECT_EQ(labels.filter(QStringLiteral("...")), QStringList()) << where;
+            EXPECT_EQ(labels.last(), "0") << where;
+            if (tab == 1) {
+                EXPECT_EQ(labels.first(), "20") << where; // the currents' whole fixed range
+            }
+        }
+    }
 }
 
 TEST_F(Bargraph, APollRepaintsOnlyTheBarsItChanged) {

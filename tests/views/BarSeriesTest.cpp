@@ -97,5 +97,26 @@ TEST(BarSeries, AutomaticTicksAreWholeNumbersThatFitTheRange) {
     }
 }
 
+TEST(BarSeries, TicksWidenUntilEachHasRoomForItsLabel) {
+    constexpr double kRoom = 30.0;
+    struct Case {
+        AxisRange range;
+        double length;
+        double step;
+    };
+    for (const Case& c : {
+             Case{kCurrentAxisRange, 516, 2},  // 11 ticks fit
+             Case{kCurrentAxisRange, 329, 5},  // 11 do not: 0, 5, .. 20
+             Case{kCurrentAxisRange, 100, 10}, // 0, 10, 20
+             Case{kCurrentAxisRange, 20, 20},  // 0 and 20 are kept however short the axis
+             Case{{0, 1400, 200}, 191, 500},   // 0, 500, 1000
+             Case{{-50, 20, 10}, 150, 20},     // -40 .. 20
+             Case{{0, 313, 50}, 0, 200},       // not laid out yet: 0 and 200
+         }) {
+        const AxisRange fitted = FitTicks(c.range, c.length, kRoom);
+        EXPECT_EQ(fitted, (AxisRange{c.range.min, c.range.max, c.step})) << c.range.max << " " << c.length;
+    }
+}
+
 } // namespace
 } // namespace hz70

@@ -37,6 +37,21 @@ double NiceStep(double roughStep) {
     return factor < 7.5 ? 5.0 * power : 10.0 * power;
 }
 
+// The next step of the 1, 2, 5 series above `step`.
+double CoarserStep(double step) {
+    const double power = std::pow(10.0, std::floor(std::log10(step)));
+    const double factor = step / power;
+    if (factor < 1.5) {
+        return 2.0 * power;
+    }
+    return factor < 3.5 ? 5.0 * power : 10.0 * power;
+}
+
+// Ticks at the multiples of `step` (the axis anchors them at 0) within the range.
+int TickCount(const AxisRange& range, double step) {
+    return static_cast<int>(std::floor(range.max / step) - std::ceil(range.min / step)) + 1;
+}
+
 // Share of its slot a bar takes.
 constexpr double kBarWidth = 0.5;
 
@@ -105,6 +120,17 @@ Box BarBox(const Box& plot, int slots, int slot, double value, const AxisRange& 
     const double top = yOf(std::max(value, 0.0));
     return {plot.left + slotWidth * (slot + (1.0 - kBarWidth) / 2.0), top, slotWidth * kBarWidth,
             yOf(std::min(value, 0.0)) - top};
+}
+
+AxisRange FitTicks(const AxisRange& range, double length, double tickRoom) {
+    AxisRange fitted = range;
+    if (fitted.step <= 0.0) {
+        return fitted;
+    }
+    while (TickCount(fitted, fitted.step) > 2 && TickCount(fitted, fitted.step) * tickRoom > length) {
+        fitted.step = CoarserStep(fitted.step);
+    }
+    return fitted;
 }
 
 } // namespace hz70

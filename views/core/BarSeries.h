@@ -73,4 +73,9 @@ struct Box {
 // The range spans at least 10, so the ticks are whole numbers. Empty points do not count.
 [[nodiscard]] AxisRange AutomaticAxisRange(const std::vector<BarPoint>& points);
 
+// `range` with its step widened (to 1, 2 or 5 times a power of ten) until each tick has `tickRoom`
+// along an axis `length` long, or only the ticks at 0 and one end are left. A chart cuts a tick label
+// that lacks room to an ellipsis, so a short axis gets fewer, readable ticks.
+[[nodiscard]] AxisRange FitTicks(const AxisRange& range, double length, double tickRoom);
+
 } // namespace hz70
