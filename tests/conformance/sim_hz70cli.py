@@ -82,17 +82,43 @@ def expect(cli, sim, mode, name, code, *args, address=1, output=None):
 
 
 def whole_runs(cli, sim, mode):
-  """Commands judged by their exit status and last line: a poll nobody answers, one where a zone does
-  (nothing said after where the port leads), a scan's summary."""
-  for args, status, last_line in (
-      (("--seconds", "1", "poll", "3"), 1, r"^hz70cli: no zone answered in 1\.\d s$"),
-      (("--seconds", "1", "poll", "2", "3"), 0, r"^hz70cli: .*COM1 is a link to /dev/pts/"),
-      (("--first", "1", "--last", "3", "scan"), 0, r"^scan: 2 HZ70 found; asked 3 addresses \(1\.\.3\) in \d+\.\d s$")):
+  """Commands judged by their exit status, last line and time: a poll nobody answers, one where a zone
+  does (nothing said after where the port leads), one whose start waits on a silent zone at the longest
+  time-out (--seconds still holds), a scan's summary."""
+  for args, status, last_line, seconds in (
+      (("--seconds", "1", "poll", "3"), 1, r"^hz70cli: no zone answered in 1\.\d s$", 1.5),
+      (("--seconds", "1", "poll", "2", "3"), 0, r"^hz70cli: .*COM1 is a link to /dev/pts/", 1.5),
+      (("--timeout", "600000", "--seconds", "1", "poll", "1", "3"), 1, r"^hz70cli: no zone answered in 1\.\d s$", 1.5),
+      (("--first", "1", "--last", "3", "scan"), 0, r"^scan: 2 HZ70 found; asked 3 addresses \(1\.\.3\) in \d+\.\d s$", BOUND_S)):
+    start = time.monotonic()
     run = run_cli(cli, sim, mode, *args)
+    took = time.monotonic() - start
     lines = run.stderr.splitlines()
-    check(run.returncode == status and lines and re.search(last_line, lines[-1]),
-          "hz70cli %s: exit %d, stderr %r" % (" ".join(args), run.returncode, run.stderr))
-    print("%-28s exit %d" % (" ".join(args), run.returncode))
+    check(run.returncode == status and lines and re.search(last_line, lines[-1]) and took < seconds,
+          "hz70cli %s: exit %d after %.2f s, stderr %r" % (" ".join(args), run.returncode, took, run.stderr))
+    print("%-28s exit %d  %.2f s" % (" ".join(args), run.returncode, took))
+
+
+def stops_when_asked(cli, sim, mode):
+  """SIGINT and SIGTERM end a command at once whatever its time-out, as killed by the signal, and with no
+  result it did not get: a wait for a silent controller, a write's, a poll's."""
+  for args, sig in ((("--timeout", "600000", "identify"), signal.SIGINT),
+                    (("--timeout", "600000", "write", "4000", "210"), signal.SIGTERM),
+                    (("--timeout", "600000", "poll", "1", "3"), signal.SIGINT)):
+    process = subprocess.Popen([cli, "--port", sim.link, "--mode", str(mode), "--address", "3", *args],
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    time.sleep(0.5)
+    start = time.monotonic()
+    process.send_signal(sig)
+    try:
+      out, err = process.communicate(timeout=5)
+    finally:
+      if process.poll() is None:
+        process.kill()
+    took = time.monotonic() - start
+    check(process.returncode == -sig and took < 0.2 and "result" not in out and "answered" not in err,
+          "hz70cli %s on %s: exit %s after %.2f s, %r %r" % (" ".join(args), sig.name, process.returncode, took, out, err))
+    print("%-28s %s: ended in %.3f s" % (" ".join(args[2:]), sig.name, took))
 
 
 def link_ownership(program, mode):
@@ -130,6 +156,7 @@ def run(cli, program, mode):
     expect(cli, sim, mode, "register outside the map", 131, "read", "4017", "1",
            output=r"exception 2 \(illegal data address\)")
     whole_runs(cli, sim, mode)
+    stops_when_asked(cli, sim, mode)
 
     for command, name in (("drop 1", "dropped reply"), ("corrupt 1", "corrupt checksum"),
                           ("wrongaddr 1", "reply from another address")):

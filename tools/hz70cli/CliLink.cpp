@@ -47,7 +47,7 @@ std::variant<SettingsFolder, std::string> LoadSettingsFolder(const std::string& 
     if (load.error) {
         return "cannot read " + load.file.string() + ": " + load.error.message();
     }
-    return SettingsFolder{load.file, load.settings};
+    return SettingsFolder{load.file, load.settings, load.remarks};
 }
 
 void TakeFileLink(CliOptions& options, const TTransSettings& fileLink) {
@@ -69,11 +69,30 @@ void TakeFileLink(CliOptions& options, const TTransSettings& fileLink) {
 
 std::string DescribeLink(const CliOptions& options) {
     const TTransSettings& s = options.settings;
-    const bool ownTimeout = s.Timeout >= kMinReplyTimeout;
-    const int timeout = ownTimeout ? s.Timeout : kBaudTable[static_cast<std::size_t>(s.Baud)].defaultTimeout;
+    const ReplyTimeoutChoice timeout = ChooseReplyTimeout(s);
+    std::string why;
+    if (timeout.source == ReplyTimeoutChoice::Source::BaudDefault) {
+        why = " (the baud rate's default)";
+    } else if (timeout.source == ReplyTimeoutChoice::Source::Capped) {
+        why = " (the longest there is; " + std::to_string(s.Timeout) + " ms asked for)";
+    }
     return options.port + ", " + kBaudTable[static_cast<std::size_t>(s.Baud)].text + " bit/s, " +
            std::string(kModeNames[static_cast<std::size_t>(s.Mode)]) + ", time-out " +
-           std::to_string(timeout) + " ms" + (ownTimeout ? "" : " (the baud rate's default)");
+           std::to_string(timeout.ms) + " ms" + why;
+}
+
+std::string DescribeRemark(const SettingsRemark& remark) {
+    const std::string line = remark.key + "=" + remark.value;
+    const std::string used = remark.used ? "; " + std::to_string(*remark.used) + " used" : "";
+    switch (remark.kind) {
+    case SettingsRemark::Kind::NotANumber:
+        return line + " is not a number" + used;
+    case SettingsRemark::Kind::Mended:
+        return line + " is out of range" + used;
+    case SettingsRemark::Kind::UnknownKey:
+        return remark.key + " is no key of the settings file; its line is ignored";
+    }
+    return line;
 }
 
 PortReport DescribePort(const std::string& name) {

@@ -2,6 +2,7 @@
 #include "CliOptions.h"
 
 #include "comm/LinkNames.h"
+#include "comm/PortNames.h"
 #include "model/ZoneList.h"
 
 #include <algorithm>
@@ -27,10 +28,8 @@ std::optional<long> ParseBoundedNumber(const std::string& text, long minimum, lo
 }
 
 std::optional<int> ComIndex(const std::string& name) {
-    if (name.size() == 4 && name.starts_with("COM") && name[3] >= '1' && name[3] <= '8') {
-        return name[3] - '1';
-    }
-    return std::nullopt;
+    const auto number = ComNumber(name);
+    return number ? std::optional<int>(*number - 1) : std::nullopt;
 }
 
 const char* UsageText() {
@@ -44,8 +43,12 @@ const char* UsageText() {
            "                      register, the word unsigned, signed and in hex, then for the HZ70's\n"
            "                      registers the name, the scaled value and the unit\n"
            "  write REG VALUE     write VALUE (0..65535) to register REG (function 6)\n"
-           "  poll [ADDRESS...]   poll the zones every 100 ms as the program does and print one CSV line\n"
-           "                      per zone update; the zones of the settings file, or the addresses given\n"
+           "  poll [ADDRESS...]   poll the zones as the program does and print one CSV line per zone\n"
+           "                      update: a tick every 100 ms, one zone at a time, its request on one\n"
+           "                      tick and its reply taken on the first tick after it arrived; so at\n"
+           "                      9600 bit/s one update every 0.2 s (at 2400 bit/s 0.3 s) and each of\n"
+           "                      N zones about every N x 0.2 s. The zones of the settings file, or\n"
+           "                      the addresses given\n"
            "  scan                ask every address from --first to --last for its slave id and list the\n"
            "                      HZ70 controllers found (progress on standard error, about 1.5 s for\n"
            "                      each address where nothing answers at the default time-out)\n"
@@ -54,20 +57,24 @@ const char* UsageText() {
 #ifdef _WIN32
            "  --port NAME         COM1..COM8 or another port, e.g. COM12 or \\\\.\\COM12 (default COM1)\n"
 #else
-           "  --port NAME         COM1..COM8 or a device path (default COM1; COMn is looked up as\n"
-           "                      ./COMn, then /dev/ttyUSB{n-1}, /dev/ttyACM{n-1}, /dev/ttyS{n-1}; where it\n"
-           "                      led is said on standard error)\n"
+           "  --port NAME         COM1..COM8 (any letter case) or a device path (default COM1; COMn is\n"
+           "                      looked up as ./COMn, then /dev/ttyUSB{n-1}, /dev/ttyACM{n-1},\n"
+           "                      /dev/ttyS{n-1}; where it led is said on standard error)\n"
 #endif
            "  --baud RATE         300 600 1200 2400 4800 9600 19200 38400 57600 115200 bit/s, or the\n"
-           "                      table index 0..9 (default 9600)\n"
+           "                      table index 0..9, whose rate is said on standard error (default 9600)\n"
            "  --mode NAME         ascii-8n1 ascii-7e1 ascii-7o1 rtu-8n2 rtu-8e1 rtu-8o1 rtu-8n1, or the\n"
            "                      table index 0..6 as in the program's port dialog (default ascii-8n1)\n"
            "  --address N         slave address 1..247 (default 1)\n"
            "  --timeout MS        reply time-out, 100..600000 ms, or 0 for the baud rate's default (the\n"
            "                      default: 1500 ms from 4800 bit/s up, 2100 to 5000 ms below)\n"
            "  --settings DIR      take the link (and for poll the zones) from DIR/HZ70wiz.INI; --port,\n"
-           "                      --baud, --mode and --timeout given beside it win over the file\n"
-           "  --seconds N         poll: stop after N seconds (default: until interrupted)\n"
+           "                      --baud, --mode and --timeout given beside it win over the file; the\n"
+           "                      link is said on standard error, with a time-out above 600000 ms used\n"
+           "                      as 600000, and so is every line of the file that was corrected or\n"
+           "                      ignored\n"
+           "  --seconds N         poll: stop after N seconds, start-up included (default: until\n"
+           "                      interrupted)\n"
            "  --first A, --last B scan: the address range (default 1 and 247)\n"
            "  --trace             write every link event to standard error, one line each: seconds since\n"
            "                      the start, the event (sent, received, reply ok, echo dropped, skipped\n"
@@ -79,12 +86,13 @@ const char* UsageText() {
            "Prints \"result CODE\" and the values; an exception reply adds its code and meaning.\n"
            "Exit status: 0 when the controller answered; 1 when the exchange failed (2 no valid reply,\n"
            "-2 port not open, 128+function exception), poll heard no zone at all or scan found no HZ70;\n"
-           "2 on bad usage or a --settings folder without a readable settings file.\n";
+           "2 on bad usage or a --settings folder without a readable settings file.\n"
+           "SIGINT (Ctrl+C) and SIGTERM end any command within 0.1 s, whatever the time-out; nothing is\n"
+           "sent after them, and hz70cli ends as killed by the signal (a shell shows 130 or 143).\n";
 }
 
 namespace {
 
-constexpr long kMaxTimeoutMs = 600000;
 constexpr long kMaxPollSeconds = 7 * 24 * 3600;
 
 std::optional<int> Number(const std::string& text, long minimum, long maximum) {
@@ -94,7 +102,7 @@ std::optional<int> Number(const std::string& text, long minimum, long maximum) {
 
 // 0 takes the baud rate's default; 1..99 ms is refused rather than quietly replaced by that default.
 std::optional<int> TimeoutFromText(const std::string& text) {
-    const auto value = Number(text, 0, kMaxTimeoutMs);
+    const auto value = Number(text, 0, kMaxReplyTimeout);
     if (!value || (*value > 0 && *value < kMinReplyTimeout)) {
         return std::nullopt;
     }
@@ -121,16 +129,19 @@ bool StoreIf(std::optional<int> parsed, int& target, bool* given = nullptr) {
 const ValuedOption kValuedOptions[] = {
     {"--port", "COM1..COM8 or a device path",
      [](CliOptions& o, const std::string& v) {
-         o.port = v;
+         const auto com = ComIndex(v);
+         o.port = com ? "COM" + std::to_string(*com + 1) : v; // "com1" is COM1, said as such
          o.portGiven = true;
-         o.settings.COM = ComIndex(v).value_or(0);
+         o.settings.COM = com.value_or(0);
          return !v.empty();
      }},
     {"--settings", "a folder",
      [](CliOptions& o, const std::string& v) { return !v.empty() && (o.settingsDirectory = v, true); }},
     {"--baud", "a rate from 300 to 115200 bit/s or its index 0..9",
      [](CliOptions& o, const std::string& v) {
-         return StoreIf(BaudIndexFromText(v), o.settings.Baud, &o.baudGiven);
+         const bool stored = StoreIf(BaudIndexFromText(v), o.settings.Baud, &o.baudGiven);
+         o.baudGivenAsIndex = stored && v != kBaudTable[static_cast<std::size_t>(o.settings.Baud)].text;
+         return stored;
      }},
     {"--mode", "ascii-8n1 ascii-7e1 ascii-7o1 rtu-8n2 rtu-8e1 rtu-8o1 rtu-8n1 or 0..6",
      [](CliOptions& o, const std::string& v) {

@@ -16,6 +16,7 @@ struct CliOptions {
     // Which link settings the command line gave: these win over the settings file's.
     bool portGiven = false;
     bool baudGiven = false;
+    bool baudGivenAsIndex = false; // "--baud 5" rather than "--baud 9600"
     bool modeGiven = false;
     bool timeoutGiven = false;
     int address = 1;
@@ -37,7 +38,7 @@ struct CliOptions {
 // Parses a whole decimal or 0x-hexadecimal number within [minimum, maximum].
 [[nodiscard]] std::optional<long> ParseBoundedNumber(const std::string& text, long minimum, long maximum);
 
-// The index of "COM1".."COM8" (0..7), or nothing for any other name.
+// The index of "COM1".."COM8" in any letter case (0..7), or nothing for any other name.
 [[nodiscard]] std::optional<int> ComIndex(const std::string& name);
 
 [[nodiscard]] const char* UsageText();

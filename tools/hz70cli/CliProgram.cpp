@@ -40,27 +40,33 @@ bool TakeSettingsFolder(CliOptions& options, ZoneList& zones, std::ostream& err)
     err << "hz70cli: link from " << folder.file.string()
         << (given.empty() ? "" : " with " + given + " from the command line") << ": " << DescribeLink(options)
         << "\n";
+    for (const SettingsRemark& remark : folder.remarks) {
+        err << "hz70cli: " << folder.file.string() << ": " << DescribeRemark(remark) << "\n";
+    }
     return true;
 }
 
 int RunCommand(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& options,
-               const ZoneList& zones, const std::atomic<bool>& stop, std::ostream& out, std::ostream& err) {
+               const ZoneList& zones, StopCondition& stop, std::ostream& out, std::ostream& err) {
     if (options.command == "poll") {
         return RunPoll(trans, port, clock, options, zones, stop, out, err);
     }
     if (options.command == "scan") {
         return RunScan(trans, clock, options, stop, out, err);
     }
-    return RunLinkCommand(trans, options, out, err);
+    return RunLinkCommand(trans, options, stop, out, err);
 }
+
+// What a shell reports for a process that a signal ended.
+constexpr int kExitSignalBase = 128;
 
 } // namespace
 
-int RunCli(const std::vector<std::string>& args, std::string_view version, const std::atomic<bool>& stop,
+int RunCli(const std::vector<std::string>& args, std::string_view version, const StopSignal& stop,
            std::ostream& out, std::ostream& err) {
     const auto parsed = ParseCliOptions(args);
     if (const auto* message = std::get_if<std::string>(&parsed)) {
-        err << "hz70cli: " << *message << "\n\n" << UsageText();
+        err << "hz70cli: " << *message << "\nTry 'hz70cli --help' for more information.\n";
         return kExitUsage;
     }
     CliOptions options = std::get<CliOptions>(parsed);
@@ -71,6 +77,10 @@ int RunCli(const std::vector<std::string>& args, std::string_view version, const
     if (options.version) {
         out << "hz70cli " << version << "\n";
         return kExitOk;
+    }
+    if (options.baudGivenAsIndex) {
+        err << "hz70cli: --baud " << options.settings.Baud << " is the index of "
+            << kBaudTable[static_cast<std::size_t>(options.settings.Baud)].text << " bit/s\n";
     }
     ZoneList zones; // without a settings folder, the program's default list
     if (!TakeSettingsFolder(options, zones, err)) {
@@ -83,20 +93,23 @@ int RunCli(const std::vector<std::string>& args, std::string_view version, const
 
     // A COM name goes through the link's own lookup; any other name is the device itself.
     const bool comName = ComIndex(options.port).has_value();
-    PlatformSerialPort port(comName ? std::nullopt : std::optional<std::string>(options.port));
-    SteadyClock clock;
+    PlatformSerialPort device(comName ? std::nullopt : std::optional<std::string>(options.port));
+    SteadyClock steadyClock;
+    StopCondition stopCondition(stop, steadyClock);
+    InterruptiblePort port(device, stopCondition);
+    InterruptibleClock clock(steadyClock, stopCondition);
     TTrans trans(port, clock);
     WireTrace trace(clock, err);
     if (options.trace) {
         trans.SetTrace(&trace);
     }
     trans.SetSettings(options.settings);
-    const int status = RunCommand(trans, port, clock, options, zones, stop, out, err);
+    const int status = RunCommand(trans, port, clock, options, zones, stopCondition, out, err);
     // The open error names the device; a COM name that led nowhere was reported above.
-    if (report.found && trans.portState() == TTrans::kOpenFailed && !port.lastError().empty()) {
-        err << "hz70cli: " << port.lastError() << "\n";
+    if (report.found && trans.portState() == TTrans::kOpenFailed && !device.lastError().empty()) {
+        err << "hz70cli: " << device.lastError() << "\n";
     }
-    return status;
+    return stop != 0 ? kExitSignalBase + stop.load() : status;
 }
 
 } // namespace hz70::cli

@@ -11,8 +11,12 @@
 namespace hz70::cli {
 namespace {
 
-// Prints the result line; true when the controller gave the answer asked for.
-bool ReportResult(std::ostream& out, int result, int expected) {
+// Prints the result line; true when the controller gave the answer asked for. A wait that a stop cut
+// short proves nothing about the controller, so it is not told as "no valid reply".
+bool ReportResult(std::ostream& out, int result, int expected, StopCondition& stop) {
+    if (result == kNoReply && stop.Reached()) {
+        return false;
+    }
     out << "result " << result << " (" << DescribeResult(result) << ")\n";
     return result == expected;
 }
@@ -142,10 +146,12 @@ std::string DescribeResult(int code) {
     }
 }
 
-int RunIdentify(TTrans& trans, const CliOptions& options, std::ostream& out) {
+namespace {
+
+int RunIdentify(TTrans& trans, const CliOptions& options, StopCondition& stop, std::ostream& out) {
     std::uint8_t id = 0;
     const int result = trans.ReportSlaveId(static_cast<std::uint8_t>(options.address), &id);
-    if (!ReportResult(out, result, kSlaveIdOk)) {
+    if (!ReportResult(out, result, kSlaveIdOk, stop)) {
         ReportExceptionCode(trans, out, result);
         return kExitFailed;
     }
@@ -153,7 +159,8 @@ int RunIdentify(TTrans& trans, const CliOptions& options, std::ostream& out) {
     return kExitOk;
 }
 
-int RunRead(TTrans& trans, const CliOptions& options, std::ostream& out, std::ostream& err) {
+int RunRead(TTrans& trans, const CliOptions& options, StopCondition& stop, std::ostream& out,
+            std::ostream& err) {
     const auto request = ParseRegisterAndNumber(options, 1, 125);
     if (!request) {
         err << "hz70cli: read needs REG (0..65535) and COUNT (1..125)\n";
@@ -161,7 +168,7 @@ int RunRead(TTrans& trans, const CliOptions& options, std::ostream& out, std::os
     }
     const int result =
         trans.ReadRegisters(static_cast<std::uint8_t>(options.address), request->reg, request->number);
-    if (!ReportResult(out, result, kReadOk)) {
+    if (!ReportResult(out, result, kReadOk, stop)) {
         ReportExceptionCode(trans, out, result);
         return kExitFailed;
     }
@@ -183,7 +190,8 @@ int RunRead(TTrans& trans, const CliOptions& options, std::ostream& out, std::os
     return kExitOk;
 }
 
-int RunWrite(TTrans& trans, const CliOptions& options, std::ostream& out, std::ostream& err) {
+int RunWrite(TTrans& trans, const CliOptions& options, StopCondition& stop, std::ostream& out,
+             std::ostream& err) {
     const auto request = ParseRegisterAndNumber(options, 0, 65535);
     if (!request) {
         err << "hz70cli: write needs REG (0..65535) and VALUE (0..65535)\n";
@@ -192,22 +200,25 @@ int RunWrite(TTrans& trans, const CliOptions& options, std::ostream& out, std::o
     trans.ResetPayload();
     (void)trans.PutValue('i', &request->number);
     const int result = trans.WriteRegister(static_cast<std::uint8_t>(options.address), request->reg);
-    if (!ReportResult(out, result, kWriteOk)) {
+    if (!ReportResult(out, result, kWriteOk, stop)) {
         ReportExceptionCode(trans, out, result);
         return kExitFailed;
     }
     return kExitOk;
 }
 
-int RunLinkCommand(TTrans& trans, const CliOptions& options, std::ostream& out, std::ostream& err) {
+} // namespace
+
+int RunLinkCommand(TTrans& trans, const CliOptions& options, StopCondition& stop, std::ostream& out,
+                   std::ostream& err) {
     if (options.command == "identify" && options.arguments.empty()) {
-        return RunIdentify(trans, options, out);
+        return RunIdentify(trans, options, stop, out);
     }
     if (options.command == "read") {
-        return RunRead(trans, options, out, err);
+        return RunRead(trans, options, stop, out, err);
     }
     if (options.command == "write") {
-        return RunWrite(trans, options, out, err);
+        return RunWrite(trans, options, stop, out, err);
     }
     err << "hz70cli: unknown command " << options.command << "\n";
     return kExitUsage;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "CliOptions.h"
+#include "Interruption.h"
 #include "comm/Trans.h"
 
 #include <cstdint>
@@ -25,12 +26,9 @@ enum ExitStatus : int { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
 [[nodiscard]] std::string FormatRegisterLine(std::uint16_t reg, std::uint16_t word,
                                              std::optional<bool> fahrenheit);
 
-// Each runs one command on the link and prints its outcome; the result is the process exit status.
-int RunIdentify(TTrans& trans, const CliOptions& options, std::ostream& out);
-int RunRead(TTrans& trans, const CliOptions& options, std::ostream& out, std::ostream& err);
-int RunWrite(TTrans& trans, const CliOptions& options, std::ostream& out, std::ostream& err);
-
-// Dispatches on options.command.
-int RunLinkCommand(TTrans& trans, const CliOptions& options, std::ostream& out, std::ostream& err);
+// Runs options.command on the link and prints its outcome; the result is the process exit status. An
+// exchange that `stop` cut short has no outcome to print.
+int RunLinkCommand(TTrans& trans, const CliOptions& options, StopCondition& stop, std::ostream& out,
+                   std::ostream& err);
 
 } // namespace hz70::cli

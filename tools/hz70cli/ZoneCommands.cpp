@@ -83,8 +83,11 @@ void ReportReconnect(ReconnectState before, const PortReconnect& reconnect, std:
 } // namespace
 
 int RunPoll(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& options,
-            const ZoneList& listedZones, const std::atomic<bool>& stop, std::ostream& out,
-            std::ostream& err) {
+            const ZoneList& listedZones, StopCondition& stop, std::ostream& out, std::ostream& err) {
+    const std::uint32_t start = clock.GetTickCount();
+    if (options.seconds) {
+        stop.SetDeadlineIn(static_cast<std::uint32_t>(*options.seconds) * 1000u);
+    }
     ZoneList zones = ZonesToPoll(options, listedZones);
     DeviceList devices;
     PollingState polling;
@@ -99,11 +102,9 @@ int RunPoll(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& opt
     PortReconnect reconnect(trans, port, clock);
     PollCycle cycle(devices, zones, trans, polling, question, views, &reconnect);
     out << kPollCsvHeader << "\n" << std::flush;
-    const std::uint32_t start = clock.GetTickCount();
-    const std::uint32_t limit = options.seconds ? static_cast<std::uint32_t>(*options.seconds) * 1000u : 0u;
-    std::uint32_t nextTick = start;
+    std::uint32_t nextTick = clock.GetTickCount();
     bool anyAnswered = false;
-    while (!stop && (limit == 0 || clock.GetTickCount() - start < limit)) {
+    while (!stop.Reached()) {
         const ReconnectState before = reconnect.state();
         reconnect.Tick();
         ReportReconnect(before, reconnect, err);
@@ -122,15 +123,15 @@ int RunPoll(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& opt
         }
     }
     trans.Close();
-    if (!anyAnswered) {
+    if (!anyAnswered && stop.signal() == 0) {
         err << "hz70cli: no zone answered in " << Duration(clock.GetTickCount() - start) << "\n";
         return kExitFailed;
     }
     return kExitOk;
 }
 
-int RunScan(TTrans& trans, Clock& clock, const CliOptions& options, const std::atomic<bool>& stop,
-            std::ostream& out, std::ostream& err) {
+int RunScan(TTrans& trans, Clock& clock, const CliOptions& options, StopCondition& stop, std::ostream& out,
+            std::ostream& err) {
     const std::uint32_t start = clock.GetTickCount();
     const bool terminal = isatty(STDERR_FILENO) != 0;
     TRegulator probe;
@@ -138,7 +139,7 @@ int RunScan(TTrans& trans, Clock& clock, const CliOptions& options, const std::a
     int found = 0;
     int asked = 0;
     const int total = options.lastAddress - options.firstAddress + 1;
-    for (int address = options.firstAddress; address <= options.lastAddress && !stop; ++address) {
+    for (int address = options.firstAddress; address <= options.lastAddress && !stop.Reached(); ++address) {
         if (terminal) {
             err << "\rscanning address " << address << " (" << address - options.firstAddress + 1 << " of "
                 << total << "), " << found << " found" << std::flush;
@@ -170,7 +171,7 @@ int RunScan(TTrans& trans, Clock& clock, const CliOptions& options, const std::a
     err << "scan: " << found << " HZ70 found; asked " << asked
         << (asked < total ? " of " + std::to_string(total) : "") << " addresses (" << options.firstAddress
         << ".." << options.lastAddress << ") in " << Duration(clock.GetTickCount() - start)
-        << (stop ? ", interrupted" : "") << "\n";
+        << (stop.signal() != 0 ? ", interrupted" : "") << "\n";
     trans.Close();
     return found > 0 ? kExitOk : kExitFailed;
 }

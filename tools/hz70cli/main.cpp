@@ -1,16 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CliProgram.h"
 
-#include <atomic>
 #include <csignal>
 #include <iostream>
 
 namespace {
 
-std::atomic<bool> stopRequested{false};
+hz70::cli::StopSignal stopSignal{0};
 
-extern "C" void RequestStop(int) {
-    stopRequested = true;
+extern "C" void RequestStop(int signal) {
+    stopSignal = signal;
 }
 
 } // namespace
@@ -18,6 +17,15 @@ extern "C" void RequestStop(int) {
 int main(int argc, char** argv) {
     std::signal(SIGINT, RequestStop);
     std::signal(SIGTERM, RequestStop);
-    return hz70::cli::RunCli(std::vector<std::string>(argv + 1, argv + argc), HZ70_VERSION, stopRequested,
-                             std::cout, std::cerr);
+    const int status = hz70::cli::RunCli(std::vector<std::string>(argv + 1, argv + argc), HZ70_VERSION,
+                                         stopSignal, std::cout, std::cerr);
+#ifndef _WIN32
+    // Ended by the signal as far as the parent can tell, so that a shell loop around us stops as well.
+    if (const int signal = stopSignal.load(); signal != 0) {
+        std::cout.flush();
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+    }
+#endif
+    return status;
 }
