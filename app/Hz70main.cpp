@@ -428,6 +428,10 @@ bool TOmain::AskStopMonitoring(const TRegulator& zone) {
 }
 
 void TOmain::PlikZapiszUstExecute() {
+    // The chart holds the live axes and period; the stored ones are those read at start.
+    if (OWykres != nullptr) {
+        OWykres->StoreSettings();
+    }
     if (const std::error_code error = state_.SaveSettings()) {
         QMessageBox::critical(this, kCaption,
                               QStringLiteral("Nie można zapisać pliku ustawień w katalogu %1:\n%2")

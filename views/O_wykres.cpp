@@ -54,6 +54,11 @@ QFont ChartFont() {
     return ArialFont(12);
 }
 
+// A zone name on a tab, its "&" shown as it is rather than taken for a shortcut's mark.
+QString TabText(const std::string& name) {
+    return QString::fromStdString(name).replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
 // A chart view whose right click undoes the zoom, the left drag zooming in as Qt does; both animated.
 // Only zooming is: an animation redraws the chart on every frame, too much for each new sample.
 class TrendChartView : public QChartView {
@@ -224,9 +229,12 @@ void TOWykres::CreateToolBar() {
 }
 
 void TOWykres::FormShow() {
-    ApplyStoredAxes();
+    if (!storedSettingsApplied_) {
+        storedSettingsApplied_ = true;
+        ApplyStoredAxes();
+        recorder_.SetPeriodIndex(zones_.chartSettings().Okres);
+    }
     ResetZoom();
-    recorder_.SetPeriodIndex(zones_.chartSettings().Okres);
     RebuildTabs();
     TabControl1Change();
     ComboBox1->setCurrentIndex(recorder_.periodIndex());
@@ -244,12 +252,11 @@ void TOWykres::ApplyStoredAxes() {
     ReportRefusals(refusals);
 }
 
-// Stored settings the axes refuse are reported once a run, after start-up has finished.
+// Stored settings the axes refuse are reported once start-up has finished.
 void TOWykres::ReportRefusals(const QStringList& refusals) {
-    if (refusals.isEmpty() || refusalsReported_) {
+    if (refusals.isEmpty()) {
         return;
     }
-    refusalsReported_ = true;
     QTimer::singleShot(0, this, [this, text = refusals.join(QLatin1Char('\n'))] {
         QMessageBox::critical(this, Text(kProgramCaption), text);
     });
@@ -263,11 +270,10 @@ void TOWykres::RebuildTabs() {
         TabControl1->removeTab(TabControl1->count() - 1);
     }
     while (TabControl1->count() < count) {
-        TabControl1->addTab(
-            QString::fromStdString(zones.DevName[static_cast<std::size_t>(TabControl1->count())]));
+        TabControl1->addTab(TabText(zones.DevName[static_cast<std::size_t>(TabControl1->count())]));
     }
     for (int i = 0; i < count; ++i) {
-        TabControl1->setTabText(i, QString::fromStdString(zones.DevName[static_cast<std::size_t>(i)]));
+        TabControl1->setTabText(i, TabText(zones.DevName[static_cast<std::size_t>(i)]));
     }
     TabControl1->setCurrentIndex(0);
 }
@@ -336,8 +342,12 @@ void TOWykres::ButtonCopyClick() {
     QGuiApplication::clipboard()->setMimeData(picture);
 }
 
-void TOWykres::FormDestroy() {
+void TOWykres::StoreSettings() {
     StoreChartState(zones_.chartSettings(), left_, right_, recorder_.periodIndex());
+}
+
+void TOWykres::FormDestroy() {
+    StoreSettings();
 }
 
 void TOWykres::ShowAxes() {

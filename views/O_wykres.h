@@ -33,9 +33,12 @@ public:
     explicit TOWykres(ZoneOperations& zones, QWidget* parent = nullptr);
     ~TOWykres() override;
 
-    // Applies the stored chart settings, rebuilds the tabs and selects the first.
+    // Rebuilds the tabs and selects the first. The stored chart settings are applied at the first show
+    // only: later shows (the controller list's OK) keep the axes and the period the operator chose.
     void FormShow() override;
-    // Writes the axes and the tracking period back into the stored chart settings.
+    // Writes the axes and the tracking period back into the stored chart settings, before every save of
+    // the settings file and at the end.
+    void StoreSettings();
     void FormDestroy();
 
     void TabControl1Change();
@@ -99,7 +102,7 @@ private:
     QDateTimeAxis* timeItem_ = nullptr;
     int valueTicks_ = 0;
     unsigned shownRevision_ = 0;
-    bool refusalsReported_ = false;
+    bool storedSettingsApplied_ = false;
 };
 
 } // namespace hz70

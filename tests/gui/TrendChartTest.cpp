@@ -3,6 +3,7 @@
 
 #include "gui/GuiTestSupport.h"
 #include "gui/StandaloneChart.h"
+#include "support/FileText.h"
 #include "views/D_param.h"
 #include "views/O_wykres.h"
 
@@ -12,6 +13,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDateTimeAxis>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLegend>
 #include <QLegendMarker>
@@ -372,17 +374,21 @@ TEST_F(ProgramChart, AStoredSettingTheAxisRefusesIsReportedOnceAndTheWindowStill
     EXPECT_EQ(answers.seen().size(), 1u);
 }
 
-TEST_F(ProgramChart, FormShowReturnsToTheStoredSettingsAndFollowsTheZoneList) {
+TEST_F(ProgramChart, FormShowKeepsTheOperatorsAxesAndPeriodAndFollowsTheZoneList) {
     TOWykres& chart = Start({"DevCount=3", "DevAddr=1;2;3;0;0;0;0;0;"});
     Second(chart);
     chart.TabControl1->setCurrentIndex(2);
     (void)SetAxisRange(chart.LeftAxis(), 10, 20);
+    chart.ComboBox1->setCurrentIndex(3);
+    Q_EMIT chart.ComboBox1->activated(3);
     AppState& state = program.window->state();
     state.settings.zones.DevCount = 1;
-    state.settings.zones.DevName[0] = "PIEC";
-    chart.FormShow();
-    EXPECT_EQ(TabTexts(chart.TabControl1), QStringList({"PIEC"}));
-    EXPECT_EQ(chart.LeftAxis().fixedSpan(), (ValueSpan{0, 400}));
+    state.settings.zones.DevName[0] = "P&2";
+    chart.FormShow(); // as after the controller list's OK
+    EXPECT_EQ(TabTexts(chart.TabControl1), QStringList({"P&&2"}));
+    EXPECT_TRUE(QKeySequence::mnemonic(chart.TabControl1->tabText(0)).isEmpty()) << "no shortcut";
+    EXPECT_EQ(chart.LeftAxis().fixedSpan(), (ValueSpan{10, 20}));
+    EXPECT_EQ(chart.ComboBox1->currentText(), "10 s");
     EXPECT_EQ(chart.recorder().curve(2, kTemperatureCurve).size(), 1u); // points stay
 }
 
@@ -403,12 +409,20 @@ TEST_F(ProgramChart, ChosenPeriodAndAxesPersistThroughARestart) {
     EXPECT_FALSE(again.LeftAxis().visible());
 }
 
-TEST_F(ProgramChart, ExitWritesTheChartStateIntoTheSettingsFile) {
+// A save during the run writes what the chart shows, and the exit then has nothing left to write.
+TEST_F(ProgramChart, SaveDuringTheRunWritesTheChartsCurrentState) {
     TOWykres& chart = Start({"DevCount=1", "DevAddr=1;0;0;0;0;0;0;0;"});
-    chart.ComboBox1->setCurrentIndex(8);
-    Q_EMIT chart.ComboBox1->activated(8);
+    chart.ComboBox1->setCurrentIndex(3);
+    Q_EMIT chart.ComboBox1->activated(3);
+    (void)SetAxisRange(chart.LeftAxis(), 10, 300);
+    program.window->PlikZapiszUst->trigger();
+    EXPECT_FALSE(program.window->state().SettingsChanged);
+    const std::string file = FileBytes(program.folder() / "HZ70wiz.INI");
+    EXPECT_NE(file.find("Okres=3\r\nMaxL=300\r\nMinL=10\r\n"), std::string::npos) << file;
     program.window.reset();
-    EXPECT_EQ(Start({}).ComboBox1->currentText(), "5 min");
+    TOWykres& again = Start({});
+    EXPECT_EQ(again.ComboBox1->currentText(), "10 s");
+    EXPECT_EQ(again.LeftAxis().fixedSpan(), (ValueSpan{10, 300}));
 }
 
 } // namespace
