@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Manual pages in section 1, compressed as Debian installs them. The program's is written by hand; the
 # tools' are made from their own --help and --version at build time (help2man), so they never drift
-# from what the tools say.
+# from what the tools say. help2man reads them in a UTF-8 locale, or "°C" would come out as "??C".
 find_program(HZ70_HELP2MAN help2man)
 find_program(HZ70_GZIP gzip)
 if(NOT HZ70_HELP2MAN OR NOT HZ70_GZIP)
@@ -19,7 +19,7 @@ foreach(program hz70wiz hz70cli hz70sim)
         set(make_page)
         set(source ${page})
     else()
-        set(make_page COMMAND ${HZ70_HELP2MAN} --no-info --section=1 --source=HZ70wiz
+        set(make_page COMMAND ${HZ70_HELP2MAN} --no-info --section=1 --source=HZ70wiz --locale=C.UTF-8
                       "--name=${name_${program}}" --output=${page} $<TARGET_FILE:${program}>)
         set(source ${program})
     endif()

@@ -252,23 +252,29 @@ reads none and says so: give it </dev/null there):
                                                  master's reads fail) and put a new one in behind
                                                  the same link; refused with --device
   silence ADDR|all, revive ADDR|all              stop or resume answering
-  alarm ADDR sensor-open|sensor-short|load-open|load-short|leakage|fuse|ssr|clear
+  alarm ADDR KIND                                raise an alarm: KIND is sensor-open,
+                                                 sensor-short, load-open, load-short, leakage, fuse
+                                                 or ssr; KIND clear clears them all
   manual ADDR PERCENT, auto ADDR                 hold the output by hand, or release it
   status                                         faults, habits and every controller's values
-  help, quit
+  help, quit                                     list these commands; end hz70sim
 
 Registers (function 3 reads 4000..4016 and 4018..4024, never across 4017; function 6 writes
 4000..4016 within their limits; function 17 answers id 142 (0x8E) and run indicator 0xFF):
-  a count of 0 or above 125 or a value outside the limits is exception 3, a register outside those
-  blocks exception 2, any other function exception 1. SP, SPL, SPR, ADH, ADL are in °F (and so are
-  their limits) while DEG is 1. 4016 STOP: 1 automatic control, 0 stop at the reduced setpoint SPL.
-  Alarm word 4018: bit 0 sensor short, 1 sensor open, 3 high temperature (above setpoint + ADH),
-    4 low temperature (below setpoint - ADL, once the zone has been in its band), 5 load short,
-    6 load open, 7 leakage current, 8 fuse blown, 9 SSR shorted.
-  Status word 4019: bit 0 automatic (clear: stop), 1 manual, 2 PID tuning (AUA), 3 fuzzy logic (FL),
-    4 soft start, 7 alarm relay closed (AUD and any alarm), 8 °F.
-  4020 temperature and 4021 working setpoint in 0.1 °C or °F, 4022 output 0.1 %, 4023 load current
-  0.1 A, 4024 leakage current 0.1 mA; signed words. An open sensor reads 32767.
+  refusals               a count of 0 or above 125 or a value outside the limits is exception 3, a
+                         register outside those blocks exception 2, any other function exception 1
+  4000..4016             settings; SP, SPL, SPR, ADH, ADL are in °F (and so are their limits) while
+                         DEG is 1; 4016 STOP: 1 automatic control, 0 stop at the reduced setpoint SPL
+  4018                   alarm word: bit 0 sensor short, 1 sensor open, 3 high temperature (above
+                         setpoint + ADH), 4 low temperature (below setpoint - ADL, once the zone has
+                         been in its band), 5 load short, 6 load open, 7 leakage current, 8 fuse
+                         blown, 9 SSR shorted
+  4019                   status word: bit 0 automatic (clear: stop), 1 manual, 2 PID tuning (AUA),
+                         3 fuzzy logic (FL), 4 soft start, 7 alarm relay closed (AUD and any alarm),
+                         8 °F
+  4020..4024             signed words: temperature and working setpoint in 0.1 °C or °F, output
+                         0.1 %, load current 0.1 A, leakage current 0.1 mA; an open sensor reads
+                         32767
 )";
 }
 
