@@ -3,10 +3,13 @@
 #include "app/core/PollCsv.h"
 #include "gui/GuiTestSupport.h"
 #include "support/FileText.h"
+#include "views/O_barg.h"
 #include "views/O_synop.h"
+#include "views/O_tabela.h"
 #include "views/Ostrefa.h"
 
 #include <QAction>
+#include <QBarCategoryAxis>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -15,6 +18,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QToolBar>
 #include <csignal>
 #include <fstream>
@@ -277,6 +281,28 @@ TEST(MainWindow, PollTimerVisitsTheZonesInTurnAndAsksOnceAboutAZoneThatStopsAnsw
     const int toSilentZone = program.bus.RequestsTo(2);
     program.Ticks(30);
     EXPECT_EQ(program.bus.RequestsTo(2), toSilentZone);
+}
+
+// The synoptic panel takes the unit from the status word; the table and the bar label, updated after it
+// in the same poll step, show it at once.
+TEST(MainWindow, TheUnitReachesTheTableAndTheBarLabelInThePollStepThatReadIt) {
+    ProgramOnFakeBus program;
+    TOmain& main = program.Start();
+    main.Timer1->stop();
+    main.show();
+    const auto stepUntilAnExchangeEnds = [&program, &main] {
+        for (int tick = 0; tick < 20 && !main.state().ExchangeEndedLastTick(); ++tick) {
+            program.Ticks(1);
+        }
+    };
+    stepUntilAnExchangeEnds();
+    for (const auto& [status, unit] : {std::pair{0x0100, "°F"}, {0x0000, "°C"}, {0x0100, "°F"}}) {
+        program.bus.slaves[1].registers[4019] = static_cast<std::uint16_t>(status);
+        program.Ticks(1);
+        stepUntilAnExchangeEnds();
+        EXPECT_TRUE(TOTabela::Cells(*main.OTabela->StringGrid1, 1, 1).endsWith(QString::fromUtf8(unit)));
+        EXPECT_TRUE(main.OBarg->ZoneAxis()->categories().value(0).contains(QString::fromUtf8(unit)));
+    }
 }
 
 TEST(MainWindow, PortDialogShowsTheLinkAndOkClosesThePortAndStoresTheNewSettings) {
