@@ -2,9 +2,11 @@
 #include "comm/WinSerialPort.h"
 
 #include "comm/PortNames.h"
+#include "comm/RtsTransmitter.h"
 
 #include <algorithm>
 #include <climits>
+#include <memory>
 #include <utility>
 #include <windows.h>
 
@@ -74,6 +76,50 @@ std::string DcbText(const LineConfig& config) {
            "," + std::to_string(config.stopBits);
 }
 
+// Sets or clears a modem line; a line the device does not offer counts as done.
+bool Escape(HANDLE handle, DWORD function) {
+    return ::EscapeCommFunction(handle, function) != 0 || NotOffered(::GetLastError());
+}
+
+// Writes everything, or returns the bytes that went before a failure (-1 when none did); after a failure
+// GetLastError tells why.
+int WriteAll(HANDLE handle, const std::uint8_t* data, std::size_t size) {
+    DWORD written = 0;
+    const auto count = static_cast<DWORD>(std::min<std::size_t>(size, INT_MAX));
+    if (::WriteFile(handle, data, count, &written, nullptr) == 0) {
+        return written > 0 ? static_cast<int>(written) : -1;
+    }
+    return static_cast<int>(written);
+}
+
+// The handle's side of a transmission with RTS raised by hand.
+class HandleRtsLine final : public RtsLine {
+public:
+    explicit HandleRtsLine(HANDLE handle) : handle_(handle) {}
+
+    bool RaiseRts() override { return Escape(handle_, SETRTS); }
+    int Write(const std::uint8_t* data, std::size_t size) override { return WriteAll(handle_, data, size); }
+    void WaitUntilSent() override { ::FlushFileBuffers(handle_); }
+    void DiscardOutput() override { ::PurgeComm(handle_, PURGE_TXABORT | PURGE_TXCLEAR); }
+    // Keeps the last error: after a failed write it still tells why the write failed.
+    void LowerRts() override {
+        const DWORD writeError = ::GetLastError();
+        Escape(handle_, CLRRTS);
+        ::SetLastError(writeError);
+    }
+
+private:
+    HANDLE handle_;
+};
+
+// RTS raised by hand, for as long as the port is open in that mode.
+struct ManualRts {
+    explicit ManualRts(HANDLE handle) : line(handle) {}
+
+    HandleRtsLine line;
+    RtsTransmitter transmitter{line};
+};
+
 DWORD PurgeFlags(unsigned flags) {
     DWORD result = 0;
     for (const auto& [ours, theirs] :
@@ -95,7 +141,9 @@ struct WinSerialPort::State {
     PortCondition condition;
     std::optional<COMMTIMEOUTS> savedTimeouts;
     std::optional<DCB> savedDcb;
-    bool manualRts = false; // Write raises RTS itself: the driver refused to do it while sending
+    // Set while Write raises RTS itself: the driver refused to do it while sending.
+    std::unique_ptr<ManualRts> manualRts;
+    LineConfig config; // as last applied
     // A driver that refused to raise RTS itself is not asked again until the port is reopened: a refused
     // configuration can be half applied (Wine takes the character format, and a pseudo-terminal under it
     // then refuses the same format a second time).
@@ -129,14 +177,9 @@ struct WinSerialPort::State {
         handle = INVALID_HANDLE_VALUE;
         savedTimeouts.reset();
         savedDcb.reset();
-        manualRts = false;
+        manualRts.reset();
         rtsToggleRefused = false;
         earlyByte.reset();
-    }
-
-    // Sets or clears a modem line; a line the device does not offer counts as done.
-    bool Escape(DWORD function) const {
-        return ::EscapeCommFunction(handle, function) != 0 || NotOffered(::GetLastError());
     }
 
     // Applies `dcb` with RTS raised by the driver while sending; where the driver refuses that, with RTS
@@ -150,20 +193,21 @@ struct WinSerialPort::State {
             rtsToggleRefused = true;
         }
         dcb.fRtsControl = RTS_CONTROL_DISABLE;
-        manualRts = ::SetCommState(handle, &dcb) != 0;
-        return manualRts;
+        if (::SetCommState(handle, &dcb) == 0) {
+            return false;
+        }
+        manualRts = std::make_unique<ManualRts>(handle);
+        return true;
     }
 
-    // Writes everything, or returns the bytes that went before a failure (-1 when none did).
-    int WriteAll(const std::uint8_t* data, std::size_t size) {
-        DWORD written = 0;
-        const auto count = static_cast<DWORD>(std::min<std::size_t>(size, INT_MAX));
-        if (::WriteFile(handle, data, count, &written, nullptr) == 0) {
-            const DWORD error = ::GetLastError();
-            NoteFailure(error);
-            return written > 0 ? static_cast<int>(written) : -1;
+    // A synchronous handle takes one call at a time, so while the transmitter's thread waits for a block
+    // to leave, every other call on it would wait too: reads report nothing new meanwhile, and whatever
+    // else uses the handle waits here until the block is out and RTS is down.
+    [[nodiscard]] bool Transmitting() const { return manualRts && manualRts->transmitter.Sending(); }
+    void AwaitTransmission() const {
+        if (manualRts) {
+            manualRts->transmitter.AwaitIdle();
         }
-        return static_cast<int>(written);
     }
 };
 
@@ -202,6 +246,7 @@ void WinSerialPort::Close() {
     if (!s.IsOpen()) {
         return;
     }
+    s.manualRts.reset(); // ends a pending transmission before its handle goes
     ::CloseHandle(s.handle);
     s.ForgetDevice();
     s.condition = PortCondition{PortCondition::State::Closed, s.devicePath, {}, {}};
@@ -212,8 +257,11 @@ bool WinSerialPort::IsOpen() const {
 }
 
 bool WinSerialPort::SetQueueSizes(std::size_t input, std::size_t output) {
-    return IsOpen() &&
-           ::SetupComm(state_->handle, static_cast<DWORD>(input), static_cast<DWORD>(output)) != 0;
+    if (!IsOpen()) {
+        return false;
+    }
+    state_->AwaitTransmission();
+    return ::SetupComm(state_->handle, static_cast<DWORD>(input), static_cast<DWORD>(output)) != 0;
 }
 
 bool WinSerialPort::SaveState() {
@@ -221,7 +269,11 @@ bool WinSerialPort::SaveState() {
     COMMTIMEOUTS timeouts{};
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    if (!IsOpen() || ::GetCommTimeouts(s.handle, &timeouts) == 0 || ::GetCommState(s.handle, &dcb) == 0) {
+    if (!IsOpen()) {
+        return false;
+    }
+    s.AwaitTransmission();
+    if (::GetCommTimeouts(s.handle, &timeouts) == 0 || ::GetCommState(s.handle, &dcb) == 0) {
         return false;
     }
     s.savedTimeouts = timeouts;
@@ -234,13 +286,18 @@ bool WinSerialPort::RestoreState() {
     if (!IsOpen() || !s.savedTimeouts || !s.savedDcb) {
         return false;
     }
+    s.AwaitTransmission();
     const bool timeoutsRestored = ::SetCommTimeouts(s.handle, &*s.savedTimeouts) != 0;
     return ::SetCommState(s.handle, &*s.savedDcb) != 0 && timeoutsRestored;
 }
 
 bool WinSerialPort::SetImmediateReads() {
+    if (!IsOpen()) {
+        return false;
+    }
+    state_->AwaitTransmission();
     COMMTIMEOUTS timeouts = kImmediateReads;
-    return IsOpen() && ::SetCommTimeouts(state_->handle, &timeouts) != 0;
+    return ::SetCommTimeouts(state_->handle, &timeouts) != 0;
 }
 
 bool WinSerialPort::Apply(const LineConfig& config) {
@@ -248,6 +305,7 @@ bool WinSerialPort::Apply(const LineConfig& config) {
     if (!IsOpen()) {
         return s.Fail("port not open");
     }
+    s.AwaitTransmission();
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (::GetCommState(s.handle, &dcb) == 0) {
@@ -264,7 +322,8 @@ bool WinSerialPort::Apply(const LineConfig& config) {
     // A line error stops transfers until the error state is read, so a damaged frame is never taken
     // for part of the next one.
     dcb.fAbortOnError = TRUE;
-    s.manualRts = false;
+    s.manualRts.reset();
+    s.config = config;
     if (config.rtsWhileSending) {
         if (s.ApplyWithRtsWhileSending(dcb)) {
             return true;
@@ -283,6 +342,12 @@ bool WinSerialPort::Purge(unsigned flags) {
     if (!IsOpen()) {
         return false;
     }
+    // Purging the output ends a block still being sent; input that is purged must not be followed by
+    // the echo of a block still on its way.
+    if ((flags & (TxAbort | TxClear)) != 0 && s.manualRts) {
+        s.manualRts->transmitter.Abort();
+    }
+    s.AwaitTransmission();
     if ((flags & (RxAbort | RxClear)) != 0) {
         s.earlyByte.reset();
     }
@@ -291,7 +356,11 @@ bool WinSerialPort::Purge(unsigned flags) {
 }
 
 bool WinSerialPort::ClearModemLine(ModemLine line) {
-    return IsOpen() && state_->Escape(line == ModemLine::Rts ? CLRRTS : CLRDTR);
+    if (!IsOpen()) {
+        return false;
+    }
+    state_->AwaitTransmission();
+    return Escape(state_->handle, line == ModemLine::Rts ? CLRRTS : CLRDTR);
 }
 
 bool WinSerialPort::ReadErrorState(PortErrorState& state) {
@@ -300,6 +369,11 @@ bool WinSerialPort::ReadErrorState(PortErrorState& state) {
     COMSTAT status{};
     if (!IsOpen()) {
         return false;
+    }
+    if (s.Transmitting()) {
+        state = PortErrorState{};
+        state.queuedInput = s.earlyByte ? 1u : 0u;
+        return true;
     }
     if (::ClearCommError(s.handle, &errors, &status) == 0) {
         s.NoteFailure(::GetLastError());
@@ -314,6 +388,7 @@ bool WinSerialPort::ReadErrorState(PortErrorState& state) {
 
 void WinSerialPort::ClearBreak() {
     if (IsOpen()) {
+        state_->AwaitTransmission();
         ::ClearCommBreak(state_->handle);
     }
 }
@@ -332,7 +407,8 @@ int WinSerialPort::Read(std::uint8_t* buffer, std::size_t size) {
         s.earlyByte.reset();
     }
     DWORD got = 0;
-    const auto wanted = static_cast<DWORD>(std::min<std::size_t>(size - taken, INT_MAX - 1));
+    const auto wanted =
+        s.Transmitting() ? DWORD{0} : static_cast<DWORD>(std::min<std::size_t>(size - taken, INT_MAX - 1));
     if (wanted > 0 && ::ReadFile(s.handle, buffer + taken, wanted, &got, nullptr) == 0) {
         const DWORD error = ::GetLastError();
         if (taken > 0 || AbortedByLineError(error)) {
@@ -349,13 +425,11 @@ int WinSerialPort::Write(const std::uint8_t* data, std::size_t size) {
     if (!IsOpen()) {
         return -1;
     }
-    if (s.manualRts) {
-        s.Escape(SETRTS);
-    }
-    const int written = s.WriteAll(data, size);
-    if (s.manualRts) {
-        ::FlushFileBuffers(s.handle); // RTS must stay up until the last stop bit has left
-        s.Escape(CLRRTS);
+    const std::size_t count = std::min<std::size_t>(size, INT_MAX);
+    const int written = s.manualRts ? s.manualRts->transmitter.Send(data, count, DrainBound(s.config, count))
+                                    : WriteAll(s.handle, data, count);
+    if (written < static_cast<int>(count)) {
+        s.NoteFailure(::GetLastError());
     }
     return written;
 }
@@ -368,6 +442,7 @@ InputWait WinSerialPort::WaitForInput(std::uint32_t milliseconds) {
     if (s.earlyByte) {
         return InputWait::Ready;
     }
+    s.AwaitTransmission();
     COMMTIMEOUTS wait = FirstByteWithin(std::clamp<DWORD>(milliseconds, 1, MAXDWORD - 1));
     if (::SetCommTimeouts(s.handle, &wait) == 0) {
         s.NoteFailure(::GetLastError());

@@ -12,7 +12,9 @@ namespace hz70 {
 // SerialPort on the Windows serial communications interface, all I/O synchronous. "COMn" opens
 // "\\.\COMn" (WindowsDeviceName); any other name is opened as it is. A driver that refuses to raise RTS
 // by itself while sending (some USB adapters; Wine) gets RTS raised around each write instead, and modem
-// lines a device does not offer are skipped quietly.
+// lines a device does not offer are skipped quietly. Such a Write returns once the block is queued and
+// RTS comes down on a thread of the port's own after the last stop bit; meanwhile reads report nothing
+// new, and every other operation waits for that, except purging the output and Close, which end it.
 class WinSerialPort final : public SerialPort {
 public:
     // With `fixedDevice` set, every Open goes to that device whatever name it is given: this is how a
