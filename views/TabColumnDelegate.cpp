@@ -24,14 +24,18 @@ void TabColumnDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     const qsizetype tab = line.indexOf(QLatin1Char('\t'));
     const QString first = line.left(tab);
     const QString second = tab < 0 ? QString() : line.mid(tab + 1);
-    const int firstRoom = column_ - metrics.horizontalAdvance(QLatin1Char(' '));
+    // A line without a second part (no tab, or blanks after it) leaves its first part the whole width.
+    const bool twoColumns = !second.trimmed().isEmpty();
+    const int firstRoom = twoColumns ? column_ - metrics.horizontalAdvance(QLatin1Char(' ')) : text.width();
 
     painter->save();
     painter->setFont(item.font);
     painter->setPen(item.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
     const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
     painter->drawText(text, flags, metrics.elidedText(first, Qt::ElideRight, firstRoom));
-    painter->drawText(text.adjusted(column_, 0, 0, 0), flags, second);
+    if (twoColumns) {
+        painter->drawText(text.adjusted(column_, 0, 0, 0), flags, second);
+    }
     painter->restore();
 }
 

@@ -8,6 +8,7 @@ namespace hz70 {
 // Draws list lines as two columns split at their tab: the part before it, cut short with an ellipsis
 // when it would run into the second column, and the part after it from a fixed column on. Tab stops of
 // list boxes, and a first part that ran past the column would otherwise push the second out of sight.
+// A line with nothing after its tab, or with no tab, is one column as wide as the line.
 class TabColumnDelegate final : public QStyledItemDelegate {
 public:
     // `column` is measured from the start of the text.

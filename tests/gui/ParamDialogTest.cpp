@@ -5,6 +5,7 @@
 #include "views/Ostrefa.h"
 
 #include <QFocusEvent>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -52,6 +53,22 @@ protected:
         dialog->show();
         return *dialog;
     }
+    // Whether list line `row` draws anything from the "Wartość" heading on.
+    bool DrawsUnderValueHeading(int row) const {
+        QListWidget* list = dialog->ListBox1;
+        list->scrollToItem(list->item(row));
+        const QRect line = list->visualItemRect(list->item(row));
+        const int column = list->viewport()->mapFromGlobal(dialog->Label3->mapToGlobal(QPoint())).x();
+        const QImage image = list->viewport()->grab(line).toImage();
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = column - line.left(); x < image.width(); ++x) {
+                if (qGray(image.pixel(x, y)) < 128) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
     // Selects `line`, types `text` and applies it; returns the status line.
     QString Apply(int line, const QString& text) {
         dialog->ListBox1->setCurrentRow(line);
@@ -81,6 +98,8 @@ TEST_F(ParamDialog, UnreachableControllerListsDescriptionsOnly) {
     EXPECT_EQ(d.ListBox1->currentRow(), 0);
     EXPECT_EQ(d.Label4->text(), "Brak transmisji z urządzeniem");
     EXPECT_EQ(d.Edit1->text(), "");
+    // With no values the descriptions have the whole line: a long one is not cut at the value column.
+    EXPECT_TRUE(DrawsUnderValueHeading(15)) << "Sposób awaryjnego sterowania (0-wył, 1-śr.moc)";
 
     d.ListBox1->setCurrentRow(3); // selecting fills nothing while the zone is silent
     EXPECT_EQ(d.Edit1->text(), "");
