@@ -15,8 +15,26 @@ foreach(size 16 24 32 48 64 128 256)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
 endforeach()
 set(hz70_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/hz70wiz)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${hz70_doc_dir})
+# The documentation lies flat in its folder, so the installed README's links, which lead into the source
+# tree, are led to the files beside it; a link to a file that is not installed stops the configure.
+file(GLOB hz70_doc_files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.md ${PROJECT_SOURCE_DIR}/docs/*.png)
+install(FILES ${hz70_doc_files} DESTINATION ${hz70_doc_dir})
 install(FILES ${PROJECT_SOURCE_DIR}/tools/hz70sim/README.md DESTINATION ${hz70_doc_dir} RENAME hz70sim.md)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/README.md)
+file(READ ${PROJECT_SOURCE_DIR}/README.md hz70_readme)
+string(REPLACE "](tools/hz70sim/README.md)" "](hz70sim.md)" hz70_readme "${hz70_readme}")
+string(REPLACE "](docs/" "](" hz70_readme "${hz70_readme}")
+# Link targets without their brackets, which a CMake list would not keep apart.
+string(REGEX MATCHALL "\\]\\([^)#: ]+\\)" hz70_readme_links "${hz70_readme}")
+string(REGEX MATCHALL "\\([^)]+\\)" hz70_readme_links "${hz70_readme_links}")
+foreach(link ${hz70_readme_links})
+    string(REGEX REPLACE "^\\((.*)\\)$" "\\1" target "${link}")
+    if(NOT target STREQUAL "hz70sim.md" AND NOT EXISTS ${PROJECT_SOURCE_DIR}/docs/${target})
+        message(FATAL_ERROR "README.md links to ${target}, which the package does not install")
+    endif()
+endforeach()
+file(WRITE ${PROJECT_BINARY_DIR}/doc/README.md "${hz70_readme}")
+install(FILES ${PROJECT_BINARY_DIR}/doc/README.md DESTINATION ${hz70_doc_dir})
 # Debian's forms: a machine-readable copyright file pointing at the common licence, and the changelog
 # compressed as dpkg expects it.
 install(FILES ${PROJECT_SOURCE_DIR}/resources/debian/copyright DESTINATION ${hz70_doc_dir})
