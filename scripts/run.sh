@@ -4,7 +4,7 @@
 # given addresses and links it as ./COM1 in the demo folder (build/demo), where the program finds it.
 #   scripts/run.sh [ZONES]   e.g. scripts/run.sh 1,2,3,4,5,6,7,8   (default 1,2,3)
 # The program's settings file, HZ70wiz.INI, lives in build/demo; the first run writes one for ZONES, with
-# both chart axes shown.
+# both chart axes shown. Without a display it says where a screenshot of the program is renewed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 zones=${1:-1,2,3}
@@ -30,10 +30,21 @@ sim=$!
 trap 'kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null || true' EXIT
 for _ in $(seq 50); do [[ -e COM1 ]] && break; sleep 0.1; done
 
-if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
-  echo "run: no display; starting the program on a virtual one (xvfb-run)" >&2
-  exec_prefix=(xvfb-run -a -s "-screen 0 1280x800x24")
-else
-  exec_prefix=()
+if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
+  "$root/build/app/hz70wiz"
+  exit
 fi
-"${exec_prefix[@]}" "$root/build/app/hz70wiz"
+# No display: the program runs on a virtual one, and a picture of that screen, renewed every few
+# seconds, is where to look. It is replaced whole, so a viewer never shows half a picture.
+screen="$demo/screen.png"
+echo "run: no display, so the program runs on a virtual one (xvfb-run); a screenshot of it every" \
+  "5 s goes to $screen (Ctrl+C ends the run)" >&2
+xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+  "$1" &
+  program=$!
+  trap "kill $program 2>/dev/null" INT TERM
+  while kill -0 "$program" 2>/dev/null; do
+    sleep 5
+    import -window root "png:$2.part" 2>/dev/null && mv -f "$2.part" "$2"
+  done
+  wait "$program"' run "$root/build/app/hz70wiz" "$screen"
