@@ -10,8 +10,13 @@
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace hz70 {
+
+MeasurementRecorder::MeasurementRecorder() : sync_([](int fd) { return SyncToDisk(fd); }) {}
+
+MeasurementRecorder::MeasurementRecorder(DurableAppender::Sync sync) : sync_(std::move(sync)) {}
 
 MeasurementRecorder::~MeasurementRecorder() {
     Stop();
@@ -29,49 +34,39 @@ std::string MeasurementRecorder::Start(const std::filesystem::path& file) {
         ::close(fd);
         return std::strerror(error);
     }
-    fd_ = fd;
-    file_ = file;
+    auto appender = std::make_unique<DurableAppender>(fd, sync_);
     if (status.st_size == 0) {
-        return WriteLine(kPollCsvHeader);
+        // The operator chose the file a moment ago: say now, not a tick later, when it takes nothing.
+        appender->Append(std::string(kPollCsvHeader) + "\n");
+        appender->Flush();
+        if (std::string reason = appender->failure(); !reason.empty()) {
+            return reason;
+        }
     }
+    appender_ = std::move(appender);
+    file_ = file;
     return {};
 }
 
 void MeasurementRecorder::Stop() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
+    appender_.reset();
+}
+
+void MeasurementRecorder::Flush() {
+    if (appender_) {
+        appender_->Flush();
     }
 }
 
 std::string MeasurementRecorder::Record(const TRegulator& zone, const std::string& time) {
-    if (fd_ < 0) {
+    if (!appender_) {
         return {};
     }
-    return WriteLine(FormatPollLine(time, zone));
-}
-
-std::string MeasurementRecorder::WriteLine(const std::string& text) {
-    const std::string line = text + "\n";
-    std::size_t written = 0;
-    while (written < line.size()) {
-        const ssize_t n = ::write(fd_, line.data() + written, line.size() - written);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            const std::string reason = std::strerror(n < 0 ? errno : ENOSPC);
-            Stop();
-            return reason;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    // On the disk, not only in the system's cache: a power cut then loses nothing written before.
-    if (SyncToDisk(fd_) != 0 && errno != EINVAL && errno != EROFS) {
-        const std::string reason = std::strerror(errno);
+    if (std::string reason = appender_->failure(); !reason.empty()) {
         Stop();
         return reason;
     }
+    appender_->Append(FormatPollLine(time, zone) + "\n");
     return {};
 }
 

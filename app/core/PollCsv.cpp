@@ -2,6 +2,7 @@
 #include "app/core/PollCsv.h"
 
 #include "app/core/LocalTime.h"
+#include "model/AlarmWord.h"
 #include "model/FixedText.h"
 
 #include <chrono>
@@ -28,14 +29,19 @@ std::string FormatPollLine(const std::string& time, const TRegulator& zone) {
     };
     field(std::to_string(zone.zoneNumber));
     field(std::to_string(zone.address));
+    const auto word = [&zone](int row) {
+        return static_cast<std::uint16_t>(zone.measured[static_cast<std::size_t>(row)].raw);
+    };
+    const std::uint16_t alarms = word(kAlarmWord);
     for (const int row :
          {kMeasuredTemperature, kCurrentSetpoint, kOutputPower, kLoadCurrent, kLeakageCurrent}) {
-        field(Value(zone.measured[static_cast<std::size_t>(row)].value));
+        const bool noReading = row == kMeasuredTemperature && SensorFault(alarms);
+        field(noReading ? std::string() : Value(zone.measured[static_cast<std::size_t>(row)].value));
     }
-    for (const int row : {kAlarmWord, kStatusWord}) {
-        field(std::to_string(static_cast<std::uint16_t>(zone.measured[static_cast<std::size_t>(row)].raw)));
-    }
+    field(std::to_string(alarms));
+    field(std::to_string(word(kStatusWord)));
     field(std::to_string(zone.commError));
+    field(AlarmNames(alarms, ' '));
     return line;
 }
 

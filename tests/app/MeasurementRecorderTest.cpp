@@ -4,8 +4,10 @@
 #include "app/core/PollCsv.h"
 #include "support/FileText.h"
 
+#include <condition_variable>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <sstream>
 #include <unistd.h>
 
@@ -34,6 +36,7 @@ TEST_F(MeasurementRecorderTest, ANewFileGetsTheHeaderAndEveryLineIsInTheFileAtOn
     MeasurementRecorder recorder;
     ASSERT_EQ(recorder.Start(file), "");
     EXPECT_EQ(recorder.Record(Zone(1, 47.6), "t1"), "");
+    recorder.Flush();
     // Read while still recording: nothing waits in a buffer.
     EXPECT_EQ(test::FileBytes(file),
               std::string(kPollCsvHeader) + "\n" + FormatPollLine("t1", Zone(1, 47.6)) + "\n");
@@ -43,6 +46,7 @@ TEST_F(MeasurementRecorderTest, ANewFileGetsTheHeaderAndEveryLineIsInTheFileAtOn
     // Started again on the same file: appended to, without a second header.
     ASSERT_EQ(recorder.Start(file), "");
     EXPECT_EQ(recorder.Record(Zone(2, 100.0), "t2"), "");
+    recorder.Flush();
     EXPECT_EQ(test::FileBytes(file), std::string(kPollCsvHeader) + "\n" +
                                          FormatPollLine("t1", Zone(1, 47.6)) + "\n" +
                                          FormatPollLine("t2", Zone(2, 100.0)) + "\n");
@@ -56,6 +60,88 @@ TEST_F(MeasurementRecorderTest, AFileThatCannotBeWrittenStopsTheRecordingWithThe
     EXPECT_NE(recorder.Start("/dev/full"), "");
     EXPECT_FALSE(recorder.recording());
     EXPECT_EQ(recorder.Record(Zone(1, 1.0), "t"), "") << "nothing to record into";
+}
+
+// A sync the test holds up, as a slow disk would; it fails with `error` once told to.
+class HeldSync {
+public:
+    int operator()(int) {
+        std::unique_lock lock(mutex_);
+        ++entered_;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return released_; });
+        errno = error_;
+        return error_ == 0 ? 0 : -1;
+    }
+    void AwaitEntries(int count) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return entered_ >= count; });
+    }
+    void Release(int error = 0) {
+        const std::lock_guard lock(mutex_);
+        released_ = true;
+        error_ = error;
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int entered_ = 0;
+    bool released_ = false;
+    int error_ = 0;
+};
+
+TEST_F(MeasurementRecorderTest, ASlowDiskNeverHoldsTheRecordAndAFailedSyncStopsTheRecording) {
+    for (const int syncError : {0, EIO}) {
+        SCOPED_TRACE(syncError);
+        const auto file = folder / ("slow" + std::to_string(syncError) + ".csv");
+        std::ofstream(file) << "earlier run\n"; // no header to write, so Start syncs nothing
+        HeldSync sync;
+        MeasurementRecorder recorder([&sync](int fd) { return sync(fd); });
+        ASSERT_EQ(recorder.Start(file), "");
+        EXPECT_EQ(recorder.Record(Zone(1, 1.0), "t1"), "");
+        sync.AwaitEntries(1);
+        // The first line is written and its sync hangs: the next records return at once all the same.
+        EXPECT_EQ(test::FileBytes(file), "earlier run\n" + FormatPollLine("t1", Zone(1, 1.0)) + "\n");
+        EXPECT_EQ(recorder.Record(Zone(2, 2.0), "t2"), "");
+        EXPECT_EQ(recorder.Record(Zone(3, 3.0), "t3"), "");
+        sync.Release(syncError);
+        recorder.Flush();
+        if (syncError == 0) {
+            EXPECT_EQ(test::FileBytes(file), "earlier run\n" + FormatPollLine("t1", Zone(1, 1.0)) + "\n" +
+                                                 FormatPollLine("t2", Zone(2, 2.0)) + "\n" +
+                                                 FormatPollLine("t3", Zone(3, 3.0)) + "\n");
+            EXPECT_EQ(recorder.Record(Zone(4, 4.0), "t4"), "");
+        } else {
+            EXPECT_EQ(recorder.Record(Zone(4, 4.0), "t4"), std::generic_category().message(EIO));
+            EXPECT_FALSE(recorder.recording());
+        }
+    }
+}
+
+TEST(PollLine, LeavesOutWhatIsNoReadingAndNamesTheAlarms) {
+    struct Case {
+        std::uint16_t alarmWord;
+        bool failed; // the values were cleared after failed polls
+        const char* expected;
+    };
+    const Case cases[] = {
+        {0x0000, false, "t,1,1,47.6,,,,,0,0,0,"},
+        {0x0002, false, "t,1,1,,,,,,2,0,0,sensor-open"},
+        {0x0049, false, "t,1,1,,,,,,73,0,0,sensor-short temperature-high load-open"},
+        {0x0300, false, "t,1,1,47.6,,,,,768,0,0,fuse ssr"},
+        {0x0000, true, "t,1,1,,,,,,0,0,1,"},
+    };
+    for (const Case& c : cases) {
+        TRegulator zone = Zone(1, 47.6);
+        zone.measured[kAlarmWord].raw = static_cast<std::int16_t>(c.alarmWord);
+        if (c.failed) {
+            zone.commError = 1;
+            zone.measured[kMeasuredTemperature].value = kNoValue;
+        }
+        EXPECT_EQ(FormatPollLine("t", zone), c.expected);
+    }
 }
 
 TEST(RecordingName, IsTheDayInTheName) {

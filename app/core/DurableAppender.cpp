@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/core/DurableAppender.h"
+
+#include <cerrno>
+#include <system_error>
+#include <unistd.h>
+#include <utility>
+
+namespace hz70 {
+
+DurableAppender::DurableAppender(int fd, Sync sync)
+    : fd_(fd), sync_(std::move(sync)), writer_([this] { Run(); }) {}
+
+DurableAppender::~DurableAppender() {
+    {
+        const std::lock_guard lock(mutex_);
+        ending_ = true;
+    }
+    changed_.notify_all();
+    writer_.join();
+    ::close(fd_);
+}
+
+void DurableAppender::Append(std::string text) {
+    {
+        const std::lock_guard lock(mutex_);
+        if (!failure_.empty()) {
+            return;
+        }
+        queued_ += std::move(text);
+    }
+    changed_.notify_all();
+}
+
+void DurableAppender::Flush() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return (queued_.empty() && !writing_) || !failure_.empty(); });
+}
+
+std::string DurableAppender::failure() const {
+    const std::lock_guard lock(mutex_);
+    return failure_;
+}
+
+void DurableAppender::Run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return !queued_.empty() || ending_; });
+        if (queued_.empty()) {
+            return; // ending, and everything is on the disk
+        }
+        const std::string batch = std::exchange(queued_, {});
+        writing_ = true;
+        lock.unlock();
+        std::string failure = WriteToDisk(batch);
+        lock.lock();
+        writing_ = false;
+        if (!failure.empty()) {
+            failure_ = std::move(failure);
+            queued_.clear();
+        }
+        changed_.notify_all();
+    }
+}
+
+std::string DurableAppender::WriteToDisk(const std::string& batch) const {
+    std::size_t written = 0;
+    while (written < batch.size()) {
+        const ssize_t n = ::write(fd_, batch.data() + written, batch.size() - written);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return std::generic_category().message(n < 0 ? errno : ENOSPC);
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    // Files that cannot be synced (a pipe, a read-only mount's special files) are written as they are.
+    if (sync_(fd_) != 0 && errno != EINVAL && errno != EROFS) {
+        return std::generic_category().message(errno);
+    }
+    return {};
+}
+
+} // namespace hz70

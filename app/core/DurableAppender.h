@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace hz70 {
+
+// Appends text to an open file on a thread of its own and puts it on the disk there, so that whoever
+// appends never waits for the disk. Each batch is written and synced before the next is taken; what
+// arrives while a sync runs forms the next batch, so a power cut loses at most the text appended since
+// the last sync began: at one line per poll tick and a sync shorter than the tick, the last line.
+class DurableAppender {
+public:
+    // `sync` puts what was written through a descriptor on the disk: 0, or -1 with errno set.
+    using Sync = std::function<int(int fd)>;
+
+    // Takes over `fd`; it is closed when the appender ends.
+    DurableAppender(int fd, Sync sync);
+    // Writes and syncs what is still queued, then closes the file.
+    ~DurableAppender();
+    DurableAppender(const DurableAppender&) = delete;
+    DurableAppender& operator=(const DurableAppender&) = delete;
+
+    // Queues `text` and returns at once. After a failure nothing more is written.
+    void Append(std::string text);
+    // Returns once everything appended so far is on the disk or has failed.
+    void Flush();
+    // The system's words for the first failed write or sync; empty while all is well.
+    [[nodiscard]] std::string failure() const;
+
+private:
+    void Run();
+    // Writes and syncs one batch with the lock released; returns the failure's words or an empty text.
+    [[nodiscard]] std::string WriteToDisk(const std::string& batch) const;
+
+    const int fd_;
+    const Sync sync_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::string queued_;
+    bool writing_ = false;
+    bool ending_ = false;
+    std::string failure_;
+    std::thread writer_;
+};
+
+} // namespace hz70
