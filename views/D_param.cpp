@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -70,12 +71,15 @@ void TDlgParam::CreateControls() {
     EditFormat = new QLineEdit(QStringLiteral("###0.###"), this);
     EditFormat->setGeometry(100, 164, 122, 21);
 
+    // Neither button is the default, so Enter in an edit applies nothing; a dialog would otherwise make
+    // the first of its buttons the default when shown.
     BOk = new QPushButton(QStringLiteral("OK"), this);
     BOk->setGeometry(72, 203, 75, 25);
-    BOk->setDefault(true);
+    BOk->setAutoDefault(false);
     connect(BOk, &QPushButton::clicked, this, &TDlgParam::BOkClick);
     BAnuluj = new QPushButton(QStringLiteral("Anuluj"), this);
     BAnuluj->setGeometry(155, 203, 75, 25);
+    BAnuluj->setAutoDefault(false);
     connect(BAnuluj, &QPushButton::clicked, this, &TDlgParam::BAnulujClick);
 }
 
@@ -84,6 +88,16 @@ void TDlgParam::showEvent(QShowEvent* event) {
     if (const QScreen* display = screen()) {
         move(display->availableGeometry().center() - rect().center());
     }
+}
+
+void TDlgParam::keyPressEvent(QKeyEvent* event) {
+    // A focused button takes Enter as it takes Space.
+    auto* button = qobject_cast<QPushButton*>(focusWidget());
+    if (button != nullptr && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        button->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TDlgParam::FormShow() {

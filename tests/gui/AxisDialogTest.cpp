@@ -6,6 +6,7 @@
 #include <QCategoryAxis>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -91,6 +92,28 @@ TEST_F(AxisDialog, AutomaticDisablesTheEditsAndChecksBothEnds) {
     d.CheckBAutomax->setChecked(false);
     EXPECT_TRUE(d.EditMax->isEnabled());
     EXPECT_FALSE(d.EditMin->isEnabled());
+}
+
+TEST_F(AxisDialog, EnterInAnEditNeitherAppliesNorClosesAndOnAButtonPressesIt) {
+    TDlgParam& d = *dialog;
+    d.show();
+    EXPECT_FALSE(d.BOk->isDefault());
+    const auto enter = [](QWidget* target) {
+        target->setFocus();
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(target, &press);
+    };
+    d.EditMax->setText(QStringLiteral("150"));
+    for (QLineEdit* edit : {d.EditMax, d.EditMin, d.EditFormat}) {
+        enter(edit);
+        EXPECT_TRUE(d.isVisible()) << edit->text().toStdString();
+    }
+    EXPECT_EQ(left().fixedSpan(), (ValueSpan{-5, 200}));
+    EXPECT_FALSE(state.SettingsChanged);
+
+    enter(d.BOk);
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_EQ(left().fixedSpan(), (ValueSpan{-5, 150}));
 }
 
 TEST_F(AxisDialog, BothAutomaticEndsComeBackAsAutomaticScale) {
