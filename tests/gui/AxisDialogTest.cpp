@@ -127,6 +127,15 @@ TEST_F(AxisDialog, BothAutomaticEndsComeBackAsAutomaticScale) {
     EXPECT_FALSE(dialog->EditMax->isEnabled());
 }
 
+TEST_F(AxisDialog, OkOnAnAutomaticAxisStillStoresTheFixedRange) {
+    left().SetAutomatic(true);
+    left().WorkOut(ValueSpan{20.7, 180.2});
+    Open(); // reads the ends the automatic scale worked out
+    dialog->BOkClick();
+    EXPECT_TRUE(left().automatic());
+    EXPECT_EQ(left().fixedSpan(), (ValueSpan{20, 180})); // kept for when automatic scale is off
+}
+
 TEST_F(AxisDialog, ANonNumberInTheLeftMinimumIsReportedAndTheRestApplied) {
     dialog->EditMin->setText(QStringLiteral("abc"));
     dialog->EditMax->setText(QStringLiteral("300"));
