@@ -175,11 +175,18 @@ TEST_F(Bargraph, TemperatureBarCarriesNameUnitAndValueInTheLocaleFormat) {
     bars->UpdateZone(&Zone(1));
     EXPECT_EQ(ValueLabels()[1], QString::fromUtf8("1\u00a0234,5"));
 
-    // Names are shown as typed, never as markup.
-    bars->parentWidget()->resize(1000, 480); // room for the label in full
-    Zone(2).name = "<b>Piec</b>  & 2";
-    bars->UpdateZone(&Zone(2));
-    EXPECT_EQ(Categories()[2], "<b>Piec</b>  & 2[°C]");
+    // Names are shown as typed, never as markup, and cut by their own width: at the window's own size
+    // "<<&&>>[°C]" fits its slot, its markup "&lt;&lt;&amp;&amp;&gt;&gt;[°C]" would not.
+    struct Case {
+        int width;
+        const char* name;
+    };
+    for (const Case& c : {Case{696, "<<&&>>"}, Case{1000, "<b>Piec</b>  & 2"}}) {
+        bars->parentWidget()->resize(c.width, 480);
+        Zone(2).name = c.name;
+        bars->UpdateZone(&Zone(2));
+        EXPECT_EQ(Categories()[2], QString::fromUtf8(c.name) + "[°C]");
+    }
 }
 
 TEST_F(Bargraph, CurrentsHaveAFixedAxisThatALargeCurrentDoesNotWiden) {
