@@ -354,6 +354,12 @@ void TOmain::Timer1Timer() {
         RecordFinishedExchange();
     }
     ShowLinkStatus();
+    // From the event loop, after this tick: a timer never ticks inside its own tick, and polling must go
+    // on while the question is open.
+    if (state_.questionDue()) {
+        QMetaObject::invokeMethod(
+            this, [this] { state_.AskWaitingQuestions(); }, Qt::QueuedConnection);
+    }
 }
 
 void TOmain::RecordFinishedExchange() {
@@ -418,13 +424,10 @@ void TOmain::ShowLinkStatus() {
     }
 }
 
+// Timer1 goes on while the question is open, so that the other zones are polled and recorded meanwhile.
 bool TOmain::AskStopMonitoring(const TRegulator& zone) {
-    Timer1->stop();
-    const auto answer =
-        QMessageBox::question(this, Text(kShortCaption), QString::fromStdString(StopMonitoringText(zone)),
-                              QMessageBox::Yes | QMessageBox::No);
-    Timer1->start();
-    return answer == QMessageBox::Yes;
+    return QMessageBox::question(this, Text(kShortCaption), QString::fromStdString(StopMonitoringText(zone)),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 void TOmain::PlikZapiszUstExecute() {

@@ -63,7 +63,13 @@ void AppState::PollTick() {
         reconnect.Tick();
     }
     if (cycle_) {
-        cycle_->Tick();
+        cycle_->Poll();
+    }
+}
+
+void AppState::AskWaitingQuestions() {
+    if (cycle_) {
+        cycle_->AskWaitingQuestions();
     }
 }
 

@@ -36,8 +36,12 @@ public:
     void RebuildDeviceList();
     // Creates the poll cycle; the main window gives it the operator question and the views.
     void StartPolling(MonitoringQuestion& question, ZoneViews& views);
-    // One tick of the poll timer: reopens a lost or missing port when that is due, then polls.
+    // One tick of the poll timer: reopens a lost or missing port when that is due, then polls. The
+    // operator's questions wait for AskWaitingQuestions.
     void PollTick();
+    // Asks the questions the poll ticks left waiting; ticks go on while one is open.
+    void AskWaitingQuestions();
+    [[nodiscard]] bool questionDue() const { return cycle_ && cycle_->questionDue(); }
     // True when the last tick ended a zone's exchange (values updated, or cleared after failures).
     [[nodiscard]] bool ExchangeEndedLastTick() const;
 

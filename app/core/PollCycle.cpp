@@ -13,8 +13,13 @@ PollCycle::PollCycle(DeviceList& devices, const ZoneList& zones, TTrans& trans, 
       port_(port) {}
 
 void PollCycle::Tick() {
+    Poll();
+    AskWaitingQuestions();
+}
+
+void PollCycle::Poll() {
     lastTickResult_ = kNotPolled;
-    if (asking_ || !polling_.PollingEnabled) {
+    if (!polling_.PollingEnabled) {
         return;
     }
     if (pollIndex_ >= static_cast<int>(devices_.size())) {
@@ -28,7 +33,8 @@ void PollCycle::Tick() {
     // FailureReported stays false for a failure that is the port's, so that the zone is asked about once it
     // fails with the port back.
     if (result == kPollFailed && !zone.FailureReported && !PortAtFault()) {
-        AskAboutFailure(zone);
+        zone.FailureReported = true;
+        waitingQuestions_.push_back(&zone);
     }
     views_.NotifyViews(zone.record);
     if (result != kPollPending) {
@@ -41,6 +47,7 @@ int PollCycle::PollZone(DeviceEntry& zone) {
     if (result == kPollUpdated) {
         zone.record.commError = 0;
         zone.FailureReported = false;
+        std::erase(waitingQuestions_, &zone);
     }
     return result;
 }
@@ -49,12 +56,31 @@ bool PollCycle::PortAtFault() const {
     return port_ != nullptr && port_->PortAtFault();
 }
 
-void PollCycle::AskAboutFailure(DeviceEntry& zone) {
-    zone.FailureReported = true;
-    asking_ = true;
-    const bool stop = question_.AskStopMonitoring(zone.record);
-    asking_ = false;
-    zone.record.monitoring = stop ? 0 : 1;
+void PollCycle::AskWaitingQuestions() {
+    if (asking_) {
+        return;
+    }
+    while (!waitingQuestions_.empty()) {
+        DeviceEntry& zone = *waitingQuestions_.front();
+        waitingQuestions_.pop_front();
+        if (zone.record.monitoring == 0) {
+            continue;
+        }
+        const unsigned generation = generation_;
+        asking_ = true;
+        const bool stop = question_.AskStopMonitoring(zone.record);
+        asking_ = false;
+        if (generation != generation_) {
+            return;
+        }
+        zone.record.monitoring = stop ? 0 : 1;
+    }
+}
+
+void PollCycle::Restart() {
+    pollIndex_ = 0;
+    waitingQuestions_.clear();
+    ++generation_;
 }
 
 void PollCycle::Advance() {

@@ -8,11 +8,13 @@
 #include "model/Slohz70.h"
 #include "model/ZoneList.h"
 
+#include <deque>
 #include <string>
 
 namespace hz70 {
 
-// Asks the operator whether to stop monitoring a zone that stopped answering.
+// Asks the operator whether to stop monitoring a zone that stopped answering. A window's question runs an
+// event loop of its own, and the poll timer's ticks go on inside it.
 class MonitoringQuestion {
 public:
     virtual ~MonitoringQuestion() = default;
@@ -32,16 +34,29 @@ public:
 // The poll timer's work: each tick advances the non-blocking poll of one zone, then hands that zone to
 // the views, and moves to the next zone once the zone's exchange is over. Holds no timer itself: the
 // main window calls Tick every 100 ms, a headless tool may call it from any loop. With `port` given, a zone
-// that fails while the port is at fault is not asked about: the status line names the port's fault, and
-// a question would stop the timer that reopens the port.
+// that fails while the port is at fault is not asked about: the status line names the port's fault.
+//
+// A zone that stops answering is asked about once per run of failures. The question waits for the end
+// of the tick, and polling goes on while it is open: the other zones are polled, shown and recorded, and a
+// question about another zone waits until it is answered, so that there is never more than one.
 class PollCycle {
 public:
     PollCycle(DeviceList& devices, const ZoneList& zones, TTrans& trans, PollingState& polling,
               MonitoringQuestion& question, ZoneViews& views, const PortReconnect* port = nullptr);
 
+    // Poll, then AskWaitingQuestions.
     void Tick();
-    // Starts again at the first zone; callers do this after rebuilding the device list.
-    void Restart() { pollIndex_ = 0; }
+    // The tick's work on the current zone; a zone that is to be asked about joins the waiting questions.
+    void Poll();
+    // Asks the waiting questions in turn and applies each answer: Yes stops polling the zone, No keeps
+    // it polled. Called while a question is open, it leaves the rest to that question's caller. A zone
+    // that answers again, or is no longer polled, before its question is asked is not asked about.
+    void AskWaitingQuestions();
+    // Whether AskWaitingQuestions has a question to ask now.
+    [[nodiscard]] bool questionDue() const { return !waitingQuestions_.empty() && !asking_; }
+    // Starts again at the first zone and drops the waiting questions; callers do this after rebuilding
+    // the device list.
+    void Restart();
     // The slot being worked on; views read it while NotifyViews runs.
     [[nodiscard]] int pollIndex() const { return pollIndex_; }
     // What the last tick did to its zone: kPollPending, kPollUpdated, kPollFailed, or kNotPolled when it
@@ -53,7 +68,6 @@ public:
 private:
     [[nodiscard]] int PollZone(DeviceEntry& zone);
     [[nodiscard]] bool PortAtFault() const;
-    void AskAboutFailure(DeviceEntry& zone);
     void Advance();
 
     DeviceList& devices_;
@@ -65,8 +79,10 @@ private:
     const PortReconnect* port_;
     int pollIndex_ = 0;
     int lastTickResult_ = kNotPolled;
-    // The question runs a nested event loop in the window; ticks arriving meanwhile must do nothing.
+    std::deque<DeviceEntry*> waitingQuestions_;
     bool asking_ = false;
+    // Counts the restarts, so that an answer that comes after the list was rebuilt is dropped.
+    unsigned generation_ = 0;
 };
 
 } // namespace hz70

@@ -9,6 +9,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QMessageBox>
 #include <QPaintEvent>
 #include <QTemporaryDir>
@@ -107,6 +109,17 @@ void WhenDialogOpens(std::function<void(T&)> action) {
         }
     });
     timer->start();
+}
+
+// Runs the event loop until `done` or `limitMs` have passed, looking every 10 ms.
+inline void RunEventsUntil(const std::function<bool()>& done, int limitMs = 10000) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!done() && waited.elapsed() < limitMs) {
+        QEventLoop loop;
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
 }
 
 // The whole program on a fake bus of RTU controllers, with its settings file in a temporary folder.

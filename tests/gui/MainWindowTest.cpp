@@ -269,7 +269,10 @@ TEST(MainWindow, PollTimerVisitsTheZonesInTurnAndAsksOnceAboutAZoneThatStopsAnsw
     }
     program.bus.slaves[2].silent = true;
     const int before = program.bus.RequestsTo(1);
-    program.Ticks(150);
+    for (int tick = 0; tick < 150; ++tick) {
+        program.Ticks(1);
+        QApplication::processEvents(); // the question opens from the event loop
+    }
     ASSERT_EQ(answers.seen().size(), 1u);
     EXPECT_EQ(answers.seen()[0].title, "HZ70");
     EXPECT_EQ(answers.seen()[0].text, "Błąd transmisji.\nWyłączyć monitorowanie Strefy Piec %s%n%1");
@@ -303,6 +306,28 @@ TEST(MainWindow, TheUnitReachesTheTableAndTheBarLabelInThePollStepThatReadIt) {
         EXPECT_TRUE(TOTabela::Cells(*main.OTabela->StringGrid1, 1, 1).endsWith(QString::fromUtf8(unit)));
         EXPECT_TRUE(main.OBarg->ZoneAxis()->categories().value(0).contains(QString::fromUtf8(unit)));
     }
+}
+
+// On the poll timer itself: the question opens after its tick, and the timer goes on under it.
+TEST(MainWindow, TheOtherZonesArePolledWhileTheQuestionIsOpen) {
+    ProgramOnFakeBus program({1, 2});
+    program.WriteSettingsFile({"DevCount=2", "DevAddr=1;2;0;0;0;0;0;0;", "Timeout=100"});
+    TOmain& main = program.Start();
+    program.clock.SetAutoAdvance(100); // time-outs and bus gaps pass within a tick or two
+    main.show();
+    RunEventsUntil([&main] { return main.state().devices[1]->record.commError == 0; });
+    program.bus.slaves[2].silent = true;
+    int whileOpen = -1;
+    WhenDialogOpens<QMessageBox>([&program, &whileOpen](QMessageBox& box) {
+        const int before = program.bus.RequestsTo(1);
+        QTimer::singleShot(600, &box, [&program, &whileOpen, &box, before] {
+            whileOpen = program.bus.RequestsTo(1) - before;
+            box.button(QMessageBox::No)->click();
+        });
+    });
+    RunEventsUntil([&whileOpen] { return whileOpen >= 0; });
+    EXPECT_GT(whileOpen, 0) << "requests to the answering zone while the question was open";
+    EXPECT_EQ(main.state().devices[1]->record.monitoring, 1);
 }
 
 TEST(MainWindow, PortDialogShowsTheLinkAndOkClosesThePortAndStoresTheNewSettings) {
