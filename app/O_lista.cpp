@@ -214,11 +214,7 @@ void TOListaUrz::CreateControls() {
     Timer1->setInterval(kSearchStepMs);
 
     connect(ListBox1, &QListWidget::itemClicked, this, &TOListaUrz::ListBox1Click);
-    connect(ListBox1, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0) {
-            ListBox1Click();
-        }
-    });
+    connect(ListBox1, &QListWidget::itemSelectionChanged, this, &TOListaUrz::ListBox1Click);
     connect(BtnDodaj, &QPushButton::clicked, this, &TOListaUrz::BtnDodajClick);
     connect(BtnModyf, &QPushButton::clicked, this, &TOListaUrz::BtnModyfClick);
     connect(BtnUsun, &QPushButton::clicked, this, &TOListaUrz::BtnUsunClick);
@@ -331,10 +327,16 @@ void TOListaUrz::ListBox1Click() {
     if (search_.stepping()) {
         return;
     }
-    const int line = ListBox1->currentRow();
+    const int line = SelectedLine();
     if (line >= 0 && line < editor_.lineCount()) {
         FillFields(line);
     }
+}
+
+int TOListaUrz::SelectedLine() const {
+    // Not the current row: a Ctrl+click takes the selection away and leaves the line current.
+    const QList<QListWidgetItem*> selected = ListBox1->selectedItems();
+    return selected.isEmpty() ? -1 : ListBox1->row(selected.front());
 }
 
 void TOListaUrz::RefuseAddress() {
@@ -359,7 +361,7 @@ void TOListaUrz::BtnDodajClick() {
 }
 
 void TOListaUrz::BtnModyfClick() {
-    const int line = ListBox1->currentRow();
+    const int line = SelectedLine();
     switch (editor_.Modify(line, EditAddr->text().toStdString(), EditName->text().toStdString())) {
     case ZoneListEditor::EditResult::kDone:
         RewriteLine(line);
@@ -374,7 +376,7 @@ void TOListaUrz::BtnModyfClick() {
 }
 
 void TOListaUrz::BtnUsunClick() {
-    const int line = ListBox1->currentRow();
+    const int line = SelectedLine();
     if (!editor_.Remove(line)) {
         return;
     }

@@ -68,6 +68,8 @@ private:
     void CreateLayout();
     void FormShow();
     void ListBox1Click();
+    // The selected line, -1 for none.
+    [[nodiscard]] int SelectedLine() const;
     void BtnDodajClick();
     void BtnModyfClick();
     void BtnUsunClick();

@@ -48,6 +48,16 @@ int StepSearch(TOListaUrz& dialog) {
     return steps;
 }
 
+// Clicks line `row` with `modifiers` held, as an operator would with the mouse.
+void ClickLine(QListWidget& list, int row, Qt::KeyboardModifiers modifiers) {
+    const QPoint at = list.visualItemRect(list.item(row)).center();
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent event(type, at, list.viewport()->mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, modifiers);
+        QApplication::sendEvent(list.viewport(), &event);
+    }
+}
+
 // Presses Enter where the keyboard focus is, as an operator would.
 void PressEnter() {
     QWidget* focus = QApplication::focusWidget();
@@ -251,6 +261,7 @@ TEST_F(ControllerList, EnterClicksTheFocusedButtonAndModyfikujFromTheFields) {
 TEST_F(ControllerList, ModifyRewritesTheSelectedLineAndRemoveMovesTheLaterOnesUp) {
     TOmain& main = Start({1, 2, 3}, {"DevCount=3", "DevAddr=1;2;3;0;0;0;0;0;"});
     TOListaUrz dialog(main, &main);
+    dialog.show();
     MessageBoxAnswerer answers;
     dialog.ListBox1->setCurrentRow(1);
     Enter(dialog, QStringLiteral("1"), QStringLiteral("Druga"));
@@ -267,12 +278,19 @@ TEST_F(ControllerList, ModifyRewritesTheSelectedLineAndRemoveMovesTheLaterOnesUp
     EXPECT_EQ(dialog.ListBox1->currentRow(), 0);
     EXPECT_EQ(dialog.EditName->text(), "STREFA  1");
 
+    // Ctrl+click takes the selection off line 0 and leaves it the current line: neither button acts.
+    ClickLine(*dialog.ListBox1, 0, Qt::ControlModifier);
+    ASSERT_TRUE(dialog.ListBox1->selectedItems().isEmpty());
+    Enter(dialog, QStringLiteral("9"), QStringLiteral("NOWA"));
+    dialog.BtnModyf->click();
+    dialog.BtnUsun->click();
+    EXPECT_EQ(Lines(*dialog.ListBox1), QStringList({" 1  \tSTREFA  1", " 3  \tSTREFA  3"}));
+    EXPECT_EQ(dialog.EditName->text(), "NOWA");
+
+    ClickLine(*dialog.ListBox1, 0, Qt::NoModifier);
+    EXPECT_EQ(dialog.EditName->text(), "STREFA  1");
     dialog.BtnUsun->click();
     dialog.BtnUsun->click(); // the last line stays
-    EXPECT_EQ(Lines(*dialog.ListBox1), QStringList({" 3  \tSTREFA  3"}));
-    dialog.ListBox1->setCurrentRow(-1);
-    Enter(dialog, QStringLiteral("9"), QStringLiteral("Nic"));
-    dialog.BtnModyf->click(); // no line selected: nothing happens
     EXPECT_EQ(Lines(*dialog.ListBox1), QStringList({" 3  \tSTREFA  3"}));
     EXPECT_EQ(answers.seen().size(), 1u);
 }
