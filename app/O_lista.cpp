@@ -10,6 +10,7 @@
 #include <QFontMetricsF>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -501,6 +502,15 @@ void TOListaUrz::ShowOutcome(bool nothingFound) {
         AppendLine(0);
     }
     SelectFirstLine();
+}
+
+void TOListaUrz::keyPressEvent(QKeyEvent* event) {
+    // Esc is "Anuluj"'s key: while that is disabled, a search runs and Esc must not drop what it found.
+    if (event->matches(QKeySequence::Cancel) && !BtnAnuluj->isEnabled()) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TOListaUrz::done(int result) {

@@ -63,6 +63,9 @@ public:
     TSearchAnimation* Animate1 = nullptr;
     QTimer* Timer1 = nullptr;
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void CreateControls();
     void CreateLayout();

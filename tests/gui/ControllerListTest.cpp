@@ -404,15 +404,26 @@ TEST_F(ControllerList, EighthControllerStopsSteppingButKeepsTheSearchingLookUnti
     EXPECT_EQ(dialog.entries().lineCount(), 8);
 }
 
-TEST_F(ControllerList, ClosingDuringASearchEndsItAndAppliesNothing) {
+TEST_F(ControllerList, EscDuringASearchDoesNothingAndClosingEndsItAndAppliesNothing) {
     TOmain& main = Start({3}, {"DevCount=2", "DevAddr=5;6;0;0;0;0;0;0;"});
     const ZoneList before = state().settings.zones;
     {
         TOListaUrz dialog(main, &main);
+        dialog.show();
         dialog.BitBtnSzukaj->click();
-        dialog.Timer1Timer();
+        for (int step = 0; step < 3; ++step) {
+            dialog.Timer1Timer();
+        }
+        // "Anuluj" is disabled while searching, and Esc is its key.
         QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
         QApplication::sendEvent(&dialog, &escape);
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_TRUE(IsSearchingLook(dialog));
+        EXPECT_TRUE(dialog.Timer1->isActive());
+        EXPECT_FALSE(state().polling.PollingEnabled);
+        EXPECT_EQ(Lines(*dialog.ListBox1), QStringList({" 3  \tSTREFA  1"}));
+
+        dialog.close();
         EXPECT_EQ(dialog.result(), QDialog::Rejected);
         EXPECT_FALSE(dialog.Timer1->isActive());
         EXPECT_FALSE(dialog.Animate1->isRunning());
