@@ -46,11 +46,9 @@ qreal DialogUnitsToPixels(const QFont& font, int units) {
     return units * baseUnit / 4;
 }
 
-// Where the names start in the list lines: 20 dialog units, unless the column title over the addresses
-// needs more in a wide font.
-qreal ListTabStop(const QFont& font) {
-    return std::max(DialogUnitsToPixels(font, kListTabDialogUnits),
-                    QFontMetricsF(font).horizontalAdvance(QStringLiteral("Adres  ")));
+// Where the names start in the list lines, from the start of the text.
+int ListTabStop(const QFont& font) {
+    return qRound(DialogUnitsToPixels(font, kListTabDialogUnits));
 }
 
 // A name shown in a tool tip as it is. A tool tip renders text that looks like markup, and no format can
@@ -188,7 +186,7 @@ TOListaUrz::TOListaUrz(TOmain& main, QWidget* parent)
 void TOListaUrz::CreateControls() {
     ListBox1 = new QListWidget(this);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
-    ListBox1->setItemDelegate(new TabColumnDelegate(qRound(ListTabStop(ListBox1->font())), ListBox1));
+    ListBox1->setItemDelegate(new TabColumnDelegate(ListTabStop(ListBox1->font()), ListBox1));
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox1->setUniformItemSizes(true);
 
@@ -228,9 +226,11 @@ void TOListaUrz::CreateControls() {
 void TOListaUrz::CreateLayout() {
     // The column titles stand over the address and over the first tab stop of the lines.
     const int textIndent = ListBox1->frameWidth() + style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1;
-    const int tabStop = qRound(ListTabStop(ListBox1->font()));
     auto* titleAddress = new QLabel(QStringLiteral("Adres"), this);
-    titleAddress->setFixedWidth(tabStop);
+    // In a font too wide for the column, "Strefa" keeps a blank's distance from "Adres".
+    titleAddress->setFixedWidth(
+        std::max(ListTabStop(ListBox1->font()),
+                 titleAddress->fontMetrics().horizontalAdvance(QStringLiteral("Adres "))));
     auto* titles = new QHBoxLayout;
     titles->setSpacing(0);
     titles->addSpacing(textIndent);

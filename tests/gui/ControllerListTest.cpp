@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/O_lista.h"
 #include "gui/GuiTestSupport.h"
+#include "views/TabColumnDelegate.h"
 
 #include <QAction>
 #include <QKeyEvent>
@@ -11,6 +12,7 @@
 #include <QTextDocument>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace hz70::test {
 namespace {
@@ -151,6 +153,45 @@ TEST_F(ControllerList, ShowsTheConfiguredZonesWithItsCaptionsAndHints) {
     dialog.ListBox1->setCurrentRow(2);
     EXPECT_EQ(dialog.EditAddr->text(), "247");
     EXPECT_EQ(dialog.EditName->text(), "C <b>%s</b>");
+}
+
+// Where the names start: 20 dialog units of the list's font, a quarter of its average letter width each
+// (Arial 11 px: 6, 15 px: 9). The title "Strefa" stands over them, or a blank after "Adres" if that is wider.
+TEST_F(ControllerList, NamesStartTwentyDialogUnitsInUnderTheirTitle) {
+    TOmain& main = Start({1, 2}, {"DevCount=2", "DevAddr=1;2;0;0;0;0;0;0;"});
+    const QFont programFont = QApplication::font();
+    for (const auto& [pixels, expected] : {std::pair{11, 30}, std::pair{15, 45}}) {
+        QFont font(QStringLiteral("Arial"));
+        font.setPixelSize(pixels);
+        QApplication::setFont(font);
+        TOListaUrz dialog(main, &main);
+        dialog.show();
+        QApplication::processEvents();
+        QWidget* lines = dialog.ListBox1->viewport();
+        const QRect line = dialog.ListBox1->visualItemRect(dialog.ListBox1->item(1)); // not highlighted
+        const int textStart = line.left() + TabColumnDelegate::TextMargin(dialog.ListBox1);
+
+        const QImage shown = lines->grab().toImage();
+        int nameInk = -1;
+        for (int x = textStart + expected - 8; x < line.right() && nameInk < 0; ++x) {
+            for (int y = line.top(); y <= line.bottom() && nameInk < 0; ++y) {
+                nameInk = qGray(shown.pixel(x, y)) < 128 ? x : -1;
+            }
+        }
+        EXPECT_NEAR(nameInk - textStart, expected, 2) << pixels;
+
+        std::map<QString, int> titleAt; // from the start of the lines' text
+        for (const QLabel* title : dialog.findChildren<QLabel*>()) {
+            titleAt[title->text()] =
+                title->mapToGlobal(QPoint(0, 0)).x() - lines->mapToGlobal(QPoint(textStart, 0)).x();
+        }
+        const QFontMetrics metrics(font);
+        EXPECT_GE(titleAt["Strefa"],
+                  std::max(expected, titleAt["Adres"] + metrics.horizontalAdvance("Adres")))
+            << pixels;
+        EXPECT_LE(titleAt["Strefa"], expected + metrics.horizontalAdvance(' ')) << pixels;
+    }
+    QApplication::setFont(programFont);
 }
 
 TEST_F(ControllerList, AddRefusesANinthEntryAndBadAddressesWithTheirMessages) {
