@@ -6,17 +6,15 @@
 #include "comm/PortNames.h"
 #include "comm/Trans.h"
 #include "model/Captions.h"
+#include "views/ArialFont.h"
 #include "views/Utf8Text.h"
 
 #include <QComboBox>
-#include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace hz70 {
 namespace {
@@ -31,12 +29,25 @@ const char* const kModeItems[] = {
     "RTU 8N1  - 8 bitów danych, brak bitu parzystości, bit stopu",
 };
 constexpr int kBaudItems = 8; // 300 .. 38400
+// The framing list is 317 pixels wide: its longest item must fit whole beside the arrow.
+constexpr int kTextPixels = 10;
 
-QComboBox* List(QWidget* parent, const char* name) {
+QComboBox* List(QWidget* parent, const char* name, QRect place) {
     auto* list = new QComboBox(parent);
     list->setObjectName(QString::fromLatin1(name));
     list->setEditable(false);
+    list->setGeometry(place);
     return list;
+}
+
+void Label(QWidget* parent, const char* text, QRect place) {
+    auto* label = new QLabel(QString::fromUtf8(text), parent);
+    label->setGeometry(place);
+}
+
+// Selects item `index`, or none when the list does not hold it.
+void Select(QComboBox* list, int index) {
+    list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
 }
 
 // The selected index, or the link's current value when nothing is selected (the link held a value the
@@ -50,51 +61,9 @@ int SelectedOr(const QComboBox* list, int current) {
 TOPort::TOPort(AppState& state, QWidget* parent) : QDialog(parent), state_(state) {
     setObjectName(QStringLiteral("OPort"));
     setWindowTitle(QStringLiteral("Ustawienia portu"));
-
-    ComboBoxP = List(this, "ComboBoxP");
-    for (int i = 1; i <= kPortCount; ++i) {
-        ComboBoxP->addItem(QStringLiteral("COM%1").arg(i));
-    }
-    ComboBoxB = List(this, "ComboBoxB");
-    for (int i = 0; i < kBaudItems; ++i) {
-        ComboBoxB->addItem(QString::fromLatin1(kBaudTable[static_cast<std::size_t>(i)].text));
-    }
-    EditTm = new QLineEdit(this);
-    EditTm->setObjectName(QStringLiteral("EditTm"));
-    ComboBoxT = List(this, "ComboBoxT");
-    for (const char* item : kModeItems) {
-        ComboBoxT->addItem(QString::fromUtf8(item));
-    }
-    ComboBoxT->setMinimumWidth(317);
-    DeviceLabel = new QLabel(this);
-    DeviceLabel->setObjectName(QStringLiteral("DeviceLabel"));
-    DeviceLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-
-    Button1 = new QPushButton(QStringLiteral("OK"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setDefault(true);
-    Button2 = new QPushButton(QStringLiteral("Anuluj"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-
-    auto* frame = new QGroupBox(this);
-    auto* fields = new QGridLayout(frame);
-    fields->addWidget(new QLabel(QStringLiteral("Port"), frame), 0, 0);
-    fields->addWidget(new QLabel(QStringLiteral("Prędkość"), frame), 0, 1);
-    fields->addWidget(new QLabel(QStringLiteral("Timeout [ms]"), frame), 0, 2);
-    fields->addWidget(ComboBoxP, 1, 0);
-    fields->addWidget(ComboBoxB, 1, 1);
-    fields->addWidget(EditTm, 1, 2);
-    fields->addWidget(DeviceLabel, 2, 0, 1, 3);
-    fields->addWidget(new QLabel(QStringLiteral("Tryb transmisji"), frame), 3, 0, 1, 3);
-    fields->addWidget(ComboBoxT, 4, 0, 1, 3);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(frame);
-    layout->addLayout(buttons);
-    resize(354, 162);
+    setFixedSize(354, 162);
+    setFont(ArialFont(kTextPixels));
+    CreateControls();
 
     setTabOrder(ComboBoxP, ComboBoxB);
     setTabOrder(ComboBoxB, EditTm);
@@ -108,12 +77,52 @@ TOPort::TOPort(AppState& state, QWidget* parent) : QDialog(parent), state_(state
     FormShow();
 }
 
+void TOPort::CreateControls() {
+    auto* frame = new QGroupBox(this);
+    frame->setGeometry(8, 6, 338, 112);
+    Label(this, "Port", {16, 14, 88, 16});
+    Label(this, "Prędkość", {112, 14, 104, 16});
+    Label(this, "Timeout [ms]", {224, 14, 109, 16});
+    Label(this, "Tryb transmisji", {16, 70, 317, 16});
+
+    ComboBoxP = List(this, "ComboBoxP", {16, 30, 88, 22});
+    for (int i = 1; i <= kPortCount; ++i) {
+        ComboBoxP->addItem(QStringLiteral("COM%1").arg(i));
+    }
+    ComboBoxB = List(this, "ComboBoxB", {112, 30, 104, 22});
+    for (int i = 0; i < kBaudItems; ++i) {
+        ComboBoxB->addItem(QString::fromLatin1(kBaudTable[static_cast<std::size_t>(i)].text));
+    }
+    EditTm = new QLineEdit(this);
+    EditTm->setObjectName(QStringLiteral("EditTm"));
+    EditTm->setGeometry(224, 30, 109, 22);
+    DeviceLabel = new QLabel(this);
+    DeviceLabel->setObjectName(QStringLiteral("DeviceLabel"));
+    DeviceLabel->setGeometry(16, 54, 317, 16);
+    DeviceLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    ComboBoxT = List(this, "ComboBoxT", {16, 86, 317, 22});
+    for (const char* item : kModeItems) {
+        ComboBoxT->addItem(QString::fromUtf8(item));
+    }
+
+    Button1 = new QPushButton(QStringLiteral("OK"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(190, 127, 75, 25);
+    Button1->setDefault(true);
+    Button2 = new QPushButton(QStringLiteral("Anuluj"), this);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    Button2->setGeometry(271, 127, 75, 25);
+}
+
 void TOPort::FormShow() {
     TTransSettings settings;
     state_.trans.GetSettings(settings);
-    ComboBoxP->setCurrentIndex(settings.COM < ComboBoxP->count() ? settings.COM : -1);
-    ComboBoxB->setCurrentIndex(settings.Baud < ComboBoxB->count() ? settings.Baud : -1);
-    ComboBoxT->setCurrentIndex(settings.Mode < ComboBoxT->count() ? settings.Mode : -1);
+    Select(ComboBoxP, settings.COM);
+    Select(ComboBoxB, settings.Baud);
+    // The link may run at a rate the list does not offer (from the settings file): say which one.
+    ComboBoxB->setPlaceholderText(
+        QString::fromLatin1(kBaudTable[static_cast<std::size_t>(settings.Baud)].text));
+    Select(ComboBoxT, settings.Mode);
     EditTm->setText(QString::asprintf("%d", settings.Timeout));
     ShowDevice();
 }
@@ -121,9 +130,12 @@ void TOPort::FormShow() {
 void TOPort::ShowDevice() {
     const std::string name = ComboBoxP->currentText().toStdString();
     const auto device = ResolveComName(name);
-    DeviceLabel->setText(device ? QStringLiteral("%1 → %2").arg(QString::fromStdString(name),
+    const QString text = device ? QStringLiteral("%1 → %2").arg(QString::fromStdString(name),
                                                                 QString::fromStdString(device->string()))
-                                : QStringLiteral("%1: brak urządzenia").arg(QString::fromStdString(name)));
+                                : QStringLiteral("%1: brak urządzenia").arg(QString::fromStdString(name));
+    // A long working-directory path is cut in the middle, so that the device's own name stays in view.
+    DeviceLabel->setText(DeviceLabel->fontMetrics().elidedText(text, Qt::ElideMiddle, DeviceLabel->width()));
+    DeviceLabel->setToolTip(text);
 }
 
 void TOPort::Button1Click() {

@@ -28,6 +28,7 @@ public:
     QLabel* DeviceLabel = nullptr; // where the chosen COM name leads on this machine
 
 private:
+    void CreateControls();
     void FormShow();
     void Button1Click();
     void ShowDevice();
