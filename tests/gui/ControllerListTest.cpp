@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/O_lista.h"
 #include "gui/GuiTestSupport.h"
+#include "views/O_barg.h"
+#include "views/O_synop.h"
+#include "views/O_tabela.h"
+#include "views/O_wykres.h"
+#include "views/Ostrefa.h"
 #include "views/TabColumnDelegate.h"
 
 #include <QAction>
@@ -9,6 +14,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTableWidget>
 #include <QTextDocument>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -523,6 +530,45 @@ TEST_F(ControllerList, OkAfterReducingFourZonesToTwoRestartsPollingAtTheFirstAnd
     ASSERT_GE(polled.size(), 4u);
     EXPECT_THAT(std::vector<int>(polled.begin(), polled.begin() + 4), ElementsAre(1, 2, 1, 2));
     EXPECT_THAT(polled, ::testing::Each(::testing::AnyOf(1, 2)));
+}
+
+// The rebuild frees the records the views were built on: each view must be rebuilt on the new ones, or
+// the poll ticks after OK reach freed records through the old panels.
+TEST_F(ControllerList, OkRebuildsEveryViewOnTheNewRecords) {
+    TOmain& main = Start({1, 2, 3, 5}, {"DevCount=3", "DevAddr=1;2;3;0;0;0;0;0;"});
+    main.show();
+    QApplication::processEvents();
+    WhenDialogOpens<TOListaUrz>([](TOListaUrz& dialog) {
+        dialog.ListBox1->setCurrentRow(1);
+        dialog.BtnUsun->click();
+        dialog.ListBox1->setCurrentRow(1);
+        Enter(dialog, QStringLiteral("5"), QStringLiteral("Nowa"));
+        dialog.BtnModyf->click();
+        dialog.BtnOK->click();
+    });
+    main.OpcjeListaUrz->trigger();
+    program->Ticks(20);
+    QApplication::processEvents();
+
+    QStringList synoptic;
+    for (const TStrefa* panel : main.Osynop->panels()) {
+        synoptic << panel->Label1->text();
+        EXPECT_TRUE(panel->regulator ==
+                    &state().devices[static_cast<std::size_t>(synoptic.size() - 1)]->record);
+    }
+    QStringList table;
+    for (int column = 1; column < main.OTabela->StringGrid1->columnCount(); ++column) {
+        table << TOTabela::Cells(*main.OTabela->StringGrid1, column, 0);
+    }
+    QStringList chart;
+    for (int tab = 0; tab < main.OWykres->TabControl1->count(); ++tab) {
+        chart << main.OWykres->TabControl1->tabText(tab);
+    }
+    const QStringList zones({"STREFA  1", "Nowa"});
+    EXPECT_EQ(synoptic, zones);
+    EXPECT_EQ(table, zones);
+    EXPECT_EQ(chart, zones);
+    EXPECT_EQ(main.OBarg->Bars().size(), 2u);
 }
 
 } // namespace
