@@ -292,6 +292,10 @@ void TOListaUrz::CreateLayout() {
 
 void TOListaUrz::FormShow() {
     editor_ = ZoneListEditor(main_.state().settings.zones);
+    ShowEntries();
+}
+
+void TOListaUrz::ShowEntries() {
     ListBox1->clear();
     for (int entry = 0; entry < editor_.lineCount(); ++entry) {
         AppendLine(entry);
@@ -455,6 +459,9 @@ void TOListaUrz::Timer1Timer() {
     case BusSearch::Outcome::kRangeEnd:
         FinishRange();
         break;
+    case BusSearch::Outcome::kPortNotOpen:
+        AbandonSearch();
+        break;
     case BusSearch::Outcome::kNone:
     case BusSearch::Outcome::kIdle:
         break;
@@ -471,6 +478,16 @@ void TOListaUrz::FinishRange() {
     }
     ShowIdleLook();
     ShowOutcome(nothingFound);
+    search_.Stop();
+}
+
+void TOListaUrz::AbandonSearch() {
+    Timer1->stop();
+    main_.ShowLinkStatus();
+    QMessageBox::critical(this, Text(kShortCaption), main_.LinkStatusLabel->text());
+    ShowIdleLook();
+    editor_.AbandonSearch();
+    ShowEntries();
     search_.Stop();
 }
 

@@ -84,12 +84,16 @@ private:
     void FinishRange();
     // "Zatrzymaj": the searching look goes first, then any message. Polling resumes last in both.
     void StopSearch();
+    // No address could be asked: the port's reason, then the list as it was before the search.
+    void AbandonSearch();
     void ShowProbe();
     void ShowNothingFound();
     void ShowIdleLook();
     // The list after a search: the one entry at address 1 when nothing was found; line 0 in the fields.
     void ShowOutcome(bool nothingFound);
     void SetEditable(bool editable);
+    // One line per entry, line 0 selected and in the fields.
+    void ShowEntries();
     void AppendLine(int entry);
     void RewriteLine(int entry);
     void SelectFirstLine();

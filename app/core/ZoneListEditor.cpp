@@ -141,6 +141,8 @@ bool ZoneListEditor::Remove(int line) {
 }
 
 void ZoneListEditor::BeginSearch() {
+    addrBeforeSearch_ = Addr_;
+    lineCountBeforeSearch_ = lineCount_;
     Addr_.fill(0);
     lineCount_ = 0;
 }
@@ -158,6 +160,11 @@ bool ZoneListEditor::EndSearch() {
     Addr_[0] = kFirstSlaveAddress;
     lineCount_ = 1;
     return true;
+}
+
+void ZoneListEditor::AbandonSearch() {
+    Addr_ = addrBeforeSearch_;
+    lineCount_ = lineCountBeforeSearch_;
 }
 
 ZoneList ZoneListEditor::Applied() const {
@@ -195,7 +202,13 @@ BusSearch::Step BusSearch::Next() {
         stepping_ = false;
         return {Outcome::kRangeEnd, asked};
     }
-    const bool isHz70 = Identify(Probe, trans_) == 0 && Probe.deviceId == kHz70SlaveId;
+    const int result = Identify(Probe, trans_);
+    if (result == kPortNotOpen) {
+        // Every later address would fail alike, without a word on the line.
+        stepping_ = false;
+        return {Outcome::kPortNotOpen, asked};
+    }
+    const bool isHz70 = result == 0 && Probe.deviceId == kHz70SlaveId;
     Probe.address = static_cast<std::int16_t>(asked + 1);
     if (!isHz70) {
         return {Outcome::kNone, asked};

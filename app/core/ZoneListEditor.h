@@ -70,6 +70,8 @@ public:
     void AppendFound(int address);
     // Ends a search; when nothing was found, leaves one entry at address 1 and returns true.
     bool EndSearch();
+    // Ends a search that could not ask the bus: the entries are those it started from.
+    void AbandonSearch();
 
     // The zone list to hand to the program: one zone per line, every slot past the lines empty.
     [[nodiscard]] ZoneList Applied() const;
@@ -81,20 +83,23 @@ private:
     ZoneAddresses Addr_{};
     ZoneNames Names_;
     int lineCount_ = 0;
+    ZoneAddresses addrBeforeSearch_{};
+    int lineCountBeforeSearch_ = 0;
 };
 
 // Asks the bus, one address per Next(), which slaves are HZ70 controllers. The poll timer is paused
-// from Start() until the 8th controller is found, Stop() or destruction. Passing the last address ends
-// the stepping but leaves the pause to Stop(), so that the caller can report the outcome before the
-// poll cycle may open a message of its own.
+// from Start() until the 8th controller is found, Stop() or destruction. Passing the last address, or a
+// port that does not open, ends the stepping but leaves the pause to Stop(), so that the caller can
+// report the outcome before the poll cycle may open a message of its own.
 class BusSearch {
 public:
     enum class Outcome {
-        kIdle,     // not stepping: nothing was asked
-        kNone,     // the address gave no HZ70
-        kFound,    // an HZ70 answered at `address`
-        kFoundAll, // the 8th HZ70 answered at `address`; stepping is over
-        kRangeEnd, // every address was asked; stepping is over
+        kIdle,        // not stepping: nothing was asked
+        kNone,        // the address gave no HZ70
+        kFound,       // an HZ70 answered at `address`
+        kFoundAll,    // the 8th HZ70 answered at `address`; stepping is over
+        kRangeEnd,    // every address was asked; stepping is over
+        kPortNotOpen, // the port cannot be opened, so no address can be asked; stepping is over
     };
     struct Step {
         Outcome outcome = Outcome::kIdle;

@@ -90,6 +90,20 @@ TEST_F(BusSearchTest, StoppingOrDestroyingTheSearchResumesPolling) {
     EXPECT_TRUE(polling.PollingEnabled);
 }
 
+TEST_F(BusSearchTest, APortThatDoesNotOpenEndsTheSteppingAtOnce) {
+    AddSlave(3);
+    port.openSucceeds = false;
+    BusSearch search(trans, polling);
+    search.Start();
+    EXPECT_EQ(search.Next().outcome, Outcome::kPortNotOpen);
+    EXPECT_FALSE(search.stepping());
+    EXPECT_EQ(search.Next().outcome, Outcome::kIdle);
+    EXPECT_FALSE(polling.PollingEnabled); // until the caller has told the operator
+    search.Stop();
+    EXPECT_TRUE(polling.PollingEnabled);
+    EXPECT_TRUE(bus.requests.empty());
+}
+
 TEST_F(BusSearchTest, AMissingControllerCostsOneReplyTimeout) {
     BusSearch search(trans, polling);
     search.Start();

@@ -152,6 +152,9 @@ TEST(ZoneListEditor, AppliedListHasOneZonePerLineAndNothingBeyond) {
 
 TEST(ZoneListEditor, SearchListsFoundControllersUnderTheSlotNames) {
     ZoneListEditor editor{Zones(3, {1, 2, 3, 0, 0, 0, 0, 0})};
+    editor.BeginSearch(); // a search that cannot ask the bus gives back the entries it started from
+    editor.AbandonSearch();
+    EXPECT_THAT(Lines(editor), ElementsAre(" 1  \tSTREFA  1", " 2  \tSTREFA  2", " 3  \tSTREFA  3"));
     editor.BeginSearch();
     EXPECT_EQ(editor.lineCount(), 0);
     EXPECT_THAT(editor.Addr(), ElementsAre(0, 0, 0, 0, 0, 0, 0, 0));

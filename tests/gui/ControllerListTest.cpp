@@ -104,8 +104,12 @@ class ControllerList : public ::testing::Test {
 protected:
     std::unique_ptr<ProgramOnFakeBus> program;
 
-    TOmain& Start(const std::vector<int>& controllers, const std::vector<std::string>& settings) {
+    TOmain& Start(const std::vector<int>& controllers, const std::vector<std::string>& settings,
+                  const std::function<void(FakeSerialPort&)>& preparePort = {}) {
         program = std::make_unique<ProgramOnFakeBus>(controllers);
+        if (preparePort) {
+            preparePort(program->port);
+        }
         program->WriteSettingsFile(settings);
         TOmain& main = program->Start();
         main.Timer1->stop();
@@ -430,6 +434,28 @@ TEST_F(ControllerList, SearchFindingNothingShowsItsMessageBeforePollingResumesTh
         EXPECT_TRUE(IsIdleLook(dialog));
         EXPECT_TRUE(state().polling.PollingEnabled);
     }
+}
+
+TEST_F(ControllerList, SearchOnAPortThatDoesNotOpenStopsAtOnceWithThePortsReasonAndKeepsTheList) {
+    TOmain& main = Start({3}, {"DevCount=2", "DevAddr=5;6;0;0;0;0;0;0;"}, [](FakeSerialPort& port) {
+        port.openSucceeds = false;
+        port.condition = {PortCondition::State::InUse, "/dev/ttyUSB0", "", ""};
+    });
+    TOListaUrz dialog(main, &main);
+    MessageBoxAnswerer answers;
+    dialog.BitBtnSzukaj->click();
+    EXPECT_EQ(StepSearch(dialog), 1);
+    ASSERT_EQ(answers.seen().size(), 1u);
+    EXPECT_EQ(answers.seen()[0].text, "COM1 (/dev/ttyUSB0): port zajęty przez inny program. Zatwierdź "
+                                      "„Ustawienia portu”, aby otworzyć port ponownie.");
+    EXPECT_EQ(answers.seen()[0].title, "HZ70");
+    EXPECT_EQ(answers.seen()[0].icon, QMessageBox::Critical);
+    EXPECT_TRUE(IsIdleLook(dialog));
+    EXPECT_EQ(Lines(*dialog.ListBox1), QStringList({" 5  \tSTREFA  1", " 6  \tSTREFA  2"}));
+    EXPECT_THAT(dialog.entries().Addr(), ElementsAre(5, 6, 0, 0, 0, 0, 0, 0));
+    EXPECT_EQ(dialog.EditAddr->text(), "5");
+    EXPECT_TRUE(state().polling.PollingEnabled);
+    EXPECT_TRUE(program->bus.requests.empty());
 }
 
 TEST_F(ControllerList, EighthControllerStopsSteppingButKeepsTheSearchingLookUntilZatrzymaj) {
