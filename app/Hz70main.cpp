@@ -25,6 +25,7 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTimer>
@@ -100,6 +101,36 @@ private:
     QRect bounds_;
 };
 
+// Says which zone start-up is asking, in a small window of its own: the identification blocks the
+// thread up to a reply time-out per zone before the main window shows. Painted before each zone.
+class StartupProgress {
+public:
+    StartupProgress() : label_(nullptr, Qt::SplashScreen) {
+        label_.setObjectName(QStringLiteral("StartupProgress"));
+        label_.setTextFormat(Qt::PlainText);
+        label_.setFrameStyle(QFrame::Panel | QFrame::Raised);
+        label_.setLineWidth(2);
+        label_.setMargin(16);
+        label_.setMinimumWidth(480);
+    }
+
+    void Show(const QString& text) {
+        label_.setText(kCaption + QLatin1Char('\n') + text);
+        if (!label_.isVisible()) {
+            label_.adjustSize();
+            label_.move(label_.screen()->availableGeometry().center() - label_.rect().center());
+            label_.show();
+        }
+        // Nothing else runs yet (no timer started, no other window), so only the window system's events
+        // for this window are taken, which the window needs to appear at all.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        label_.repaint();
+    }
+
+private:
+    QLabel label_;
+};
+
 } // namespace
 
 TOmain::TOmain(SerialPort& port, Clock& clock, std::filesystem::path settingsDirectory, QWidget* parent)
@@ -143,7 +174,11 @@ TOmain::~TOmain() {
 void TOmain::FormCreate() {
     loadFailed_ = static_cast<bool>(state_.LoadSettings());
     state_.StartPolling(*this, *this);
-    RebuildDeviceList();
+    {
+        StartupProgress progress;
+        state_.RebuildDeviceList(
+            [this, &progress](int slot, int count) { progress.Show(AttachProgressText(slot, count)); });
+    }
     state_.SettingsChanged = false;
     state_.polling.PollingEnabled = true;
 }
@@ -329,7 +364,21 @@ void TOmain::BringToFront(TViewWindow* view) {
 }
 
 void TOmain::RebuildDeviceList() {
-    state_.RebuildDeviceList();
+    // The exchanges hold the thread: the status line is painted before each, as nothing else can be.
+    state_.RebuildDeviceList([this](int slot, int count) {
+        statusBar()->showMessage(AttachProgressText(slot, count));
+        statusBar()->repaint();
+    });
+    statusBar()->clearMessage();
+}
+
+QString TOmain::AttachProgressText(int slot, int count) const {
+    const ZoneList& zones = state_.settings.zones;
+    // In one pass: a name is data, never a place for the next number.
+    return QStringLiteral("Odczyt sterowników HZ70: strefa %1 z %2 (%3, adres %4)...")
+        .arg(QString::number(slot + 1), QString::number(count),
+             QString::fromStdString(zones.DevName[static_cast<std::size_t>(slot)]),
+             QString::number(zones.DevAddr[static_cast<std::size_t>(slot)]));
 }
 
 void TOmain::ReshowViews() {

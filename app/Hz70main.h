@@ -38,7 +38,8 @@ public:
 
     [[nodiscard]] AppState& state() { return state_; }
 
-    // Rebuilds the records of the configured zones (blocking) and starts polling at the first zone.
+    // Rebuilds the records of the configured zones (blocking) and starts polling at the first zone; the
+    // status line names the zone being asked.
     void RebuildDeviceList();
     // Rebinds the views to rebuilt records: table, synoptic, chart and bargraph windows, in this order.
     void ReshowViews();
@@ -87,6 +88,8 @@ protected:
 
 private:
     bool AskStopMonitoring(const TRegulator& zone) override;
+    // "Odczyt sterowników HZ70: strefa 2 z 8 (...)": which zone the identification is asking.
+    [[nodiscard]] QString AttachProgressText(int slot, int count) const;
     void FormCreate();
     void FormShow();
     void FormDestroy();

@@ -26,8 +26,8 @@ std::error_code AppState::SaveSettings() {
     return error;
 }
 
-void AppState::RebuildDeviceList() {
-    hz70::RebuildDeviceList(devices, settings.zones, trans, polling);
+void AppState::RebuildDeviceList(const AttachProgress& beforeAttach) {
+    hz70::RebuildDeviceList(devices, settings.zones, trans, polling, beforeAttach);
     if (cycle_) {
         cycle_->Restart();
     }

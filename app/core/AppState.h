@@ -33,7 +33,7 @@ public:
     [[nodiscard]] bool SaveDueAtExit() const { return SettingsChanged && !keepUnreadFile_; }
 
     // Rebuilds one attached record per configured zone (blocking) and starts polling at the first zone.
-    void RebuildDeviceList();
+    void RebuildDeviceList(const AttachProgress& beforeAttach = {});
     // Creates the poll cycle; the main window gives it the operator question and the views.
     void StartPolling(MonitoringQuestion& question, ZoneViews& views);
     // One tick of the poll timer: reopens a lost or missing port when that is due, then polls. The

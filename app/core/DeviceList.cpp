@@ -12,10 +12,14 @@ std::int16_t RecordAddress(int address) {
 
 } // namespace
 
-void RebuildDeviceList(DeviceList& devices, const ZoneList& zones, TTrans& trans, PollingState& polling) {
+void RebuildDeviceList(DeviceList& devices, const ZoneList& zones, TTrans& trans, PollingState& polling,
+                       const AttachProgress& beforeAttach) {
     devices.clear();
     const int count = zones.slotsInUse();
     for (int slot = 0; slot < count; ++slot) {
+        if (beforeAttach) {
+            beforeAttach(slot, count);
+        }
         auto entry = std::make_unique<DeviceEntry>();
         TRegulator& record = InitRegulator(entry->record);
         record.address = RecordAddress(zones.DevAddr[static_cast<std::size_t>(slot)]);

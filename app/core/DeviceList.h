@@ -5,6 +5,7 @@
 #include "model/Slohz70.h"
 #include "model/ZoneList.h"
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -22,9 +23,13 @@ struct DeviceEntry {
 // The records of the configured zones, in slot order.
 using DeviceList = std::vector<std::unique_ptr<DeviceEntry>>;
 
+// Told before each zone's identification: the zone's slot and the number of zones being built.
+using AttachProgress = std::function<void(int slot, int count)>;
+
 // Replaces the list with one attached record per configured zone: blocking, one Report Slave ID per
 // zone plus the settings of each HZ70 found. Every record starts with commError set, and polling is
 // enabled afterwards. The caller starts its poll cycle again at the first zone.
-void RebuildDeviceList(DeviceList& devices, const ZoneList& zones, TTrans& trans, PollingState& polling);
+void RebuildDeviceList(DeviceList& devices, const ZoneList& zones, TTrans& trans, PollingState& polling,
+                       const AttachProgress& beforeAttach = {});
 
 } // namespace hz70

@@ -18,6 +18,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QToolBar>
 #include <csignal>
@@ -328,6 +329,40 @@ TEST(MainWindow, TheOtherZonesArePolledWhileTheQuestionIsOpen) {
     RunEventsUntil([&whileOpen] { return whileOpen >= 0; });
     EXPECT_GT(whileOpen, 0) << "requests to the answering zone while the question was open";
     EXPECT_EQ(main.state().devices[1]->record.monitoring, 1);
+}
+
+// Identification holds the thread up to a reply time-out per zone, so each zone is named before it is
+// asked: at start in a window of its own, later in the status line.
+TEST(MainWindow, EachZoneIsNamedBeforeItsIdentification) {
+    ProgramOnFakeBus program({1, 2});
+    program.WriteSettingsFile({"DevCount=2", "DevAddr=1;2;0;0;0;0;0;0;", "DevName=Piec %2;B;"});
+    const auto startupText = [] {
+        for (const QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->objectName() == "StartupProgress" && widget->isVisible()) {
+                return qobject_cast<const QLabel*>(widget)->text().section(QLatin1Char('\n'), 1);
+            }
+        }
+        return QString();
+    };
+    TOmain* main = nullptr;
+    QStringList shown;
+    const auto answer = program.port.onWrite;
+    program.port.onWrite = [&](const Bytes& request) {
+        if (request.size() > 1 && request[1] == 0x11) {
+            shown << (main != nullptr ? main->statusBar()->currentMessage() : startupText());
+        }
+        answer(request);
+    };
+    const QStringList expected{"Odczyt sterowników HZ70: strefa 1 z 2 (Piec %2, adres 1)...",
+                               "Odczyt sterowników HZ70: strefa 2 z 2 (B, adres 2)..."};
+    main = &program.Start();
+    EXPECT_EQ(shown, expected);
+    EXPECT_TRUE(startupText().isEmpty()) << "gone before the main window comes";
+    main->show();
+    shown.clear();
+    main->RebuildDeviceList(); // as the controller list's OK does
+    EXPECT_EQ(shown, expected);
+    EXPECT_TRUE(main->statusBar()->currentMessage().isEmpty());
 }
 
 TEST(MainWindow, PortDialogShowsTheLinkAndOkClosesThePortAndStoresTheNewSettings) {
