@@ -115,25 +115,40 @@ TEST(MainWindow, RecordingWritesOneLinePerZoneUpdateAndAFailedWriteStopsItWhileP
     EXPECT_TRUE(main.PlikRejestruj->isChecked());
     EXPECT_TRUE(main.RecordingLabel->text().endsWith(QString::fromStdString(file.string())));
     program.Ticks(61); // 6 s: one zone every two ticks, the first reply a tick after the start
-    std::istringstream lines(FileBytes(file));
-    std::string line;
-    std::getline(lines, line);
-    EXPECT_EQ(line, kPollCsvHeader);
-    std::map<std::string, int> perZone;
-    while (std::getline(lines, line)) {
-        std::vector<std::string> columns;
-        std::stringstream fields(line);
-        for (std::string field; std::getline(fields, field, ',');) {
-            columns.push_back(field);
+    // The lines reach the file from the recorder's own thread.
+    const auto lines = [&file] {
+        std::vector<std::string> all;
+        std::istringstream text(FileBytes(file));
+        for (std::string line; std::getline(text, line);) {
+            all.push_back(line);
         }
-        ASSERT_EQ(columns.size(), 11u) << line;
-        ++perZone[columns[1] + "@" + columns[2]];
+        return all;
+    };
+    RunEventsUntil([&lines] { return lines().size() >= 31; }, 5000);
+    const std::vector<std::string> written = lines();
+    ASSERT_FALSE(written.empty());
+    EXPECT_EQ(written[0], kPollCsvHeader);
+    const auto columns = [](const std::string& line) {
+        return std::count(line.begin(), line.end(), ',') + 1;
+    };
+    std::map<std::string, int> perZone;
+    for (std::size_t i = 1; i < written.size(); ++i) {
+        ASSERT_EQ(columns(written[i]), columns(kPollCsvHeader)) << written[i];
+        std::stringstream fields(written[i]);
+        std::string time;
+        std::string zone;
+        std::string address;
+        std::getline(fields, time, ',');
+        std::getline(fields, zone, ',');
+        std::getline(fields, address, ',');
+        ++perZone[zone + "@" + address];
     }
     EXPECT_THAT(perZone, ElementsAre(std::pair<const std::string, int>("1@1", 10),
                                      std::pair<const std::string, int>("2@2", 10),
                                      std::pair<const std::string, int>("3@3", 10)));
 
-    // The file may grow no further (a full disk): recording stops with a message, polling goes on.
+    // The file may grow no further (a full disk): the next recorded exchange hears of it, and recording
+    // stops with a message, after the tick; polling goes on.
     MessageBoxAnswerer answerer;
     const std::uintmax_t size = std::filesystem::file_size(file);
     std::signal(SIGXFSZ, SIG_IGN);
@@ -141,15 +156,11 @@ TEST(MainWindow, RecordingWritesOneLinePerZoneUpdateAndAFailedWriteStopsItWhileP
     ::getrlimit(RLIMIT_FSIZE, &limit);
     const rlimit full{static_cast<rlim_t>(size), limit.rlim_max};
     ::setrlimit(RLIMIT_FSIZE, &full);
-    program.Ticks(4);
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-    // The message comes after the tick, from the event loop.
-    for (QElapsedTimer waited; !waited.isValid() || waited.elapsed() < 200;) {
-        if (!waited.isValid()) {
-            waited.start();
-        }
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    for (int tick = 0; tick < 50 && answerer.seen().empty(); ++tick) {
+        program.Ticks(1);
+        RunEventsUntil([&answerer] { return !answerer.seen().empty(); }, 20);
     }
+    ::setrlimit(RLIMIT_FSIZE, &limit);
     EXPECT_FALSE(main.PlikRejestruj->isChecked());
     EXPECT_TRUE(main.RecordingLabel->text().isEmpty());
     ASSERT_EQ(answerer.seen().size(), 1u);
