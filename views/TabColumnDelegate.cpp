@@ -39,6 +39,19 @@ void TabColumnDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     painter->restore();
 }
 
+QSize TabColumnDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    QStyleOptionViewItem item(option);
+    initStyleOption(&item, index);
+    const qsizetype tab = item.text.indexOf(QLatin1Char('\t'));
+    const QString second = tab < 0 ? QString() : item.text.mid(tab + 1);
+    if (!second.trimmed().isEmpty()) {
+        size.setWidth(2 * TextMargin(item.widget) + column_ +
+                      QFontMetrics(item.font).horizontalAdvance(second));
+    }
+    return size;
+}
+
 int TabColumnDelegate::TextMargin(const QWidget* view) {
     const QStyle* style = view != nullptr ? view->style() : QApplication::style();
     return style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;

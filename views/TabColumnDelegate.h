@@ -16,6 +16,8 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
+    // As wide as what paint draws, so a list scrolls sideways only when there is something to show.
+    [[nodiscard]] QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
     // Space between an item's edge and its text, as the style's own item views leave it.
     static int TextMargin(const QWidget* view);
