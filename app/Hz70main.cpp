@@ -43,6 +43,7 @@ namespace {
 
 constexpr int kPollIntervalMs = 100;
 constexpr int kToolBarHeight = 33;
+constexpr int kCappedTimeoutShownMs = 15000;
 const QString kCaption = Text(kProgramCaption);
 
 QIcon ToolImage(int index) {
@@ -185,6 +186,7 @@ void TOmain::FormCreate() {
 
 void TOmain::FormShow() {
     OknoSasiad->trigger();
+    ShowCappedTimeout();
     if (loadFailed_) {
         QMessageBox::critical(
             this, kCaption,
@@ -494,8 +496,18 @@ void TOmain::PlikZapiszUstExecute() {
 
 void TOmain::OPcjeUstawPortExecute() {
     TOPort dialog(state_, this);
-    dialog.exec();
+    if (dialog.exec() == QDialog::Accepted) {
+        ShowCappedTimeout();
+    }
     ShowLinkStatus();
+}
+
+void TOmain::ShowCappedTimeout() {
+    TTransSettings settings;
+    state_.trans.GetSettings(settings);
+    if (const std::string text = CappedTimeoutText(settings); !text.empty()) {
+        statusBar()->showMessage(QString::fromStdString(text), kCappedTimeoutShownMs);
+    }
 }
 
 void TOmain::OpcjeListaUrzExecute() {

@@ -78,6 +78,9 @@ public:
     QLabel* LinkStatusLabel = nullptr;
     QLabel* RecordingLabel = nullptr;
     void ShowLinkStatus();
+    // Says for a while, over the link's status, that the settings' reply time-out is more than the link
+    // waits.
+    void ShowCappedTimeout();
 
     [[nodiscard]] QMdiArea* mdiArea() const { return mdiArea_; }
     [[nodiscard]] QToolBar* ToolBar1() const { return toolBar_; }

@@ -69,4 +69,16 @@ std::string LinkStatusText(int portIndex, int portState, const PortCondition& co
            (reconnect == ReconnectState::Waiting ? kRetryingItself : kRetry);
 }
 
+std::string CappedTimeoutText(const TTransSettings& settings) {
+    if (!SettingsInTables(settings)) {
+        return {};
+    }
+    const ReplyTimeoutChoice timeout = ChooseReplyTimeout(settings);
+    if (timeout.source != ReplyTimeoutChoice::Source::Capped) {
+        return {};
+    }
+    return "Czas oczekiwania na odpowiedź " + std::to_string(settings.Timeout) + " ms jest za długi; użyto " +
+           std::to_string(timeout.ms) + " ms.";
+}
+
 } // namespace hz70

@@ -3,6 +3,7 @@
 
 #include "app/core/PortReconnect.h"
 #include "comm/SerialPort.h"
+#include "comm/Trans.h"
 
 #include <string>
 
@@ -15,5 +16,9 @@ namespace hz70 {
 [[nodiscard]] std::string LinkStatusText(int portIndex, int portState, const PortCondition& condition,
                                          ReconnectState reconnect = ReconnectState::Idle,
                                          const std::string& awaitedDevice = {});
+
+// What the status line says once when the settings' reply time-out is beyond what the link waits:
+// the value given and the one used. Empty when the time-out is used as given or from the baud table.
+[[nodiscard]] std::string CappedTimeoutText(const TTransSettings& settings);
 
 } // namespace hz70

@@ -67,5 +67,17 @@ TEST(LinkStatus, NamesTheDeviceTheStateAndHowThePortWillBeOpenedAgain) {
     }
 }
 
+TEST(LinkStatus, SaysOnceWhenTheReplyTimeOutIsCapped) {
+    for (const auto& [timeout, expected] : {
+             std::pair<std::int32_t, const char*>{
+                 2000000000, "Czas oczekiwania na odpowiedź 2000000000 ms jest za długi; "
+                             "użyto 600000 ms."},
+             {600000, ""},
+             {50, ""},
+         }) {
+        EXPECT_EQ(CappedTimeoutText(TTransSettings{0, 5, 0, 0, timeout}), expected) << timeout;
+    }
+}
+
 } // namespace
 } // namespace hz70
