@@ -17,7 +17,7 @@ import sys
 import time
 from dataclasses import dataclass, field
 
-from sim_hz70cli import Simulator
+from sim_hz70cli import simulator
 
 TIMEOUT_MS = 300
 STEADY_POLL_S = 2
@@ -212,15 +212,13 @@ def main():
     failures = Failures()
     started = time.monotonic()
     for framing, mode in FRAMINGS:
-        sim = Simulator(args.sim, mode)
-        try:
+        with simulator(args.sim, mode) as sim:
             clean_rate = None
             for index, habit in enumerate(HABITS):
                 rate = run_habit(args.cli, sim, framing, mode, habit, index, clean_rate, failures)
                 if habit.name == "clean":
                     clean_rate = rate
                     print("  clean poll rate %.2f good updates/s" % (rate or 0), flush=True)
-        finally:
             sim.stop()
     print("line habits: %d failure(s) in %.0f s" % (len(failures.items), time.monotonic() - started))
     for item in failures.items:

@@ -13,57 +13,17 @@ import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from hz70sim import Simulator  # noqa: E402
 
 SKIPPED = 77
 
 
-class Simulator:
-  """A running hz70sim with its link in a temporary directory."""
-
-  def __init__(self, program, mode, baud=9600, extra=()):
-    self.dir = tempfile.mkdtemp(prefix="hz70sim-")
-    self.link = os.path.join(self.dir, "COM1")
-    self.log = os.path.join(self.dir, "requests.log")
-    self.process = subprocess.Popen(
-        [program, "--link", self.link, "--mode", str(mode), "--baud", str(baud), "--zones", "1,2,3",
-         "--foreign", "9=77", "--log", self.log, *extra],
-        stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-    self.banner = self._read_line(5.0)
-    if not self.banner.startswith("hz70sim: zones 1-3"):
-      self.stop(signal.SIGKILL)
-      raise AssertionError("no start banner, got %r" % self.banner)
-
-  def _read_line(self, timeout):
-    ready, _, _ = select.select([self.process.stdout], [], [], timeout)
-    return self.process.stdout.readline() if ready else ""
-
-  def command(self, line):
-    self.process.stdin.write(line + "\n")
-    self.process.stdin.flush()
-    return self._read_line(5.0)
-
-  def stop(self, how=signal.SIGTERM):
-    if how == "quit":
-      self.process.stdin.write("quit\n")
-      self.process.stdin.flush()
-    else:
-      self.process.send_signal(how)
-    try:
-      code = self.process.wait(timeout=5)
-    finally:
-      if self.process.poll() is None:
-        self.process.kill()
-      link_left = os.path.lexists(self.link)
-      shutil.rmtree(self.dir, ignore_errors=True)
-    if how != signal.SIGKILL:
-      check(code == 0, "hz70sim ended with %s" % code)
-      check(not link_left, "the link was left behind")
-
-  def log_lines(self):
-    with open(self.log, encoding="ascii") as log:
-      return [line.split() for line in log]
+def simulator(program, mode, baud=9600, extra=()):
+  return Simulator(program, "--baud", str(baud), "--foreign", "9=77", *extra, zones="1,2,3", mode=mode, log=True,
+                   banner="hz70sim: zones 1-3")
 
 
 def check(condition, message):
@@ -96,8 +56,7 @@ def check_measured(values):
 def case_mbpoll_rtu(program):
   if shutil.which("mbpoll") is None:
     return SKIPPED
-  sim = Simulator(program, mode=6)
-  try:
+  with simulator(program, mode=6) as sim:
     check_measured(mbpoll_values(mbpoll(sim.link, "-0", "-a", "1", "-r", "4018", "-c", "7")))
     identity = mbpoll(sim.link, "-a", "2", "-u")
     check(re.search(r"Id\s*:\s*0x8E", identity) and "Status: On" in identity, identity)
@@ -112,7 +71,6 @@ def case_mbpoll_rtu(program):
           "a read across 4017 accepted")
     answers = [fields[5] for fields in sim.log_lines()]
     check(answers == ["ok", "ok", "ok", "ok", "ok", "exception3", "exception2"], "log %s" % answers)
-  finally:
     sim.stop(signal.SIGINT)
   return 0
 
@@ -134,8 +92,7 @@ def pymodbus_client(link, framer_name, mode):
 def case_pymodbus(program, framer_name):
   from pymodbus.other_message import ReportSlaveIdRequest
   mode = 1 if framer_name == "ascii" else 6
-  sim = Simulator(program, mode=mode)
-  try:
+  with simulator(program, mode=mode) as sim:
     client = pymodbus_client(sim.link, framer_name, mode)
     try:
       reply = client.read_holding_registers(4018, 7, slave=1)
@@ -162,7 +119,6 @@ def case_pymodbus(program, framer_name):
       client.close()
     functions = [fields[2] for fields in sim.log_lines()]
     check(functions == ["3", "17", "6", "3", "6", "3", "4"], "log %s" % functions)
-  finally:
     sim.stop(signal.SIGTERM)
   return 0
 
@@ -189,15 +145,13 @@ def case_pacing(program):
   poll_rtu = bytes([0x01, 0x03, 0x0F, 0xB2, 0x00, 0x07, 0xA7, 0x3B])
   for mode, request, length, bits in ((6, poll_rtu, 19, 10), (3, poll_rtu, 19, 11),
                                       (0, b":01030FB2000734\r\n", 39, 10)):
-    sim = Simulator(program, mode=mode, baud=1200, extra=("--response-delay", "0"))
-    try:
+    with simulator(program, mode=mode, baud=1200, extra=("--response-delay", "0")) as sim:
       reply, seconds = timed_exchange(sim.link, request, length)
       check(len(reply) == length, "mode %d: %d of %d bytes" % (mode, len(reply), length))
       floor = length * bits / 1200
       check(seconds >= floor, "mode %d: %d characters in %.3f s, faster than %.3f s" % (mode, length, seconds, floor))
       check(seconds < floor + 0.25, "mode %d: %.3f s, far slower than the line" % (mode, seconds))
       print("mode %d: %d characters at 1200 bit/s in %.3f s (line time %.3f s)" % (mode, length, seconds, floor))
-    finally:
       sim.stop("quit")
   return 0
 

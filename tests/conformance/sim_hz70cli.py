@@ -8,13 +8,13 @@ code the master documents, within a bound set by its reply time-out (nothing han
 import argparse
 import os
 import re
-import select
-import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from hz70sim import Simulator  # noqa: E402
 
 TIMEOUT_MS = 300
 # A blocking read waits at most twice (one repeat) plus its pauses; leave room for process start-up.
@@ -26,35 +26,9 @@ def check(condition, message):
     raise AssertionError(message)
 
 
-class Simulator:
-  def __init__(self, program, mode, directory=None):
-    self.dir = directory or tempfile.mkdtemp(prefix="hz70sim-cli-")
-    self.link = os.path.join(self.dir, "COM1")
-    self.process = subprocess.Popen(
-        [program, "--link", self.link, "--mode", str(mode), "--zones", "1,2", "--foreign", "9=77", "--seed", "5"],
-        stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-    check(self._read_line().startswith("hz70sim: zones 1-2"), "no start banner")
-
-  def _read_line(self):
-    ready, _, _ = select.select([self.process.stdout], [], [], 5.0)
-    return self.process.stdout.readline() if ready else ""
-
-  def command(self, line):
-    self.process.stdin.write(line + "\n")
-    self.process.stdin.flush()
-    reply = self._read_line()
-    check(reply and not reply.startswith("error"), "command %r: %r" % (line, reply))
-
-  def stop(self):
-    self.process.send_signal(signal.SIGTERM)
-    try:
-      code = self.process.wait(timeout=5)
-    finally:
-      if self.process.poll() is None:
-        self.process.kill()
-      link_left = os.path.lexists(self.link)
-      shutil.rmtree(self.dir, ignore_errors=True)
-    check(code == 0 and not link_left, "hz70sim ended with %s, link left: %s" % (code, link_left))
+def simulator(program, mode, directory=None):
+  return Simulator(program, "--foreign", "9=77", "--seed", "5", zones="1,2", mode=mode, directory=directory,
+                   banner="hz70sim: zones 1-2")
 
 
 def run_cli(cli, sim, mode, *args, address=1):
@@ -123,8 +97,7 @@ def stops_when_asked(cli, sim, mode):
 
 def link_ownership(program, mode):
   """A second simulator is refused a link a running one serves; a dead one's link is taken over."""
-  first = Simulator(program, mode)
-  try:
+  with simulator(program, mode) as first:
     second = subprocess.run([program, "--link", first.link, "--zones", "3"], stdin=subprocess.DEVNULL,
                             capture_output=True, text=True, timeout=5)
     check(second.returncode == 1 and "belongs to a running hz70sim (process %d)" % first.process.pid in second.stderr,
@@ -133,20 +106,14 @@ def link_ownership(program, mode):
     first.process.kill()  # dies without removing anything
     first.process.wait(timeout=5)
     check(os.path.lexists(first.link), "a killed simulator's link should be left behind")
-    heir = Simulator(program, mode, directory=first.dir)
-    check("replacing " in heir.process.stderr.readline(), "taking over a dead simulator's link was not said")
-    heir.stop()
-  finally:
-    if first.process.poll() is None:
-      first.process.kill()
-    shutil.rmtree(first.dir, ignore_errors=True)
+    with simulator(program, mode, directory=first.dir) as heir:
+      check("replacing " in heir.process.stderr.readline(), "taking over a dead simulator's link was not said")
+      heir.stop()
   print("%-28s refused while owned, taken over once its owner died" % "link ownership")
 
 
 def run(cli, program, mode):
-  ascii_framing = mode <= 2
-  sim = Simulator(program, mode)
-  try:
+  with simulator(program, mode) as sim:
     expect(cli, sim, mode, "clean read", 3, "read", "4018", "7",
            output=r"4019 \d+ -?\d+ 0x[0-9A-F]{4} Status\n4020 \d+ -?\d+ 0x[0-9A-F]{4} Trz -?\d+\.\d °C\n")
     expect(cli, sim, mode, "identify", 17, "identify", output=r"slave id 142")
@@ -191,7 +158,6 @@ def run(cli, program, mode):
     expect(cli, sim, mode, "blown fuse", 3, "read", "4018", "1", output=r"4018 256 ")
     sim.command("alarm 1 clear")
     expect(cli, sim, mode, "alarm cleared", 3, "read", "4018", "1", output=r"4018 0 ")
-  finally:
     sim.stop()
 
 

@@ -14,6 +14,9 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from hz70sim import Simulator  # noqa: E402
+
 RUNS = [
     # name, framing mode, simulator options, pull the adapter out
     ("clean ASCII line", 0, [], False),
@@ -22,40 +25,23 @@ RUNS = [
 UNPLUGGED_SECONDS = 10
 
 
-def wait_for(path, seconds):
-    deadline = time.monotonic() + seconds
-    while not os.path.exists(path):
-        if time.monotonic() > deadline:
-            raise SystemExit(f"no {path}")
-        time.sleep(0.05)
-
-
 def run_program(program_path, sim_path, work, mode, sim_options, pull_out, failures):
     with open(os.path.join(work, "HZ70wiz.INI"), "wb") as settings:
         settings.write(f"Mode={mode}\r\nDevCount=3\r\nDevAddr=1;2;3;0;0;0;0;0;\r\n".encode())
-    sim = subprocess.Popen([sim_path, "--zones", "1,2,3", "--link", "COM1", "--mode", str(mode), "--log",
-                            "requests.log", *sim_options], cwd=work, stdin=subprocess.PIPE,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, text=True)
-    try:
-        wait_for(os.path.join(work, "COM1"), 10)
+    with Simulator(sim_path, *sim_options, zones="1,2,3", mode=mode, directory=work, log=True) as sim:
         program = subprocess.Popen([program_path], cwd=work, stdin=subprocess.DEVNULL,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                    env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
         time.sleep(8)
         if pull_out:
             for command, pause in (("unplug", UNPLUGGED_SECONDS), ("plug", 6)):
-                sim.stdin.write(command + "\n")
-                sim.stdin.flush()
+                sim.command(command)
                 time.sleep(pause)
         program.send_signal(signal.SIGTERM)
         status = program.wait(timeout=20)
         if status != 0:
             failures.append(f"the program ended with {status} on SIGTERM")
-    finally:
-        sim.terminate()
-        sim.wait(timeout=10)
-    with open(os.path.join(work, "requests.log")) as log:
-        return [line.split() for line in log if line.strip()]
+    return sim.log_lines()
 
 
 def check_cadence(polls, what, failures):
