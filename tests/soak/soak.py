@@ -19,6 +19,9 @@ import subprocess
 import sys
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from hz70sim import Simulator  # noqa: E402
+
 ZONES = 8
 UNPLUGGED_S = 5
 # Back on the line within this long after the plug: a few ticks to notice, one cycle to reach every zone.
@@ -68,19 +71,17 @@ def answer_questions(display):
     return len(windows)
 
 
-def read_log(path):
+def read_log(lines):
     """The simulator's request log: requests as (ms, address, function, register, operand, answer), and
     the adapter's unplug and plug as (ms, "unplugged" or "plugged")."""
     entries, plugs = [], []
-    with open(path) as log:
-        for line in log:
-            parts = line.split()
-            if len(parts) < 6:
-                continue
-            if parts[5] in ("unplugged", "plugged"):
-                plugs.append((int(parts[0]), parts[5]))
-            elif parts[1].isdigit():
-                entries.append((int(parts[0]), int(parts[1]), parts[2], parts[3], parts[4], parts[5]))
+    for parts in lines:
+        if len(parts) < 6:
+            continue
+        if parts[5] in ("unplugged", "plugged"):
+            plugs.append((int(parts[0]), parts[5]))
+        elif parts[1].isdigit():
+            entries.append((int(parts[0]), int(parts[1]), parts[2], parts[3], parts[4], parts[5]))
     return entries, plugs
 
 
@@ -91,6 +92,7 @@ def main():
     parser.add_argument("--minutes", type=float, default=20)
     parser.add_argument("--display", default=":97")
     args = parser.parse_args()
+    build = os.path.abspath(args.build)  # the programs run in the output folder
 
     run = Run(args.build, args.out, args.minutes)
     shutil.rmtree(args.out, ignore_errors=True)
@@ -98,96 +100,86 @@ def main():
     with open(os.path.join(args.out, "HZ70wiz.INI"), "wb") as settings:
         settings.write(b"DevCount=8\r\nDevAddr=1;2;3;4;5;6;7;8;\r\nOkres=0\r\n")
 
-    xvfb = subprocess.Popen(["Xvfb", args.display, "-screen", "0", "1280x800x24"], stderr=subprocess.DEVNULL)
-    sim = subprocess.Popen([os.path.join(args.build, "tools/hz70sim/hz70sim"), "--zones", "1-8", "--link", "COM1",
-                            "--mode", "0", "--seed", "7", "--speed", "5", "--log", "requests.log"],
-                           cwd=args.out, stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, text=True)
-
-    def sim_command(text):
-        sim.stdin.write(text + "\n")
-        sim.stdin.flush()
-        run.note("simulator: " + text)
-
-    deadline = time.monotonic() + 10
-    while not os.path.exists(os.path.join(args.out, "COM1")) and time.monotonic() < deadline:
-        time.sleep(0.1)
-    program = subprocess.Popen([os.path.join(args.build, "app/hz70wiz")], cwd=args.out,
-                               env=dict(os.environ, DISPLAY=args.display),
-                               stdout=subprocess.DEVNULL, stderr=open(os.path.join(args.out, "hz70wiz.log"), "w"))
-    run.start = time.monotonic()
-    total = run.seconds
-    schedule = sorted([
-        (10, "drop 0.02"), (10, "corrupt 0.02"), (10, "noise 0.02"), (10, "echo on"), (10, "stray FF"),
-        (total * 0.20, "silence 5"), (total * 0.30, "revive 5"),
-        (total * 0.40, "alarm 3 sensor-open"), (total * 0.50, "alarm 3 clear"),
-        (total * 0.60, "unplug"), (total * 0.60 + UNPLUGGED_S, "plug"),
-    ], key=lambda entry: entry[0])
-    revive_at = None
-    unplugged_at = plugged_at = None
-    questions = 0
-    next_sample = 0
-    log_path = os.path.join(args.out, "requests.log")
-    last_log_size, last_log_growth = 0, 0.0
-    try:
-        while run.now() < total:
-            if program.poll() is not None:
-                run.fail(f"the program exited with status {program.returncode}")
-                break
-            while schedule and run.now() >= schedule[0][0]:
-                command = schedule.pop(0)[1]
-                sim_command(command)
-                if command == "revive 5":
-                    revive_at = time.clock_gettime(time.CLOCK_MONOTONIC) * 1000
-                if command == "unplug":
-                    unplugged_at = run.now()
-                if command == "plug":
-                    plugged_at = run.now()
-            answered = answer_questions(args.display)
-            if answered:
-                questions += answered
-                run.note(f"answered No to {answered} question(s)")
-            size = os.path.getsize(log_path) if os.path.exists(log_path) else 0
-            if size != last_log_size:
-                last_log_size, last_log_growth = size, run.now()
-            elif run.now() - last_log_growth > 10 and (unplugged_at is None or plugged_at is not None):
-                # The simulator logs the plug itself, so a log that stopped then means no request since.
-                after_plug = plugged_at is not None and last_log_growth - plugged_at < 1
-                run.fail("no request on the bus for 10 s" +
-                         (" after the adapter was plugged back in" if after_plug else ": the program hangs"))
-                break
-            if run.now() >= next_sample:
+    with Simulator(os.path.join(build, "tools/hz70sim/hz70sim"), "--seed", "7", "--speed", "5", zones="1-8",
+                   mode=0, directory=args.out, log=True) as sim:
+        xvfb = subprocess.Popen(["Xvfb", args.display, "-screen", "0", "1280x800x24"], stderr=subprocess.DEVNULL)
+        program = subprocess.Popen([os.path.join(build, "app/hz70wiz")], cwd=args.out,
+                                   env=dict(os.environ, DISPLAY=args.display),
+                                   stdout=subprocess.DEVNULL,
+                                   stderr=open(os.path.join(args.out, "hz70wiz.log"), "w"))
+        run.start = time.monotonic()
+        total = run.seconds
+        schedule = sorted([
+            (10, "drop 0.02"), (10, "corrupt 0.02"), (10, "noise 0.02"), (10, "echo on"), (10, "stray FF"),
+            (total * 0.20, "silence 5"), (total * 0.30, "revive 5"),
+            (total * 0.40, "alarm 3 sensor-open"), (total * 0.50, "alarm 3 clear"),
+            (total * 0.60, "unplug"), (total * 0.60 + UNPLUGGED_S, "plug"),
+        ], key=lambda entry: entry[0])
+        revive_at = None
+        unplugged_at = plugged_at = None
+        questions = 0
+        next_sample = 0
+        last_log_size, last_log_growth = 0, 0.0
+        try:
+            while run.now() < total:
+                if program.poll() is not None:
+                    run.fail(f"the program exited with status {program.returncode}")
+                    break
+                while schedule and run.now() >= schedule[0][0]:
+                    command = schedule.pop(0)[1]
+                    sim.command(command)
+                    run.note("simulator: " + command)
+                    if command == "revive 5":
+                        revive_at = time.clock_gettime(time.CLOCK_MONOTONIC) * 1000
+                    if command == "unplug":
+                        unplugged_at = run.now()
+                    if command == "plug":
+                        plugged_at = run.now()
+                answered = answer_questions(args.display)
+                if answered:
+                    questions += answered
+                    run.note(f"answered No to {answered} question(s)")
+                size = os.path.getsize(sim.log) if os.path.exists(sim.log) else 0
+                if size != last_log_size:
+                    last_log_size, last_log_growth = size, run.now()
+                elif run.now() - last_log_growth > 10 and (unplugged_at is None or plugged_at is not None):
+                    # The simulator logs the plug itself, so a log that stopped then means no request since.
+                    after_plug = plugged_at is not None and last_log_growth - plugged_at < 1
+                    run.fail("no request on the bus for 10 s" +
+                             (" after the adapter was plugged back in" if after_plug else ": the program hangs"))
+                    break
+                if run.now() >= next_sample:
+                    rss, cpu = process_usage(program.pid)
+                    run.samples.append((run.now(), rss, cpu))
+                    next_sample += 30
+                if revive_at and abs(run.now() - total * 0.30 - 3) < 0.6:
+                    subprocess.run(["import", "-window", "root", os.path.join(args.out, "after-revive.png")],
+                                   env=dict(os.environ, DISPLAY=args.display), capture_output=True)
+                time.sleep(0.5)
+            if program.poll() is None:
                 rss, cpu = process_usage(program.pid)
                 run.samples.append((run.now(), rss, cpu))
-                next_sample += 30
-            if revive_at and abs(run.now() - total * 0.30 - 3) < 0.6:
-                subprocess.run(["import", "-window", "root", os.path.join(args.out, "after-revive.png")],
+                subprocess.run(["import", "-window", "root", os.path.join(args.out, "end.png")],
                                env=dict(os.environ, DISPLAY=args.display), capture_output=True)
-            time.sleep(0.5)
-        if program.poll() is None:
-            rss, cpu = process_usage(program.pid)
-            run.samples.append((run.now(), rss, cpu))
-            subprocess.run(["import", "-window", "root", os.path.join(args.out, "end.png")],
-                           env=dict(os.environ, DISPLAY=args.display), capture_output=True)
-            program.send_signal(signal.SIGTERM)
-            try:
-                status = program.wait(timeout=20)
-                run.note(f"the program ended on SIGTERM with status {status}")
-                if status != 0:
-                    run.fail(f"exit status {status} after SIGTERM")
-            except subprocess.TimeoutExpired:
-                run.fail("the program did not end within 20 s of SIGTERM")
-                program.kill()
-    finally:
-        for process in (program, sim, xvfb):
-            if process.poll() is None:
-                process.terminate()
+                program.send_signal(signal.SIGTERM)
                 try:
-                    process.wait(timeout=10)
+                    status = program.wait(timeout=20)
+                    run.note(f"the program ended on SIGTERM with status {status}")
+                    if status != 0:
+                        run.fail(f"exit status {status} after SIGTERM")
                 except subprocess.TimeoutExpired:
-                    process.kill()
+                    run.fail("the program did not end within 20 s of SIGTERM")
+                    program.kill()
+        finally:
+            for process in (program, xvfb):
+                if process.poll() is None:
+                    process.terminate()
+                    try:
+                        process.wait(timeout=10)
+                    except subprocess.TimeoutExpired:
+                        process.kill()
 
-    report(run, *read_log(log_path), revive_at, questions, total)
+    report(run, *read_log(sim.log_lines()), revive_at, questions, total)
     return 1 if run.failures else 0
 
 
