@@ -150,7 +150,7 @@ void TOPort::Button1Click() {
     const TTransSettings chosen{SelectedOr(ComboBoxP, current.COM), SelectedOr(ComboBoxB, current.Baud),
                                 SelectedOr(ComboBoxT, current.Mode), 0, *timeout};
     state_.trans.Close();
-    state_.trans.SetSettings(chosen);
+    (void)state_.trans.SetSettings(chosen);
     state_.SettingsChanged = true;
     accept();
 }

@@ -10,6 +10,9 @@
 #include <cstring>
 
 namespace hz70 {
+
+using enum ExchangeResult;
+
 namespace {
 
 constexpr int Next(int position) {
@@ -78,48 +81,47 @@ TTrans::~TTrans() {
 
 // --- link ---
 
-int TTrans::Open(int port) {
-    if (port == portState_) {
-        return port;
+PortState TTrans::Open(int port) {
+    if (portState_ == PortState::OpenOn(port)) {
+        return portState_;
     }
-    if (portState_ >= 0) {
+    if (portState_.isOpen()) {
         Close();
     }
     char name[16];
     std::snprintf(name, sizeof name, "COM%i", port + 1);
     if (!port_.Open(name)) {
-        portState_ = kOpenFailed;
-        return kOpenFailed;
+        portState_ = PortState::OpenFailed();
+        return portState_;
     }
-    portState_ = port;
+    portState_ = PortState::OpenOn(port);
     lineEcho_ = LineEcho::Unknown;
     port_.SetQueueSizes(kInputQueueSize, kOutputQueueSize);
     port_.SaveState();
     port_.SetImmediateReads();
-    SetSettings(settings_);
+    (void)SetSettings(settings_);
     port_.Purge(SerialPort::TxClear | SerialPort::RxClear);
     return portState_;
 }
 
-int TTrans::Close() {
-    if (portState_ >= 0 && port_.IsOpen()) {
+void TTrans::Close() {
+    if (portState_.isOpen() && port_.IsOpen()) {
         port_.Purge(SerialPort::TxAbort | SerialPort::RxAbort);
         port_.RestoreState();
         port_.ClearModemLine(SerialPort::ModemLine::Dtr);
         port_.ClearModemLine(SerialPort::ModemLine::Rts);
         port_.Close();
     }
-    portState_ = kClosed;
+    portState_ = PortState::Closed();
     rxHead_ = rxTail_ = 0;
-    transState_ = 0;
+    awaitingReply_ = false;
     lineEcho_ = LineEcho::Unknown;
-    return kClosed;
 }
 
-int TTrans::SetSettings(const TTransSettings& s) {
+bool TTrans::SetSettings(const TTransSettings& s) {
     // An index outside the tables would configure nothing sensible: refuse it and keep what we have.
     if (!SettingsInTables(s)) {
-        return 0;
+        return false;
     }
     settings_ = s;
     replyTimeout_ = ChooseReplyTimeout(s).ms;
@@ -127,8 +129,8 @@ int TTrans::SetSettings(const TTransSettings& s) {
     std::snprintf(text, sizeof text, "%s,%s", kBaudTable[s.Baud].text, kModeTable[s.Mode].text);
     dcbText_ = text;
 
-    int result = 0;
-    if (portState_ >= 0) {
+    bool applied = false;
+    if (portState_.isOpen()) {
         if (const auto built = ParseLineConfig(dcbText_)) {
             dcb_ = *built;
             dcb_.rtsWhileSending = true;
@@ -136,22 +138,22 @@ int TTrans::SetSettings(const TTransSettings& s) {
             dcb_.baudRate = 110;
             (void)port_.Apply(dcb_);
             dcb_.baudRate = kBaudTable[s.Baud].rate;
-            result = port_.Apply(dcb_) ? 1 : 0;
+            applied = port_.Apply(dcb_);
         }
         port_.ClearModemLine(SerialPort::ModemLine::Rts);
     }
-    transState_ = 0;
+    awaitingReply_ = false;
     rxHead_ = rxTail_ = 0;
-    return result;
+    return applied;
 }
 
 void TTrans::GetSettings(TTransSettings& s) const {
     s = settings_;
 }
 
-int TTrans::Send(const std::uint8_t* bytes, int length) {
-    if (portState_ < 0) {
-        return kPortNotOpen;
+std::optional<int> TTrans::Send(const std::uint8_t* bytes, int length) {
+    if (!portState_.isOpen()) {
+        return std::nullopt;
     }
     ResetPayload();
     rxHead_ = rxTail_ = 0;
@@ -165,10 +167,10 @@ int TTrans::Send(const std::uint8_t* bytes, int length) {
     return written > 0 ? written : 0;
 }
 
-int TTrans::ReadInput() {
+std::optional<int> TTrans::ReadInput() {
     PortErrorState state;
     if (!port_.ReadErrorState(state)) {
-        return -1;
+        return std::nullopt;
     }
     if (state.inputOverflow) {
         port_.Purge(SerialPort::RxClear);
@@ -202,9 +204,9 @@ void TTrans::ResetPayload() {
     txFrame_.readPos = txFrame_.writePos = ModbusFrame::kDataStart;
 }
 
-int TTrans::PutValue(char kind, const void* value) {
+bool TTrans::PutValue(char kind, const void* value) {
     if (PayloadLength() > kPayloadLimit) {
-        return -1;
+        return false;
     }
     std::uint8_t bytes[4];
     int width = FixedWidth(kind);
@@ -237,22 +239,22 @@ int TTrans::PutValue(char kind, const void* value) {
         width = static_cast<int>(std::strlen(static_cast<const char*>(value))) + 1;
         break;
     default:
-        return 0;
+        return true;
     }
     // Never write past the frame, whatever the caller hands in.
     if (txFrame_.writePos + width > static_cast<int>(txFrame_.data.size())) {
-        return -1;
+        return false;
     }
     std::memcpy(&txFrame_.data[static_cast<std::size_t>(txFrame_.writePos)], source,
                 static_cast<std::size_t>(width));
     txFrame_.writePos += width;
-    return 0;
+    return true;
 }
 
-int TTrans::GetValue(char kind, void* destination) {
+bool TTrans::GetValue(char kind, void* destination) {
     const int end = ReplyEnd();
     if (rxFrame_.readPos > end) {
-        return -1;
+        return false;
     }
     const std::uint8_t* at = &rxFrame_.data[static_cast<std::size_t>(rxFrame_.readPos)];
     if (kind == 's') {
@@ -265,15 +267,15 @@ int TTrans::GetValue(char kind, void* destination) {
         }
         text[n] = '\0';
         rxFrame_.readPos += n;
-        return 0;
+        return true;
     }
     const int width = FixedWidth(kind);
     if (width == 0) {
-        return 0;
+        return true;
     }
     // A value must lie wholly inside the reply: bytes past its end are check bytes or stale data.
     if (rxFrame_.readPos + width > end) {
-        return -1;
+        return false;
     }
     switch (kind) {
     case 'c':
@@ -307,7 +309,7 @@ int TTrans::GetValue(char kind, void* destination) {
         break;
     }
     rxFrame_.readPos += width;
-    return 0;
+    return true;
 }
 
 // --- requests ---
@@ -331,50 +333,49 @@ bool TTrans::Assemble(const std::uint8_t* header, int headerLength) {
     return true;
 }
 
-int TTrans::BuildRead(std::uint8_t address, std::uint16_t reg, std::uint16_t count) {
+bool TTrans::BuildRead(std::uint8_t address, std::uint16_t reg, std::uint16_t count) {
     ResetPayload();
     const std::uint8_t header[] = {address,  kReadHoldingRegisters, High(reg),
                                    Low(reg), High(count),           Low(count)};
     if (!Assemble(header, sizeof header)) {
-        return kRefused;
+        return false;
     }
     txFrame_.reg = reg;
     txFrame_.count = count;
-    return 0;
+    return true;
 }
 
-int TTrans::SendRequest() {
-    const int sent = Send(txLine_.data(), txLineLength_);
-    if (sent < 0) {
-        return sent;
+bool TTrans::SendRequest() {
+    if (!Send(txLine_.data(), txLineLength_)) {
+        return false;
     }
-    transState_ = kBusy;
+    awaitingReply_ = true;
     rxFrame_.stamp = 0;
     echoExpected_ = lineEcho_ != LineEcho::Absent;
     echoSeen_ = false;
     receivedAny_ = false;
     frameSeen_ = false;
-    return 0;
+    return true;
 }
 
 bool TTrans::EnsureOpen() {
-    if (portState_ == kClosed) {
-        Open(settings_.COM);
+    if (portState_.isClosed()) {
+        (void)Open(settings_.COM);
     }
-    return portState_ >= 0;
+    return portState_.isOpen();
 }
 
 void TTrans::FinishPendingRead() {
-    if (transState_ == kBusy) {
+    if (awaitingReply_) {
         (void)AwaitResult();
-        transState_ = 0;
+        awaitingReply_ = false;
     }
 }
 
-int TTrans::AwaitResult() {
+ExchangeResult TTrans::AwaitResult() {
     for (;;) {
-        if (const int result = AwaitReply(); result >= 0) {
-            return result;
+        if (const auto result = AwaitReply()) {
+            return *result;
         }
         if (port_.WaitForInput(MillisecondsLeftToWait(clock_.GetTickCount())) == InputWait::Failed) {
             // The device went away: no reply can come, so the wait ends now rather than at its time-out.
@@ -397,19 +398,20 @@ std::uint32_t TTrans::MillisecondsLeftToWait(std::uint32_t now) const {
 
 // --- exchanges ---
 
-int TTrans::ReadRegistersAsync(std::uint8_t address, std::uint16_t reg, std::uint16_t count) {
+ExchangeResult TTrans::ReadRegistersAsync(std::uint8_t address, std::uint16_t reg, std::uint16_t count) {
     if (!EnsureOpen()) {
         return kPortNotOpen;
     }
     if (address == 0) {
         return kRefused;
     }
-    if (transState_ == kBusy) {
-        int result = AwaitReply();
-        if (result <= 0) {
+    if (awaitingReply_) {
+        const auto reply = AwaitReply();
+        if (!reply) {
             return kBusy;
         }
-        transState_ = 0;
+        awaitingReply_ = false;
+        ExchangeResult result = *reply;
         if (result == kReadOk) {
             const bool answersRequest = txFrame_.address == address &&
                                         txFrame_.function == kReadHoldingRegisters && txFrame_.reg == reg &&
@@ -423,16 +425,16 @@ int TTrans::ReadRegistersAsync(std::uint8_t address, std::uint16_t reg, std::uin
     if (clock_.GetTickCount() - rxFrame_.stamp < kBusGap) {
         return kBusy;
     }
-    if (const int built = BuildRead(address, reg, count); built < 0) {
-        return built;
+    if (!BuildRead(address, reg, count)) {
+        return kRefused;
     }
-    if (const int sent = SendRequest(); sent < 0) {
-        return sent;
+    if (!SendRequest()) {
+        return kPortNotOpen;
     }
     return kBusy;
 }
 
-int TTrans::ReadRegisters(std::uint8_t address, std::uint16_t reg, std::uint16_t count) {
+ExchangeResult TTrans::ReadRegisters(std::uint8_t address, std::uint16_t reg, std::uint16_t count) {
     if (!EnsureOpen()) {
         return kPortNotOpen;
     }
@@ -441,25 +443,25 @@ int TTrans::ReadRegisters(std::uint8_t address, std::uint16_t reg, std::uint16_t
     }
     FinishPendingRead();
     clock_.Sleep(kBlockingPause);
-    if (const int built = BuildRead(address, reg, count); built < 0) {
-        return built;
+    if (!BuildRead(address, reg, count)) {
+        return kRefused;
     }
-    if (const int sent = SendRequest(); sent < 0) {
-        return sent;
+    if (!SendRequest()) {
+        return kPortNotOpen;
     }
-    int result = AwaitResult();
+    ExchangeResult result = AwaitResult();
     if (result == kNoReply) {
-        if (const int sent = SendRequest(); sent < 0) {
-            transState_ = 0;
-            return sent;
+        if (!SendRequest()) {
+            awaitingReply_ = false;
+            return kPortNotOpen;
         }
         result = AwaitResult();
     }
-    transState_ = 0;
+    awaitingReply_ = false;
     return result;
 }
 
-int TTrans::WriteRegister(std::uint8_t address, std::uint16_t reg) {
+ExchangeResult TTrans::WriteRegister(std::uint8_t address, std::uint16_t reg) {
     if (!EnsureOpen()) {
         return kPortNotOpen;
     }
@@ -481,15 +483,15 @@ int TTrans::WriteRegister(std::uint8_t address, std::uint16_t reg) {
         return kRefused;
     }
     txFrame_.reg = reg;
-    if (const int sent = SendRequest(); sent < 0) {
-        return sent;
+    if (!SendRequest()) {
+        return kPortNotOpen;
     }
-    const int result = AwaitResult();
-    transState_ = 0;
+    const ExchangeResult result = AwaitResult();
+    awaitingReply_ = false;
     return result;
 }
 
-int TTrans::ReportSlaveId(std::uint8_t address, std::uint8_t* id) {
+ExchangeResult TTrans::ReportSlaveId(std::uint8_t address, std::uint8_t* id) {
     if (!EnsureOpen()) {
         return kPortNotOpen;
     }
@@ -500,16 +502,16 @@ int TTrans::ReportSlaveId(std::uint8_t address, std::uint8_t* id) {
     if (!Assemble(header, sizeof header)) {
         return kRefused;
     }
-    if (const int sent = SendRequest(); sent < 0) {
-        return sent;
+    if (!SendRequest()) {
+        return kPortNotOpen;
     }
-    const int result = AwaitResult();
+    const ExchangeResult result = AwaitResult();
     // The slave id is the byte after the byte count; a reply too short to hold it leaves `id` alone.
     constexpr int kIdByte = 3;
     if (result == kSlaveIdOk && id != nullptr && ModbusFrame::kDataStart + kIdByte < ReplyEnd()) {
         *id = rxFrame_.data[ModbusFrame::kDataStart + kIdByte];
     }
-    transState_ = 0;
+    awaitingReply_ = false;
     return result;
 }
 
@@ -517,10 +519,10 @@ void TTrans::LearnLineEchoBeforeWrite(std::uint8_t address, std::uint16_t reg) {
     // The read leaves the payload's bytes where they are; only its cursor must come back.
     const int payloadEnd = txFrame_.writePos;
     clock_.Sleep(kBlockingPause);
-    if (BuildRead(address, reg, 1) == 0 && SendRequest() == 0) {
+    if (BuildRead(address, reg, 1) && SendRequest()) {
         (void)AwaitResult();
     }
-    transState_ = 0;
+    awaitingReply_ = false;
     txFrame_.writePos = payloadEnd;
 }
 
@@ -540,27 +542,27 @@ void TTrans::LearnLineEcho() {
 
 // --- replies ---
 
-int TTrans::AwaitReply() {
+std::optional<ExchangeResult> TTrans::AwaitReply() {
     const std::uint32_t now = clock_.GetTickCount();
     if (rxFrame_.stamp == 0) {
         rxFrame_.stamp = now;
         waitStart_ = now;
     }
-    int result = -1;
-    if (ReadInput() > 0) {
+    std::optional<std::uint8_t> function;
+    if (ReadInput().value_or(0) > 0) {
         lastRxTime_ = now;
         rxFrame_.stamp = now;
         receivedAny_ = true;
-        result = ParseReply();
+        function = ParseReply();
     }
-    if (result > 0) {
+    if (function) {
         frameSeen_ = true;
         LearnLineEcho();
         Trace(LinkEvent::ReplyAccepted,
               {&rxFrame_.data[ModbusFrame::kDataStart], static_cast<std::size_t>(rxFrame_.length + 2)});
         // What followed the reply in the same reception is not for us.
         DropFromRing(RingUsed(), LinkEvent::BytesSkipped);
-        return result;
+        return ReplyResult(*function);
     }
     const bool timedOut = now - rxFrame_.stamp > static_cast<std::uint32_t>(replyTimeout_);
     const bool pastBound = now - waitStart_ > kWaitBoundTimeouts * static_cast<std::uint32_t>(replyTimeout_);
@@ -571,14 +573,14 @@ int TTrans::AwaitReply() {
         Trace(timedOut ? LinkEvent::TimedOut : LinkEvent::InputNeverEnds);
         if (now - lastRxTime_ > kRecoveryQuiet) {
             lastRxTime_ = now;
-            SetSettings(settings_);
+            (void)SetSettings(settings_);
         }
         return kNoReply;
     }
-    return -1;
+    return std::nullopt;
 }
 
-int TTrans::ParseReply() {
+std::optional<std::uint8_t> TTrans::ParseReply() {
     rxFrame_.length = 0;
     rxFrame_.readPos = rxFrame_.writePos = ModbusFrame::kDataStart;
     rxFrame_.function = 0;
@@ -610,7 +612,7 @@ int TTrans::ParseReply() {
     }
     if (!search.found) {
         DropFromRing(static_cast<int>(search.settled), LinkEvent::BytesSkipped);
-        return -1;
+        return std::nullopt;
     }
     DropFromRing(static_cast<int>(search.frameStart), LinkEvent::BytesSkipped);
     rxTail_ = (rxTail_ + static_cast<int>(search.frameEnd - search.frameStart)) % kRingSize;

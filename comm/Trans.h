@@ -3,6 +3,7 @@
 
 #include "comm/Clock.h"
 #include "comm/LineConfig.h"
+#include "comm/LinkOutcomes.h"
 #include "comm/LinkTrace.h"
 #include "comm/ModbusFraming.h"
 #include "comm/SerialPort.h"
@@ -10,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -105,16 +107,6 @@ struct ModbusFrame {
     std::array<std::uint8_t, kHeaderRoom + kCapacity> data{};
 };
 
-// Result codes of the exchanges.
-enum ResultCode : int {
-    kPortNotOpen = -2,
-    kRefused = -1,
-    kNoReply = 2,
-    kReadOk = 3,
-    kWriteOk = 6,
-    kSlaveIdOk = 17,
-    kBusy = 25,
-};
 inline constexpr std::uint8_t kHz70SlaveId = 0x8E;
 
 // The serial link and the Modbus master: one object owns the port, a receive ring and a
@@ -125,8 +117,6 @@ public:
     static constexpr int kRingSize = 512;
     static constexpr int kLineSize = 100;
     static constexpr int kPayloadLimit = 100;
-    static constexpr int kClosed = -100;
-    static constexpr int kOpenFailed = -1;
     static constexpr std::uint32_t kBusGap = 60;           // ms of quiet before a polled request
     static constexpr std::uint32_t kBlockingPause = 20;    // ms before a blocking request
     static constexpr std::uint32_t kRecoveryQuiet = 60000; // ms of silence before re-applying
@@ -144,35 +134,45 @@ public:
     TTrans& operator=(const TTrans&) = delete;
 
     // --- link ---
-    int Open(int port);
-    int Close();
+    // The port's state afterwards: open on `port`, or the open failed.
+    [[nodiscard]] PortState Open(int port);
+    // Hands the port back as it was found; the port is closed afterwards, whatever it was before.
+    void Close();
     // Stores the settings (refusing any index outside the tables) and applies them to an open port.
-    // Nonzero when the port was open and accepted them.
-    int SetSettings(const TTransSettings& s);
+    // True when the port was open and accepted them.
+    [[nodiscard]] bool SetSettings(const TTransSettings& s);
     void GetSettings(TTransSettings& s) const;
-    int Send(const std::uint8_t* bytes, int length);
-    int ReadInput();
+    // The bytes written (0 when the write failed); none when the port is not open.
+    [[nodiscard]] std::optional<int> Send(const std::uint8_t* bytes, int length);
+    // The bytes that were waiting (0: none, or an overflow that was thrown away); none when the port's
+    // state cannot be read.
+    [[nodiscard]] std::optional<int> ReadInput();
     // Reports every request, reception and verdict to `trace` (nullptr: none). Not owned.
     void SetTrace(LinkTrace* trace) { trace_ = trace; }
 
     // --- Modbus master ---
     void ResetPayload();
-    int PutValue(char kind, const void* value);
-    int GetValue(char kind, void* destination);
-    int ReadRegistersAsync(std::uint8_t address, std::uint16_t reg, std::uint16_t count);
-    int ReadRegisters(std::uint8_t address, std::uint16_t reg, std::uint16_t count);
-    int WriteRegister(std::uint8_t address, std::uint16_t reg);
-    int ReportSlaveId(std::uint8_t address, std::uint8_t* id);
-    int AwaitReply();
+    // False when the payload already holds more than kPayloadLimit bytes, or the value would not fit.
+    [[nodiscard]] bool PutValue(char kind, const void* value);
+    // False when the value would reach past the end of the reply.
+    [[nodiscard]] bool GetValue(char kind, void* destination);
+    [[nodiscard]] ExchangeResult ReadRegistersAsync(std::uint8_t address, std::uint16_t reg,
+                                                    std::uint16_t count);
+    [[nodiscard]] ExchangeResult ReadRegisters(std::uint8_t address, std::uint16_t reg, std::uint16_t count);
+    [[nodiscard]] ExchangeResult WriteRegister(std::uint8_t address, std::uint16_t reg);
+    [[nodiscard]] ExchangeResult ReportSlaveId(std::uint8_t address, std::uint8_t* id);
+    // One step of waiting for the reply, never blocking: none while the reply is still awaited.
+    [[nodiscard]] std::optional<ExchangeResult> AwaitReply();
 
     // --- state, read-only ---
-    [[nodiscard]] int portState() const { return portState_; }
+    [[nodiscard]] PortState portState() const { return portState_; }
     [[nodiscard]] int portIndex() const { return settings_.COM; }
     [[nodiscard]] int baudIndex() const { return settings_.Baud; }
     [[nodiscard]] int modeIndex() const { return settings_.Mode; }
     [[nodiscard]] int replyTimeout() const { return replyTimeout_; }
     [[nodiscard]] const std::string& dcbText() const { return dcbText_; }
-    [[nodiscard]] int transState() const { return transState_; }
+    // True from sending a request until its reply or time-out has been taken.
+    [[nodiscard]] bool awaitingReply() const { return awaitingReply_; }
     [[nodiscard]] int rxHead() const { return rxHead_; }
     [[nodiscard]] int rxTail() const { return rxTail_; }
     [[nodiscard]] const ModbusFrame& rxFrame() const { return rxFrame_; }
@@ -185,18 +185,20 @@ private:
     bool EnsureOpen();
     void FinishPendingRead();
     // Waits, sleeping in the kernel, until AwaitReply has a result.
-    int AwaitResult();
+    ExchangeResult AwaitResult();
     [[nodiscard]] std::uint32_t MillisecondsLeftToWait(std::uint32_t now) const;
-    int SendRequest();
-    int BuildRead(std::uint8_t address, std::uint16_t reg, std::uint16_t count);
+    // False when the port is not open: nothing was sent.
+    [[nodiscard]] bool SendRequest();
+    // False when the request does not fit the line.
+    [[nodiscard]] bool BuildRead(std::uint8_t address, std::uint16_t reg, std::uint16_t count);
     // Puts `header` in front of the payload and encodes the frame into txLine; false when it does not fit.
     bool Assemble(const std::uint8_t* header, int headerLength);
     // A write's reply is byte for byte its request, so before the first write on a line whose echo is not
     // known yet, a read of the same register finds it out.
     void LearnLineEchoBeforeWrite(std::uint8_t address, std::uint16_t reg);
     void LearnLineEcho();
-    int EndWait(int result);
-    int ParseReply();
+    // The function code of the reply found in the ring, if one has arrived whole.
+    std::optional<std::uint8_t> ParseReply();
     // False while the echo of the request may still be arriving: nothing can be parsed before it.
     bool DropEcho(std::span<const std::uint8_t> input, int& dropped);
     void AcceptReply(const ReplySearch& search);
@@ -213,7 +215,7 @@ private:
     SerialPort& port_;
     Clock& clock_;
 
-    int portState_ = kClosed;
+    PortState portState_ = PortState::Closed();
     TTransSettings settings_;
     int replyTimeout_ = 1500; // from the settings, or the baud table's default
     std::string dcbText_ = "9600,N,8,1";
@@ -226,7 +228,7 @@ private:
     ModbusFrame rxFrame_;
     std::array<std::uint8_t, kLineSize> txLine_{};
     int txLineLength_ = 0;
-    int transState_ = 0;
+    bool awaitingReply_ = false;
     std::uint32_t lastRxTime_ = 0;
     std::uint32_t waitStart_ = 0; // when the current reply wait began
     LineEcho lineEcho_ = LineEcho::Unknown;

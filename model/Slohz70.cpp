@@ -5,10 +5,13 @@
 #include <optional>
 
 namespace hz70 {
+
+using enum ExchangeResult;
+
 namespace {
 
 constexpr int kFailuresBeforeGivingUp = 3;
-constexpr std::uint8_t kExceptionToWrite = kExceptionFlag + 6;
+constexpr ExchangeResult kExceptionToWrite = ExceptionReplyTo(kWriteSingleRegister);
 
 // Modbus unicast addresses are 1..247; anything else in a record must not reach the wire, where it
 // would be cut to a byte and address some other slave.
@@ -88,13 +91,13 @@ int PollStep(TRegulator& record, TTrans& trans) {
     // The count is a public field; it must never index past the measured rows.
     const int count = std::clamp<int>(record.measuredCount, 0, kMeasuredRows);
     const auto address = SlaveAddress(record);
-    int result = address ? trans.ReadRegistersAsync(*address, record.measured[0].reg,
-                                                    static_cast<std::uint16_t>(count))
-                         : kRefused;
+    ExchangeResult result = address ? trans.ReadRegistersAsync(*address, record.measured[0].reg,
+                                                               static_cast<std::uint16_t>(count))
+                                    : kRefused;
     if (result == kReadOk && !ReplyHoldsWords(trans, count)) {
         result = kNoReply;
     }
-    record.lastResult = static_cast<std::int16_t>(result);
+    record.lastResult = static_cast<std::int16_t>(ToInt(result));
     if (result == kBusy) {
         return kPollPending;
     }
@@ -113,12 +116,12 @@ int Attach(TRegulator& record, TTrans& trans, PollingState& polling) {
     record.identified = 0;
     std::uint8_t id = 0;
     const auto address = SlaveAddress(record);
-    const int result = address ? trans.ReportSlaveId(*address, &id) : kRefused;
-    record.lastResult = static_cast<std::int16_t>(result);
+    const ExchangeResult result = address ? trans.ReportSlaveId(*address, &id) : kRefused;
+    record.lastResult = static_cast<std::int16_t>(ToInt(result));
     if (result == kBusy) {
         record.monitoring = 0;
         record.commError = 1;
-        return kBusy;
+        return ToInt(kBusy);
     }
     if (result == kSlaveIdOk) {
         record.deviceId = id;
@@ -136,11 +139,11 @@ int Identify(TRegulator& record, TTrans& trans) {
     record.identified = 0;
     std::uint8_t id = 0;
     const auto address = SlaveAddress(record);
-    const int result = address ? trans.ReportSlaveId(*address, &id) : kRefused;
-    record.lastResult = static_cast<std::int16_t>(result);
+    const ExchangeResult result = address ? trans.ReportSlaveId(*address, &id) : kRefused;
+    record.lastResult = static_cast<std::int16_t>(ToInt(result));
     if (result != kSlaveIdOk) {
         record.commError = 1;
-        return result;
+        return ToInt(result);
     }
     record.deviceId = id;
     record.identified = 1;
@@ -155,11 +158,12 @@ int ReadSettings(TRegulator& record, TTrans& trans, PollingState& polling, std::
     }
     const PollingPause pause(polling);
     const auto address = SlaveAddress(record);
-    int result = address ? trans.ReadRegisters(*address, first, static_cast<std::uint16_t>(count)) : kRefused;
+    ExchangeResult result =
+        address ? trans.ReadRegisters(*address, first, static_cast<std::uint16_t>(count)) : kRefused;
     if (result == kReadOk && !ReplyHoldsWords(trans, count)) {
         result = kNoReply;
     }
-    record.lastResult = static_cast<std::int16_t>(result);
+    record.lastResult = static_cast<std::int16_t>(ToInt(result));
     if (result != kReadOk) {
         record.commError = 1;
         return 1;
@@ -171,18 +175,18 @@ int ReadSettings(TRegulator& record, TTrans& trans, PollingState& polling, std::
     return 0;
 }
 
-int WriteSetting(TRegulator& record, TTrans& trans, std::uint16_t reg, std::uint16_t value) {
+ExchangeResult WriteSetting(TRegulator& record, TTrans& trans, std::uint16_t reg, std::uint16_t value) {
     const auto address = SlaveAddress(record);
     const auto attempt = [&] {
         trans.ResetPayload();
         (void)trans.PutValue('i', &value);
         return address ? trans.WriteRegister(*address, reg) : kRefused;
     };
-    int result = attempt();
+    ExchangeResult result = attempt();
     if (result != kWriteOk) {
         result = attempt();
     }
-    record.lastResult = static_cast<std::int16_t>(result);
+    record.lastResult = static_cast<std::int16_t>(ToInt(result));
     if (result == kExceptionToWrite) {
         std::uint8_t code = 0;
         (void)trans.GetValue('c', &code);

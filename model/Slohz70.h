@@ -141,6 +141,7 @@ int ReadSettings(TRegulator& record, TTrans& trans, PollingState& polling, std::
 // Writes one setting, sending it a second time if the first attempt fails. Returns the exchange's
 // result: kWriteOk, 0x80 + 6 with the exception code in writeException, or another failure code.
 // Blocking. The row is left as it was.
-[[nodiscard]] int WriteSetting(TRegulator& record, TTrans& trans, std::uint16_t reg, std::uint16_t value);
+[[nodiscard]] ExchangeResult WriteSetting(TRegulator& record, TTrans& trans, std::uint16_t reg,
+                                          std::uint16_t value);
 
 } // namespace hz70

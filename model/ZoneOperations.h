@@ -25,7 +25,7 @@ public:
 
     // Blocking exchanges with one zone; they return what ReadSettings and WriteSetting return.
     virtual int ReadZoneSettings(TRegulator& zone) = 0;
-    virtual int WriteZoneSetting(TRegulator& zone, std::uint16_t reg, std::uint16_t value) = 0;
+    virtual ExchangeResult WriteZoneSetting(TRegulator& zone, std::uint16_t reg, std::uint16_t value) = 0;
 
     // The chart's stored settings, and the mark that makes the program save its settings at exit.
     [[nodiscard]] virtual ChartSettings& chartSettings() = 0;

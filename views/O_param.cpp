@@ -162,7 +162,7 @@ void TDlgProg::BtnZastosujClick() {
         RefuseInput(kOutOfRangeStatus);
         return;
     }
-    const int result = zones_.WriteZoneSetting(*regulator, row.reg, input.word);
+    const ExchangeResult result = zones_.WriteZoneSetting(*regulator, row.reg, input.word);
     const WriteOutcome outcome = DescribeWrite(result, regulator->writeException);
     if (outcome.written) {
         row.raw = static_cast<std::int16_t>(input.word);

@@ -285,10 +285,10 @@ void TStrefa::Button2Click() {
         return;
     }
     // No confirmation: the lamps and the caption follow at the zone's next poll.
-    const int result =
+    const ExchangeResult result =
         zones_.WriteZoneSetting(*regulator, regulator->settings[kStopRegister - kFirstSettingRegister].reg,
                                 ModeToggleValue(*regulator));
-    if (result != kWriteOk) {
+    if (result != ExchangeResult::kWriteOk) {
         QMessageBox::warning(this, QStringLiteral("Uwaga"), QStringLiteral("Błąd transmisji"));
     }
 }

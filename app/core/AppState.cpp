@@ -11,7 +11,7 @@ AppState::AppState(SerialPort& port, Clock& clock, std::filesystem::path setting
 std::error_code AppState::LoadSettings() {
     SettingsLoad load = LoadSettingsFile(settingsDirectory_);
     settings = std::move(load.settings);
-    trans.SetSettings(settings.link);
+    (void)trans.SetSettings(settings.link);
     keepUnreadFile_ = static_cast<bool>(load.error);
     return load.error;
 }
@@ -49,7 +49,7 @@ int AppState::ReadZoneSettings(TRegulator& zone) {
     return ReadSettings(zone, trans, polling, kFirstSettingRegister, kSettingsBlock);
 }
 
-int AppState::WriteZoneSetting(TRegulator& zone, std::uint16_t reg, std::uint16_t value) {
+ExchangeResult AppState::WriteZoneSetting(TRegulator& zone, std::uint16_t reg, std::uint16_t value) {
     return WriteSetting(zone, trans, reg, value);
 }
 

@@ -50,7 +50,7 @@ public:
     [[nodiscard]] TRegulator* zone(int index) override;
     [[nodiscard]] int pollIndex() const override { return cycle_ ? cycle_->pollIndex() : 0; }
     int ReadZoneSettings(TRegulator& zone) override;
-    int WriteZoneSetting(TRegulator& zone, std::uint16_t reg, std::uint16_t value) override;
+    ExchangeResult WriteZoneSetting(TRegulator& zone, std::uint16_t reg, std::uint16_t value) override;
     [[nodiscard]] ChartSettings& chartSettings() override { return settings.chart; }
     void MarkSettingsChanged() override { SettingsChanged = true; }
 

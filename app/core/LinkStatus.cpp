@@ -50,9 +50,9 @@ bool AwaitingTheDevice(ReconnectState reconnect, const PortCondition& condition,
 
 } // namespace
 
-std::string LinkStatusText(int portIndex, int portState, const PortCondition& condition,
+std::string LinkStatusText(int portIndex, PortState portState, const PortCondition& condition,
                            ReconnectState reconnect, const std::string& awaitedDevice) {
-    if (portState == -100) {
+    if (portState.isClosed()) {
         return "COM" + std::to_string(portIndex + 1) +
                ": port zamknięty, zostanie otwarty przy następnej wymianie.";
     }
@@ -61,7 +61,7 @@ std::string LinkStatusText(int portIndex, int portState, const PortCondition& co
                ": czekam na urządzenie — port zostanie otwarty, gdy wróci.";
     }
     const std::string port = PortName(portIndex, condition.device);
-    if (condition.state == State::Open || (condition.state == State::Closed && portState >= 0)) {
+    if (condition.state == State::Open || (condition.state == State::Closed && portState.isOpen())) {
         return port +
                (reconnect == ReconnectState::Reopened ? ": port otwarty ponownie." : ": port otwarty.");
     }

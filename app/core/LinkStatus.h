@@ -10,10 +10,10 @@
 namespace hz70 {
 
 // The main window's status line about the link: which device the port leads to and whether it is open,
-// missing, taken, forbidden or lost, and how it will be opened again. `portState` is the link's (-100
-// closed, -1 the open failed, 0..7 open); `portIndex` the port it opens next; `reconnect` what the
-// program itself does about the port and `awaitedDevice` the device it waits for (empty: unknown).
-[[nodiscard]] std::string LinkStatusText(int portIndex, int portState, const PortCondition& condition,
+// missing, taken, forbidden or lost, and how it will be opened again. `portState` is the link's;
+// `portIndex` the port it opens next; `reconnect` what the program itself does about the port and
+// `awaitedDevice` the device it waits for (empty: unknown).
+[[nodiscard]] std::string LinkStatusText(int portIndex, PortState portState, const PortCondition& condition,
                                          ReconnectState reconnect = ReconnectState::Idle,
                                          const std::string& awaitedDevice = {});
 

@@ -7,8 +7,8 @@ PortReconnect::PortReconnect(TTrans& trans, SerialPort& port, Clock& clock)
     : trans_(trans), port_(port), clock_(clock) {}
 
 void PortReconnect::Tick() {
-    const int portState = trans_.portState();
-    if (portState == TTrans::kClosed) {
+    const PortState portState = trans_.portState();
+    if (portState.isClosed()) {
         // Closed on purpose: the next exchange opens whatever port the link is now set to.
         if (!awaitedDevice_.empty()) {
             port_.AwaitDevice(std::nullopt);
@@ -24,16 +24,15 @@ void PortReconnect::Tick() {
         return;
     }
     const PortCondition condition = port_.Condition();
-    const bool lost = portState >= 0 && condition.state == PortCondition::State::Lost;
-    const bool missing =
-        portState == TTrans::kOpenFailed && condition.state == PortCondition::State::NoDevice;
+    const bool lost = portState.isOpen() && condition.state == PortCondition::State::Lost;
+    const bool missing = portState.openFailed() && condition.state == PortCondition::State::NoDevice;
     if (lost || missing) {
         StartWaiting(condition);
     }
 }
 
 bool PortReconnect::PortAtFault() const {
-    return state_ == ReconnectState::Waiting || trans_.portState() < 0 ||
+    return state_ == ReconnectState::Waiting || !trans_.portState().isOpen() ||
            port_.Condition().state == PortCondition::State::Lost;
 }
 
@@ -63,7 +62,8 @@ void PortReconnect::Reopen() {
 bool PortReconnect::OpenOnAwaitedDevice() const {
     // With the device gone, "COMn" may lead to another one (/dev/ttyS0 after /dev/ttyUSB0): that is not
     // the bus the zones are on, and the awaited device takes the name back when it returns.
-    return trans_.portState() >= 0 && (awaitedDevice_.empty() || port_.Condition().device == awaitedDevice_);
+    return trans_.portState().isOpen() &&
+           (awaitedDevice_.empty() || port_.Condition().device == awaitedDevice_);
 }
 
 } // namespace hz70

@@ -203,7 +203,7 @@ BusSearch::Step BusSearch::Next() {
         return {Outcome::kRangeEnd, asked};
     }
     const int result = Identify(Probe, trans_);
-    if (result == kPortNotOpen) {
+    if (result == ToInt(ExchangeResult::kPortNotOpen)) {
         // Every later address would fail alike, without a word on the line.
         stepping_ = false;
         return {Outcome::kPortNotOpen, asked};

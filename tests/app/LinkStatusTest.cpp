@@ -14,52 +14,63 @@ TEST(LinkStatus, NamesTheDeviceTheStateAndHowThePortWillBeOpenedAgain) {
         "COM3 (/dev/ttyUSB2): czekam na urządzenie — port zostanie otwarty, gdy wróci.";
     constexpr auto kIdle = ReconnectState::Idle;
     constexpr auto kWaiting = ReconnectState::Waiting;
+    constexpr auto kClosed = PortState::Closed();
+    constexpr auto kOpenFailed = PortState::OpenFailed();
+    constexpr auto kOpenOnCom3 = PortState::OpenOn(2);
     struct Case {
         ReconnectState reconnect;
         std::string awaitedDevice;
-        int portState;
+        PortState portState;
         PortCondition condition;
         std::string text;
     };
     for (const Case& c : {
              Case{kIdle,
                   "",
-                  -100,
+                  kClosed,
                   {State::Closed, "", "", ""},
                   "COM3: port zamknięty, zostanie otwarty przy następnej wymianie."},
-             Case{kIdle, "", 2, {State::Open, "/dev/ttyUSB2", "", ""}, "COM3 (/dev/ttyUSB2): port otwarty."},
-             Case{kIdle, "", -1, {State::NoDevice, "COM3", "", ""}, "COM3: brak urządzenia. " + retry},
              Case{kIdle,
                   "",
-                  -1,
+                  kOpenOnCom3,
+                  {State::Open, "/dev/ttyUSB2", "", ""},
+                  "COM3 (/dev/ttyUSB2): port otwarty."},
+             Case{kIdle,
+                  "",
+                  kOpenFailed,
+                  {State::NoDevice, "COM3", "", ""},
+                  "COM3: brak urządzenia. " + retry},
+             Case{kIdle,
+                  "",
+                  kOpenFailed,
                   {State::InUse, "/dev/ttyUSB2", "", ""},
                   "COM3 (/dev/ttyUSB2): port zajęty przez inny program. " + retry},
              Case{kIdle,
                   "",
-                  -1,
+                  kOpenFailed,
                   {State::NoPermission, "/dev/ttyUSB2", "dialout", ""},
                   "COM3 (/dev/ttyUSB2): brak uprawnień do portu; dołącz do grupy dialout i zaloguj się "
                   "ponownie. " +
                       retry},
              Case{kIdle,
                   "",
-                  -1,
+                  kOpenFailed,
                   {State::Failed, "./COM3", "", "Not a tty"},
                   "COM3 (./COM3): błąd portu (Not a tty). " + retry},
              // Lost, missing or open on another device: the program waits for the device by itself.
-             Case{kIdle, "", 2, {State::Lost, "/dev/ttyUSB2", "", ""}, waiting},
-             Case{kWaiting, "/dev/ttyUSB2", -1, {State::NoDevice, "COM3", "", ""}, waiting},
-             Case{kWaiting, "/dev/ttyUSB2", 2, {State::Open, "/dev/ttyS2", "", ""}, waiting},
-             Case{kWaiting, "/dev/ttyUSB2", -1, {State::Failed, "/dev/ttyS2", "", "EIO"}, waiting},
+             Case{kIdle, "", kOpenOnCom3, {State::Lost, "/dev/ttyUSB2", "", ""}, waiting},
+             Case{kWaiting, "/dev/ttyUSB2", kOpenFailed, {State::NoDevice, "COM3", "", ""}, waiting},
+             Case{kWaiting, "/dev/ttyUSB2", kOpenOnCom3, {State::Open, "/dev/ttyS2", "", ""}, waiting},
+             Case{kWaiting, "/dev/ttyUSB2", kOpenFailed, {State::Failed, "/dev/ttyS2", "", "EIO"}, waiting},
              Case{kWaiting,
                   "/dev/ttyUSB2",
-                  -1,
+                  kOpenFailed,
                   {State::InUse, "/dev/ttyUSB2", "", ""},
                   "COM3 (/dev/ttyUSB2): port zajęty przez inny program. Port zostanie otwarty, gdy to będzie "
                   "możliwe."},
              Case{ReconnectState::Reopened,
                   "/dev/ttyUSB2",
-                  2,
+                  kOpenOnCom3,
                   {State::Open, "/dev/ttyUSB2", "", ""},
                   "COM3 (/dev/ttyUSB2): port otwarty ponownie."},
          }) {

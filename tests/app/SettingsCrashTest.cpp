@@ -44,7 +44,7 @@ ProgramSettings Variant(int which) {
     AppState state(port, clock, folder);
     for (int which = 0;; which = 1 - which) {
         state.settings = Variant(which);
-        state.trans.SetSettings(state.settings.link);
+        (void)state.trans.SetSettings(state.settings.link);
         if (state.SaveSettings()) {
             _exit(3);
         }
@@ -128,7 +128,7 @@ TEST(SettingsCrash, KilledAtRandomMomentsWhileSavingLeavesTheOldOrTheNewFile) {
     test::FakeClock clock;
     AppState state(port, clock, folder);
     state.settings = Variant(0);
-    state.trans.SetSettings(state.settings.link);
+    (void)state.trans.SetSettings(state.settings.link);
     EXPECT_FALSE(state.SaveSettings());
     EXPECT_TRUE(Leftovers(folder).empty());
     std::filesystem::remove_all(folder);

@@ -16,7 +16,7 @@ TEST(ZoneOperations, WindowsReachTheZonesAndTheSettingsThroughTheState) {
     test::FakeSerialPort port;
     test::FakeHz70Bus bus{port};
     AppState state(port, clock, std::filesystem::temp_directory_path());
-    state.trans.SetSettings(TTransSettings{0, 5, 6, 0, 100});
+    (void)state.trans.SetSettings(TTransSettings{0, 5, 6, 0, 100});
     state.settings.zones.DevCount = 2;
     state.settings.zones.DevAddr = {5, 6, 0, 0, 0, 0, 0, 0};
     bus.slaves[5].registers[4003] = 250;
@@ -35,7 +35,7 @@ TEST(ZoneOperations, WindowsReachTheZonesAndTheSettingsThroughTheState) {
     bus.slaves[6].registers[4003] = 310;
     ASSERT_EQ(zones.ReadZoneSettings(second), 0);
     EXPECT_EQ(second.settings[3].raw, 310);
-    ASSERT_EQ(zones.WriteZoneSetting(second, 4003, 320), kWriteOk);
+    ASSERT_EQ(zones.WriteZoneSetting(second, 4003, 320), ExchangeResult::kWriteOk);
     EXPECT_EQ(bus.slaves[6].registers[4003], 320);
     EXPECT_EQ(bus.slaves[5].registers[4003], 250) << "only the zone asked";
 

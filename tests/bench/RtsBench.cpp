@@ -94,7 +94,7 @@ void PollExchangeWithRtsRaisedByHand(benchmark::State& state) {
     test::FakeClock clock;
     test::FakeSerialPort port;
     TTrans trans(port, clock);
-    trans.SetSettings(settings);
+    (void)trans.SetSettings(settings);
     (void)trans.ReadRegistersAsync(1, 4018, 7); // opens the port: its configuration is known from here
     const LineConfig config = port.applied.back();
     UartLine line(config.baudRate, 1 + config.dataBits + (config.parity == 'N' ? 0 : 1) + config.stopBits);
@@ -104,13 +104,13 @@ void PollExchangeWithRtsRaisedByHand(benchmark::State& state) {
     };
     const test::Bytes reply =
         MeasuredBlockReply(kModeTable[settings.Mode].rtu ? Framing::Rtu : Framing::Ascii);
-    (void)trans.Close();
+    trans.Close();
 
     Clock::duration longestStep{};
     for (auto _ : state) {
         const int loweredBefore = line.lowered();
         bool answered = false;
-        for (int result = 25; result == 25;) {
+        for (auto result = ExchangeResult::kBusy; result == ExchangeResult::kBusy;) {
             if (!answered && line.lowered() > loweredBefore) {
                 port.Arrive(reply);
                 answered = true;

@@ -32,7 +32,7 @@ struct Bench {
         TTransSettings settings;
         settings.Mode = 6;
         settings.Timeout = 1'000'000'000; // never times out while measured
-        trans.SetSettings(settings);
+        (void)trans.SetSettings(settings);
         (void)trans.ReadRegistersAsync(1, 4018, 7); // sends; the reply is now awaited
     }
 };

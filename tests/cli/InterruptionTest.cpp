@@ -20,7 +20,7 @@ TEST(Interruption, AStopEndsTheExchangeSoonAndNothingIsSentAfterIt) {
     struct Case {
         const char* name;
         bool bySignal;
-        std::function<int(TTrans&)> exchange;
+        std::function<ExchangeResult(TTrans&)> exchange;
     };
     const auto write = [](TTrans& trans) {
         const std::uint16_t value = 210;
@@ -43,7 +43,7 @@ TEST(Interruption, AStopEndsTheExchangeSoonAndNothingIsSentAfterIt) {
         TTrans trans(port, clock);
         TTransSettings settings;
         settings.Timeout = kMaxReplyTimeout;
-        trans.SetSettings(settings);
+        (void)trans.SetSettings(settings);
 
         const std::uint32_t start = steady.now();
         if (c.bySignal) {
@@ -55,7 +55,7 @@ TEST(Interruption, AStopEndsTheExchangeSoonAndNothingIsSentAfterIt) {
         } else {
             stop.SetDeadlineIn(kStopAfter);
         }
-        EXPECT_EQ(c.exchange(trans), kNoReply);
+        EXPECT_EQ(c.exchange(trans), ExchangeResult::kNoReply);
         EXPECT_LE(steady.now() - start, kStopAfter + kStopLatency);
         EXPECT_EQ(device.writes.size(), 1u);
         EXPECT_TRUE(stop.Reached());

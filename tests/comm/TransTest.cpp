@@ -21,6 +21,7 @@ using test::FakeClock;
 using test::FakeSerialPort;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
+using enum ExchangeResult;
 
 constexpr int kAsciiMode = 0;
 constexpr int kRtuMode = 6;
@@ -73,7 +74,7 @@ protected:
         TTransSettings s;
         s.Mode = mode;
         s.Timeout = timeout;
-        trans.SetSettings(s);
+        (void)trans.SetSettings(s);
     }
 
     // The port closed and reopened in `mode`, past the bus pause: a line the link knows nothing of.
@@ -83,9 +84,9 @@ protected:
         clock.Advance(100);
     }
 
-    int WriteValue(std::uint16_t value, std::uint8_t address = 1, std::uint16_t reg = 4016) {
+    ExchangeResult WriteValue(std::uint16_t value, std::uint8_t address = 1, std::uint16_t reg = 4016) {
         trans.ResetPayload();
-        trans.PutValue('i', &value);
+        (void)trans.PutValue('i', &value);
         return trans.WriteRegister(address, reg);
     }
 
@@ -95,22 +96,23 @@ protected:
     }
 
     // Runs the polled read until it stops answering 25, advancing 100 ms per tick like the poll timer.
-    int PollUntilDone(std::uint8_t address = 1, std::uint16_t reg = 4018, std::uint16_t count = 7) {
+    ExchangeResult PollUntilDone(std::uint8_t address = 1, std::uint16_t reg = 4018,
+                                 std::uint16_t count = 7) {
         for (int tick = 0; tick < 1000; ++tick) {
-            const int result = trans.ReadRegistersAsync(address, reg, count);
+            const ExchangeResult result = trans.ReadRegistersAsync(address, reg, count);
             if (result != kBusy) {
                 return result;
             }
             clock.Advance(100);
         }
-        return -999;
+        return kBusy;
     }
 
     std::vector<std::uint16_t> ReadWords(int count) {
         std::vector<std::uint16_t> words;
         for (int i = 0; i < count; ++i) {
             std::uint16_t word = 0;
-            EXPECT_EQ(trans.GetValue('i', &word), 0);
+            EXPECT_TRUE(trans.GetValue('i', &word));
             words.push_back(word);
         }
         return words;
@@ -133,7 +135,7 @@ TEST_F(TransTest, ReplyTimeoutComesFromSettingsOrTheBaudTableAndIsCapped) {
         TTransSettings s;
         s.Baud = c.baud;
         s.Timeout = c.timeout;
-        trans.SetSettings(s);
+        (void)trans.SetSettings(s);
         EXPECT_EQ(trans.replyTimeout(), c.expected) << "baud " << c.baud << " timeout " << c.timeout;
         EXPECT_EQ(ChooseReplyTimeout(s).source, c.source) << "timeout " << c.timeout;
         TTransSettings kept;
@@ -143,21 +145,21 @@ TEST_F(TransTest, ReplyTimeoutComesFromSettingsOrTheBaudTableAndIsCapped) {
     TTransSettings s;
     s.Baud = 5;
     s.Mode = 0;
-    trans.SetSettings(s);
+    (void)trans.SetSettings(s);
     EXPECT_EQ(trans.dcbText(), "9600,N,8,1");
     s.Baud = 9;
     s.Mode = 4;
-    trans.SetSettings(s);
+    (void)trans.SetSettings(s);
     EXPECT_EQ(trans.dcbText(), "115200,E,8,1");
 }
 
 TEST_F(TransTest, SettingsOutsideTheTablesAreRefusedAndChangeNothing) {
     TTransSettings good{2, 6, 4, 7, 300};
-    trans.SetSettings(good);
+    (void)trans.SetSettings(good);
     for (const TTransSettings bad :
          {TTransSettings{8, 5, 0, 0, -1}, TTransSettings{-1, 5, 0, 0, -1}, TTransSettings{0, 10, 0, 0, -1},
           TTransSettings{0, -1, 0, 0, -1}, TTransSettings{0, 5, 7, 0, -1}, TTransSettings{0, 5, -1, 0, -1}}) {
-        EXPECT_EQ(trans.SetSettings(bad), 0);
+        EXPECT_FALSE(trans.SetSettings(bad));
         TTransSettings got;
         trans.GetSettings(got);
         EXPECT_EQ(got, good);
@@ -169,13 +171,13 @@ TEST_F(TransTest, SettingsOutsideTheTablesAreRefusedAndChangeNothing) {
 
 TEST_F(TransTest, SetSettingsOnAClosedPortStoresOnlyAndOpenAppliesThem) {
     TTransSettings s{3, 7, 5, 42, 99};
-    EXPECT_EQ(trans.SetSettings(s), 0);
+    EXPECT_FALSE(trans.SetSettings(s));
     EXPECT_TRUE(port.calls.empty());
     TTransSettings got;
     trans.GetSettings(got);
     EXPECT_EQ(got, s); // Type and Timeout come back exactly as handed in
 
-    EXPECT_EQ(trans.Open(3), 3);
+    EXPECT_EQ(trans.Open(3), PortState::OpenOn(3));
     EXPECT_EQ(port.openedName, "COM4");
     EXPECT_THAT(port.calls, ElementsAre("Open", "SetQueueSizes", "SaveState", "SetImmediateReads", "Apply",
                                         "Apply", "ClearRts", "Purge"));
@@ -185,40 +187,41 @@ TEST_F(TransTest, SetSettingsOnAClosedPortStoresOnlyAndOpenAppliesThem) {
 }
 
 TEST_F(TransTest, OpeningTheOpenPortTouchesNothingAndAnotherComKeepsTheOpenPort) {
-    ASSERT_EQ(trans.Open(0), 0);
+    ASSERT_EQ(trans.Open(0), PortState::OpenOn(0));
     port.calls.clear();
     port.Arrive("queued");
-    EXPECT_EQ(trans.Open(0), 0);
+    EXPECT_EQ(trans.Open(0), PortState::OpenOn(0));
     EXPECT_TRUE(port.calls.empty());
     EXPECT_EQ(port.pendingInput(), 6u);
 
     TTransSettings s;
     s.COM = 5;
-    EXPECT_NE(trans.SetSettings(s), 0);
-    EXPECT_EQ(trans.portState(), 0);
+    EXPECT_TRUE(trans.SetSettings(s));
+    EXPECT_EQ(trans.portState(), PortState::OpenOn(0));
     EXPECT_EQ(port.CallCount("Open"), 0);
     EXPECT_EQ(trans.portIndex(), 5);
 
     // Only after Close does the next exchange open the new port.
     trans.Close();
-    trans.ReadRegistersAsync(1, 4018, 7);
+    (void)trans.ReadRegistersAsync(1, 4018, 7);
     EXPECT_EQ(port.openedName, "COM6");
 }
 
 TEST_F(TransTest, AFailedOpenSticksUntilClose) {
     port.openSucceeds = false;
     EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kPortNotOpen);
-    EXPECT_EQ(trans.portState(), TTrans::kOpenFailed);
+    EXPECT_EQ(trans.portState(), PortState::OpenFailed());
     port.openSucceeds = true;
     EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kPortNotOpen);
-    trans.SetSettings(TTransSettings{});
+    (void)trans.SetSettings(TTransSettings{});
     EXPECT_EQ(trans.ReadRegisters(1, 4000, 16), kPortNotOpen);
     std::uint8_t id = 0;
     EXPECT_EQ(trans.ReportSlaveId(1, &id), kPortNotOpen);
     EXPECT_EQ(port.CallCount("Open"), 1);
     EXPECT_TRUE(port.writes.empty());
 
-    EXPECT_EQ(trans.Close(), TTrans::kClosed);
+    trans.Close();
+    EXPECT_EQ(trans.portState(), PortState::Closed());
     EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
     EXPECT_EQ(port.CallCount("Open"), 2);
     EXPECT_EQ(port.writes.size(), 1u);
@@ -227,21 +230,21 @@ TEST_F(TransTest, AFailedOpenSticksUntilClose) {
 TEST_F(TransTest, CloseHandsThePortBackAndGoesIdle) {
     UseMode(kRtuMode);
     ASSERT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
-    EXPECT_EQ(trans.transState(), kBusy);
+    EXPECT_TRUE(trans.awaitingReply());
     port.calls.clear();
-    EXPECT_EQ(trans.Close(), TTrans::kClosed);
+    trans.Close();
     EXPECT_THAT(port.calls, ElementsAre("Purge", "RestoreState", "ClearDtr", "ClearRts", "Close"));
-    EXPECT_EQ(trans.transState(), 0);
-    EXPECT_EQ(trans.portState(), TTrans::kClosed);
+    EXPECT_FALSE(trans.awaitingReply());
+    EXPECT_EQ(trans.portState(), PortState::Closed());
 }
 
 TEST_F(TransTest, SendNeedsAnOpenPortAndEmptiesTheRing) {
     const std::uint8_t bytes[] = {1, 2, 3};
-    EXPECT_EQ(trans.Send(bytes, 3), kPortNotOpen);
+    EXPECT_FALSE(trans.Send(bytes, 3));
     EXPECT_TRUE(port.writes.empty());
 
     UseMode(kRtuMode);
-    ASSERT_EQ(trans.Open(0), 0);
+    ASSERT_EQ(trans.Open(0), PortState::OpenOn(0));
     // A complete, valid reply that arrived before the request must never be taken as its answer.
     port.Arrive(Rtu(ReadReply(1, {1, 2, 3, 4, 5, 6, 7})));
     ASSERT_EQ(trans.ReadInput(), 19);
@@ -254,7 +257,7 @@ TEST_F(TransTest, SendNeedsAnOpenPortAndEmptiesTheRing) {
 }
 
 TEST_F(TransTest, ReadInputCopesWithOverflowUnreadableStateAndWrapsTheRing) {
-    ASSERT_EQ(trans.Open(0), 0);
+    ASSERT_EQ(trans.Open(0), PortState::OpenOn(0));
     port.Arrive("abc");
     port.overflowPending = true;
     EXPECT_EQ(trans.ReadInput(), 0);
@@ -262,7 +265,7 @@ TEST_F(TransTest, ReadInputCopesWithOverflowUnreadableStateAndWrapsTheRing) {
 
     port.errorStateReadable = false;
     port.Arrive("abc");
-    EXPECT_EQ(trans.ReadInput(), -1);
+    EXPECT_FALSE(trans.ReadInput());
     port.errorStateReadable = true;
     port.Purge(SerialPort::RxClear);
 
@@ -299,7 +302,7 @@ TEST_F(TransTest, WriteAndSlaveIdRequestsAreFramedWithTheirHeaders) {
     AnswerWith(Rtu({1, 6, 0x0F, 0xB0, 0x00, 0xC8}));
     trans.ResetPayload();
     const std::uint16_t value = 200;
-    ASSERT_EQ(trans.PutValue('i', &value), 0);
+    ASSERT_TRUE(trans.PutValue('i', &value));
     EXPECT_EQ(trans.WriteRegister(1, 4016), kWriteOk);
     EXPECT_EQ(port.writes.back(), Rtu({1, 6, 0x0F, 0xB0, 0x00, 0xC8}));
 
@@ -318,7 +321,7 @@ TEST_F(TransTest, RequestsThatDoNotFitTheLineAreRefused) {
     const std::uint16_t word = 1;
     // 46 payload bytes make a 50-byte frame: 105 characters in ASCII.
     for (int i = 0; i < 23; ++i) {
-        ASSERT_EQ(trans.PutValue('i', &word), 0);
+        ASSERT_TRUE(trans.PutValue('i', &word));
     }
     EXPECT_EQ(trans.WriteRegister(1, 4000), kRefused);
     EXPECT_TRUE(port.writes.empty());
@@ -327,7 +330,7 @@ TEST_F(TransTest, RequestsThatDoNotFitTheLineAreRefused) {
 }
 
 TEST_F(TransTest, AddressZeroAndAnEmptyPayloadAreRefusedBeforeSending) {
-    ASSERT_EQ(trans.Open(0), 0);
+    ASSERT_EQ(trans.Open(0), PortState::OpenOn(0));
     EXPECT_EQ(trans.ReadRegistersAsync(0, 4018, 7), kRefused);
     EXPECT_EQ(trans.ReadRegisters(0, 4000, 16), kRefused);
     EXPECT_EQ(trans.WriteRegister(1, 4016), kRefused);
@@ -352,7 +355,7 @@ TEST_F(TransTest, RtuReplyInPiecesIsTakenOnceItsLastCrcByteArrives) {
     EXPECT_EQ(trans.rxHead(), trans.rxTail());
     EXPECT_THAT(ReadWords(7), ElementsAre(200, 0xFFEC, 3, 4, 5, 6, 7));
     std::uint16_t beyond = 0;
-    EXPECT_EQ(trans.GetValue('i', &beyond), -1);
+    EXPECT_FALSE(trans.GetValue('i', &beyond));
 }
 
 TEST_F(TransTest, AsciiReplySplitOverTicksIsTakenAtItsLineFeedAndLeadingNoiseIsDropped) {
@@ -412,9 +415,9 @@ TEST_F(TransTest, ExceptionRepliesGiveTheFlaggedFunctionAndTheirCode) {
         UseMode(mode);
         const Bytes reply{1, 0x83, 2};
         AnswerWith(mode == kRtuMode ? Rtu(reply) : test::ToBytes(Ascii(reply)));
-        EXPECT_EQ(PollUntilDone(), 0x83);
+        EXPECT_EQ(PollUntilDone(), ExceptionReplyTo(kReadHoldingRegisters));
         std::uint8_t code = 0;
-        EXPECT_EQ(trans.GetValue('c', &code), 0);
+        EXPECT_TRUE(trans.GetValue('c', &code));
         EXPECT_EQ(code, 2);
         clock.Advance(100);
     }
@@ -423,10 +426,10 @@ TEST_F(TransTest, ExceptionRepliesGiveTheFlaggedFunctionAndTheirCode) {
     AnswerWith(test::ToBytes(Ascii(refused)));
     trans.ResetPayload();
     const std::uint16_t value = 9999;
-    trans.PutValue('i', &value);
-    EXPECT_EQ(trans.WriteRegister(1, 4000), 134);
+    (void)trans.PutValue('i', &value);
+    EXPECT_EQ(trans.WriteRegister(1, 4000), ExceptionReplyTo(kWriteSingleRegister));
     std::uint8_t code = 0;
-    EXPECT_EQ(trans.GetValue('c', &code), 0);
+    EXPECT_TRUE(trans.GetValue('c', &code));
     EXPECT_EQ(code, 3);
 }
 
@@ -446,8 +449,8 @@ TEST_F(TransTest, GarbageLongerThanAnyReplyIsDroppedWithoutOverrun) {
     port.Arrive(Rtu(ReadReply(1, {1, 2, 3, 4, 5, 6, 7})));
     clock.Advance(100);
     // Whatever the scan makes of it, it stays inside its buffers and the exchange ends.
-    const int result = PollUntilDone();
-    EXPECT_TRUE(result == kReadOk || result == kNoReply) << result;
+    const ExchangeResult result = PollUntilDone();
+    EXPECT_TRUE(result == kReadOk || result == kNoReply) << ToInt(result);
 
     trans.Close();
     UseMode(kAsciiMode);
@@ -507,12 +510,12 @@ TEST_F(TransTest, TimeoutRestartsWhenBytesArriveAndSurvivesTheTickWrap) {
 
 TEST_F(TransTest, AMinuteOfSilenceReappliesTheLinkAtTheNextTimeout) {
     UseMode(kRtuMode, 1000);
-    ASSERT_EQ(trans.Open(0), 0);
+    ASSERT_EQ(trans.Open(0), PortState::OpenOn(0));
     clock.Set(100'000);
     clock.SetAutoAdvance(0);
     ASSERT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
     port.applied.clear();
-    trans.ReadRegistersAsync(1, 4018, 7);
+    (void)trans.ReadRegistersAsync(1, 4018, 7);
     clock.Advance(1001);
     EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kNoReply);
     EXPECT_EQ(port.applied.size(), 2u) << "silent since start: re-applied";
@@ -521,7 +524,7 @@ TEST_F(TransTest, AMinuteOfSilenceReappliesTheLinkAtTheNextTimeout) {
     clock.Advance(100);
     ASSERT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
     port.Arrive(Bytes{0x77});
-    trans.ReadRegistersAsync(1, 4018, 7);
+    (void)trans.ReadRegistersAsync(1, 4018, 7);
     clock.Advance(1001);
     port.applied.clear();
     EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kNoReply);
@@ -532,7 +535,7 @@ TEST_F(TransTest, AMinuteOfSilenceReappliesTheLinkAtTheNextTimeout) {
 
 TEST_F(TransTest, BlockingReadRepeatsExactlyOnce) {
     UseMode(kRtuMode);
-    ASSERT_EQ(trans.Open(0), 0);
+    ASSERT_EQ(trans.Open(0), PortState::OpenOn(0));
     EXPECT_EQ(trans.ReadRegisters(1, 4000, 16), kNoReply);
     EXPECT_EQ(port.writes.size(), 2u);
     EXPECT_EQ(port.writes[0], port.writes[1]);
@@ -545,7 +548,7 @@ TEST_F(TransTest, BlockingReadRepeatsExactlyOnce) {
     };
     EXPECT_EQ(trans.ReadRegisters(1, 4000, 16), kReadOk);
     EXPECT_EQ(requests, 2);
-    EXPECT_EQ(trans.transState(), 0);
+    EXPECT_FALSE(trans.awaitingReply());
     EXPECT_THAT(ReadWords(16), ElementsAreArray(std::vector<std::uint16_t>(16, 7)));
 }
 
@@ -560,7 +563,7 @@ TEST_F(TransTest, WriteAndSlaveIdNeverRepeatAndPauseBySleeping) {
     // The silent line has shown that it does not echo, so the write goes out alone.
     trans.ResetPayload();
     const std::uint16_t value = 5;
-    trans.PutValue('i', &value);
+    (void)trans.PutValue('i', &value);
     EXPECT_EQ(trans.WriteRegister(1, 4010), kNoReply);
     EXPECT_EQ(port.writes.size(), 2u);
     EXPECT_EQ(clock.sleptMs(), 2 * TTrans::kBlockingPause);
@@ -575,7 +578,7 @@ TEST_F(TransTest, BlockingExchangeFirstFinishesAPendingPollAndDropsItsResult) {
     EXPECT_EQ(trans.ReportSlaveId(1, &id), kSlaveIdOk);
     EXPECT_EQ(id, 0x8E);
     EXPECT_EQ(port.writes.size(), 2u);
-    EXPECT_EQ(trans.transState(), 0);
+    EXPECT_FALSE(trans.awaitingReply());
 }
 
 TEST_F(TransTest, SlaveIdReplyTooShortToHoldAnIdLeavesItAlone) {
@@ -749,14 +752,14 @@ TEST_F(TransTest, PutValueStopsOnceThePayloadHoldsMoreThanAHundredBytes) {
     trans.ResetPayload();
     const std::uint32_t dword = 0;
     for (int i = 0; i < 25; ++i) {
-        ASSERT_EQ(trans.PutValue('l', &dword), 0); // 100 bytes
+        ASSERT_TRUE(trans.PutValue('l', &dword)); // 100 bytes
     }
     const std::uint8_t byte = 1;
-    EXPECT_EQ(trans.PutValue('c', &byte), 0); // 101
-    EXPECT_EQ(trans.PutValue('c', &byte), -1);
+    EXPECT_TRUE(trans.PutValue('c', &byte)); // 101
+    EXPECT_FALSE(trans.PutValue('c', &byte));
     const std::string text(300, 'x');
     trans.ResetPayload();
-    EXPECT_EQ(trans.PutValue('s', text.c_str()), -1) << "text longer than the frame";
+    EXPECT_FALSE(trans.PutValue('s', text.c_str())) << "text longer than the frame";
 }
 
 TEST_F(TransTest, ValuesTravelInTheirByteOrders) {
@@ -770,7 +773,7 @@ TEST_F(TransTest, ValuesTravelInTheirByteOrders) {
     const char* s = "HZ";
     for (const auto& [kind, value] : std::vector<std::pair<char, const void*>>{
              {'c', &c}, {'i', &i}, {'l', &l}, {'f', &f}, {'g', &f}, {'s', s}, {'?', &c}}) {
-        ASSERT_EQ(trans.PutValue(kind, value), 0);
+        ASSERT_TRUE(trans.PutValue(kind, value));
     }
     port.onWrite = [this](const Bytes& request) {
         if (request[1] == 3) {
@@ -788,29 +791,29 @@ TEST_F(TransTest, ValuesTravelInTheirByteOrders) {
 
     // The reply's read cursor is on byte 2: skip the register number first.
     std::uint16_t reg = 0;
-    ASSERT_EQ(trans.GetValue('i', &reg), 0);
+    ASSERT_TRUE(trans.GetValue('i', &reg));
     EXPECT_EQ(reg, 0x0102);
     std::uint8_t c2 = 0;
     std::uint16_t i2 = 0;
     std::uint32_t l2 = 0;
     float f2 = 0, g2 = 0;
     char s2[8] = {};
-    EXPECT_EQ(trans.GetValue('c', &c2), 0);
-    EXPECT_EQ(trans.GetValue('i', &i2), 0);
-    EXPECT_EQ(trans.GetValue('l', &l2), 0);
-    EXPECT_EQ(trans.GetValue('f', &f2), 0);
-    EXPECT_EQ(trans.GetValue('g', &g2), 0);
-    EXPECT_EQ(trans.GetValue('s', s2), 0);
+    EXPECT_TRUE(trans.GetValue('c', &c2));
+    EXPECT_TRUE(trans.GetValue('i', &i2));
+    EXPECT_TRUE(trans.GetValue('l', &l2));
+    EXPECT_TRUE(trans.GetValue('f', &f2));
+    EXPECT_TRUE(trans.GetValue('g', &g2));
+    EXPECT_TRUE(trans.GetValue('s', s2));
     EXPECT_EQ(c2, c);
     EXPECT_EQ(i2, i);
     EXPECT_EQ(l2, l);
     EXPECT_EQ(f2, f);
     EXPECT_EQ(g2, f);
     EXPECT_STREQ(s2, "HZ");
-    EXPECT_EQ(trans.GetValue('?', &c2), 0);
-    EXPECT_EQ(trans.GetValue('c', &c2), 0) << "the cursor stays on the NUL";
+    EXPECT_TRUE(trans.GetValue('?', &c2));
+    EXPECT_TRUE(trans.GetValue('c', &c2)) << "the cursor stays on the NUL";
     EXPECT_EQ(c2, 0);
-    EXPECT_EQ(trans.GetValue('c', &c2), -1);
+    EXPECT_FALSE(trans.GetValue('c', &c2));
 }
 
 TEST_F(TransTest, FloatsOutsideTheRangeOrNotANumberReadAsTheNoValueMark) {
@@ -826,7 +829,7 @@ TEST_F(TransTest, FloatsOutsideTheRangeOrNotANumberReadAsTheNoValueMark) {
         AnswerWith(Rtu(reply));
         ASSERT_EQ(trans.ReadRegisters(1, 4018, 2), kReadOk);
         float f = 0;
-        ASSERT_EQ(trans.GetValue('f', &f), 0);
+        ASSERT_TRUE(trans.GetValue('f', &f));
         EXPECT_EQ(std::bit_cast<std::uint32_t>(f), 0x60AD78ECu) << bad;
         EXPECT_EQ(f, mark);
     }

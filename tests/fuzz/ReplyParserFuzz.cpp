@@ -45,7 +45,7 @@ void ReadEverything(TTrans& trans) {
     char text[256];
     std::uint32_t value = 0;
     for (const char kind : {'c', 'i', 'l', 'f', 'g', 's'}) {
-        while (trans.GetValue(kind, kind == 's' ? static_cast<void*>(text) : &value) == 0 && kind != 's') {
+        while (trans.GetValue(kind, kind == 's' ? static_cast<void*>(text) : &value) && kind != 's') {
         }
     }
 }
@@ -71,8 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         switch (op % 4) {
         case 0:
         case 1: {
-            const int result = trans.ReadRegistersAsync(1, 4018, 7);
-            if (result == hz70::kReadOk || result > hz70::kExceptionFlag) {
+            const hz70::ExchangeResult result = trans.ReadRegistersAsync(1, 4018, 7);
+            if (result == hz70::ExchangeResult::kReadOk || hz70::IsExceptionReply(result)) {
                 ReadEverything(trans);
             }
             clock.Advance(op % 2 == 0 ? 10 : 70);
@@ -80,13 +80,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         case 2: {
             std::uint8_t id = 0;
-            if (trans.ReportSlaveId(input.Byte(), &id) > 0) {
+            if (ToInt(trans.ReportSlaveId(input.Byte(), &id)) > 0) {
                 ReadEverything(trans);
             }
             break;
         }
         default:
-            if (trans.ReadRegisters(1, 4000, 16) > 0) {
+            if (ToInt(trans.ReadRegisters(1, 4000, 16)) > 0) {
                 ReadEverything(trans);
             }
             break;

@@ -413,7 +413,7 @@ TEST(MainWindow, PortDialogShowsTheLinkAndOkClosesThePortAndStoresTheNewSettings
         TTransSettings link;
         main.state().trans.GetSettings(link);
         EXPECT_EQ(link, (TTransSettings{2, 6, 4, 0, 500}));
-        EXPECT_EQ(main.state().trans.portState(), TTrans::kClosed);
+        EXPECT_TRUE(main.state().trans.portState().isClosed());
         EXPECT_TRUE(main.state().SettingsChanged);
         program.window.reset();
     }

@@ -14,6 +14,7 @@ using test::Bytes;
 using test::FakeClock;
 using test::FakeHz70Bus;
 using test::FakeSerialPort;
+using enum ExchangeResult;
 
 constexpr std::uint8_t kAddress = 1;
 
@@ -35,7 +36,7 @@ protected:
     int PollAttempt() {
         for (int tick = 0; tick < 100; ++tick) {
             const int result = PollStep(record, trans);
-            if (record.lastResult != kBusy) {
+            if (record.lastResult != ToInt(kBusy)) {
                 return result;
             }
             clock.Advance(100);
@@ -63,7 +64,7 @@ TEST_F(ControllerRoutinesTest, PollStepStoresSignedScaledValuesAndRawWords) {
 
     clock.Advance(100);
     EXPECT_EQ(PollStep(record, trans), kPollUpdated);
-    EXPECT_EQ(record.lastResult, kReadOk);
+    EXPECT_EQ(record.lastResult, ToInt(kReadOk));
     EXPECT_EQ(record.measured[kAlarmWord].raw, static_cast<std::int16_t>(0x8001));
     EXPECT_EQ(record.measured[kAlarmWord].value, 0.0) << "plain words carry no value";
     EXPECT_EQ(record.measured[kStatusWord].raw, 0x0010);
@@ -86,7 +87,7 @@ TEST_F(ControllerRoutinesTest, ThirdFailureClearsValuesAndAGoodReplyResetsOnlyTh
     EXPECT_EQ(PollAttempt(), kPollPending);
     EXPECT_EQ(record.failCount, 2);
     EXPECT_DOUBLE_EQ(record.measured[kMeasuredTemperature].value, -2.0) << "values kept while retrying";
-    EXPECT_EQ(record.lastResult, kNoReply);
+    EXPECT_EQ(record.lastResult, ToInt(kNoReply));
 
     EXPECT_EQ(PollAttempt(), kPollFailed);
     EXPECT_EQ(record.failCount, 3);
@@ -112,7 +113,7 @@ TEST_F(ControllerRoutinesTest, PortThatCannotOpenFailsEveryStepAtOnce) {
     EXPECT_EQ(PollStep(record, trans), kPollPending);
     EXPECT_EQ(PollStep(record, trans), kPollPending);
     EXPECT_EQ(PollStep(record, trans), kPollFailed);
-    EXPECT_EQ(record.lastResult, kPortNotOpen);
+    EXPECT_EQ(record.lastResult, ToInt(kPortNotOpen));
     EXPECT_TRUE(port.writes.empty());
 }
 
@@ -120,7 +121,7 @@ TEST_F(ControllerRoutinesTest, ReplyWithTooFewWordsIsAFailedAttempt) {
     bus.slaves[kAddress].readReplyWords = 3;
     EXPECT_EQ(PollAttempt(), kPollPending);
     EXPECT_EQ(record.failCount, 1);
-    EXPECT_EQ(record.lastResult, kNoReply);
+    EXPECT_EQ(record.lastResult, ToInt(kNoReply));
     EXPECT_EQ(record.measured[kLeakageCurrent].value, kNoValue);
 
     EXPECT_EQ(ReadSettings(record, trans, polling, 4000, 16), 1);
@@ -131,9 +132,9 @@ TEST_F(ControllerRoutinesTest, AddressOutsideTheModbusRangeNeverReachesTheBus) {
     for (const std::int16_t address :
          {std::int16_t{0}, std::int16_t{248}, std::int16_t{-1}, std::int16_t{257}}) {
         record.address = address;
-        EXPECT_EQ(Identify(record, trans), kRefused);
+        EXPECT_EQ(Identify(record, trans), ToInt(kRefused));
         (void)PollStep(record, trans);
-        EXPECT_EQ(record.lastResult, kRefused);
+        EXPECT_EQ(record.lastResult, ToInt(kRefused));
         EXPECT_EQ(WriteSetting(record, trans, 4016, 1), kRefused);
         EXPECT_EQ(ReadSettings(record, trans, polling, 4000, 16), 1);
     }
@@ -179,7 +180,7 @@ TEST_F(ControllerRoutinesTest, AttachOfAnotherDeviceOrASilentOneStillMonitorsIt)
     InitRegulator(silent);
     silent.address = 9;
     EXPECT_EQ(Attach(silent, trans, polling), 0);
-    EXPECT_EQ(silent.lastResult, kNoReply);
+    EXPECT_EQ(silent.lastResult, ToInt(kNoReply));
     EXPECT_EQ(silent.identified, 0);
     EXPECT_EQ(silent.monitoring, 1);
 }
@@ -193,7 +194,7 @@ TEST_F(ControllerRoutinesTest, IdentifyAcceptsAnyIdAndLeavesTheCheckToTheCaller)
     EXPECT_EQ(record.commError, 0);
 
     record.address = 9;
-    EXPECT_EQ(Identify(record, trans), kNoReply);
+    EXPECT_EQ(Identify(record, trans), ToInt(kNoReply));
     EXPECT_EQ(record.identified, 0);
     EXPECT_EQ(record.commError, 1);
 }
@@ -239,7 +240,7 @@ TEST_F(ControllerRoutinesTest, WriteSettingSendsOnceOrTwiceAndKeepsTheExceptionC
     EXPECT_EQ(record.settings[16].value, kNoValue) << "the row is the caller's to update";
 
     bus.slaves[kAddress].writeException = 3;
-    EXPECT_EQ(WriteSetting(record, trans, 4000, 600), 0x86);
+    EXPECT_EQ(WriteSetting(record, trans, 4000, 600), ExceptionReplyTo(kWriteSingleRegister));
     EXPECT_EQ(record.writeException, 3);
     EXPECT_EQ(record.lastResult, 0x86);
     EXPECT_EQ(bus.requests.size(), 3u) << "the refused write was sent twice";

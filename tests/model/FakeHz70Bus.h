@@ -115,7 +115,7 @@ struct FakeHz70Line {
     FakeHz70Bus bus{port};
 
     FakeHz70Line() { UseTimeout(100); }
-    void UseTimeout(int milliseconds) { trans.SetSettings(TTransSettings{0, 5, 6, 0, milliseconds}); }
+    void UseTimeout(int milliseconds) { (void)trans.SetSettings(TTransSettings{0, 5, 6, 0, milliseconds}); }
 };
 
 } // namespace hz70::test

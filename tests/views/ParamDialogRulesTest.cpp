@@ -47,8 +47,10 @@ TEST_F(ParamDialogRules, OnlyDecimalIntegersAreNumbers) {
 }
 
 TEST_F(ParamDialogRules, AnyFailureOtherThanARefusalIsAWriteError) {
-    for (const int result : {2, -1, -2, 3, 131}) {
-        EXPECT_STREQ(DescribeWrite(result, 3).status, "Błąd zapisu") << result;
+    using enum ExchangeResult;
+    for (const ExchangeResult result :
+         {kNoReply, kRefused, kPortNotOpen, kReadOk, ExceptionReplyTo(kReadHoldingRegisters)}) {
+        EXPECT_STREQ(DescribeWrite(result, 3).status, "Błąd zapisu") << ToInt(result);
         EXPECT_FALSE(DescribeWrite(result, 3).written);
     }
 }

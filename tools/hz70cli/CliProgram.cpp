@@ -103,10 +103,10 @@ int RunCli(const std::vector<std::string>& args, std::string_view version, const
     if (options.trace) {
         trans.SetTrace(&trace);
     }
-    trans.SetSettings(options.settings);
+    (void)trans.SetSettings(options.settings);
     const int status = RunCommand(trans, port, clock, options, zones, stopCondition, out, err);
     // The open error names the device; a COM name that led nowhere was reported above.
-    if (report.found && trans.portState() == TTrans::kOpenFailed && !device.lastError().empty()) {
+    if (report.found && trans.portState().openFailed() && !device.lastError().empty()) {
         err << "hz70cli: " << device.lastError() << "\n";
     }
     return stop != 0 ? kExitSignalBase + stop.load() : status;

@@ -9,21 +9,24 @@
 #include <vector>
 
 namespace hz70::cli {
+
+using enum ExchangeResult;
+
 namespace {
 
 // Prints the result line; true when the controller gave the answer asked for. A wait that a stop cut
 // short proves nothing about the controller, so it is not told as "no valid reply".
-bool ReportResult(std::ostream& out, int result, int expected, StopCondition& stop) {
+bool ReportResult(std::ostream& out, ExchangeResult result, ExchangeResult expected, StopCondition& stop) {
     if (result == kNoReply && stop.Reached()) {
         return false;
     }
-    out << "result " << result << " (" << DescribeResult(result) << ")\n";
+    out << "result " << ToInt(result) << " (" << DescribeResult(result) << ")\n";
     return result == expected;
 }
 
-void ReportExceptionCode(TTrans& trans, std::ostream& out, int result) {
+void ReportExceptionCode(TTrans& trans, std::ostream& out, ExchangeResult result) {
     std::uint8_t code = 0;
-    if (result >= kExceptionFlag && trans.GetValue('c', &code) == 0) {
+    if (IsExceptionReply(result) && trans.GetValue('c', &code)) {
         out << DescribeException(code) << "\n";
     }
 }
@@ -122,8 +125,9 @@ std::string FormatRegisterLine(std::uint16_t reg, std::uint16_t word, std::optio
     return line;
 }
 
-std::string DescribeResult(int code) {
-    switch (code) {
+std::string DescribeResult(ExchangeResult result) {
+    const int code = ToInt(result);
+    switch (result) {
     case kPortNotOpen:
         return "port not open";
     case kRefused:
@@ -150,7 +154,7 @@ namespace {
 
 int RunIdentify(TTrans& trans, const CliOptions& options, StopCondition& stop, std::ostream& out) {
     std::uint8_t id = 0;
-    const int result = trans.ReportSlaveId(static_cast<std::uint8_t>(options.address), &id);
+    const ExchangeResult result = trans.ReportSlaveId(static_cast<std::uint8_t>(options.address), &id);
     if (!ReportResult(out, result, kSlaveIdOk, stop)) {
         ReportExceptionCode(trans, out, result);
         return kExitFailed;
@@ -166,7 +170,7 @@ int RunRead(TTrans& trans, const CliOptions& options, StopCondition& stop, std::
         err << "hz70cli: read needs REG (0..65535) and COUNT (1..125)\n";
         return kExitUsage;
     }
-    const int result =
+    const ExchangeResult result =
         trans.ReadRegisters(static_cast<std::uint8_t>(options.address), request->reg, request->number);
     if (!ReportResult(out, result, kReadOk, stop)) {
         ReportExceptionCode(trans, out, result);
@@ -174,7 +178,7 @@ int RunRead(TTrans& trans, const CliOptions& options, StopCondition& stop, std::
     }
     std::vector<std::uint16_t> words(request->number);
     for (std::uint16_t& word : words) {
-        if (trans.GetValue('i', &word) != 0) {
+        if (!trans.GetValue('i', &word)) {
             err << "hz70cli: the reply holds fewer registers than asked for\n";
             return kExitFailed;
         }
@@ -199,7 +203,8 @@ int RunWrite(TTrans& trans, const CliOptions& options, StopCondition& stop, std:
     }
     trans.ResetPayload();
     (void)trans.PutValue('i', &request->number);
-    const int result = trans.WriteRegister(static_cast<std::uint8_t>(options.address), request->reg);
+    const ExchangeResult result =
+        trans.WriteRegister(static_cast<std::uint8_t>(options.address), request->reg);
     if (!ReportResult(out, result, kWriteOk, stop)) {
         ReportExceptionCode(trans, out, result);
         return kExitFailed;

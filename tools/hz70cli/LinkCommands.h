@@ -14,8 +14,8 @@ namespace hz70::cli {
 
 enum ExitStatus : int { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
 
-// A short English text for an exchange result code.
-[[nodiscard]] std::string DescribeResult(int code);
+// A short English text for an exchange's result.
+[[nodiscard]] std::string DescribeResult(ExchangeResult result);
 
 // "exception 2 (illegal data address)"; codes without a standard meaning as "exception 9".
 [[nodiscard]] std::string DescribeException(int code);

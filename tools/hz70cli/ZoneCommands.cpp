@@ -147,7 +147,7 @@ int RunScan(TTrans& trans, Clock& clock, const CliOptions& options, StopConditio
         probe.address = static_cast<std::int16_t>(address);
         ++asked;
         const int result = Identify(probe, trans);
-        if (result == kPortNotOpen) {
+        if (result == ToInt(ExchangeResult::kPortNotOpen)) {
             err << (terminal ? "\n" : ""); // why is said once, by the caller
             return kExitFailed;
         }

@@ -74,11 +74,11 @@ CheckedInput CheckSettingInput(std::string_view text, int line, const TParametr&
     return {InputVerdict::kAccepted, word};
 }
 
-WriteOutcome DescribeWrite(int result, std::uint16_t writeException) {
-    if (result == kWriteOk) {
+WriteOutcome DescribeWrite(ExchangeResult result, std::uint16_t writeException) {
+    if (result == ExchangeResult::kWriteOk) {
         return {true, "", false};
     }
-    if (result == (kExceptionFlag | kWriteOk)) {
+    if (result == ExceptionReplyTo(kWriteSingleRegister)) {
         if (writeException == kIllegalDataValue) {
             return {false, kOutOfRangeStatus, true};
         }

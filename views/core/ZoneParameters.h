@@ -49,6 +49,6 @@ struct WriteOutcome {
     const char* status = ""; // status line text
     bool focusInput = false; // send the operator back to the input field
 };
-[[nodiscard]] WriteOutcome DescribeWrite(int result, std::uint16_t writeException);
+[[nodiscard]] WriteOutcome DescribeWrite(ExchangeResult result, std::uint16_t writeException);
 
 } // namespace hz70
