@@ -15,10 +15,6 @@ using enum ExchangeResult;
 
 namespace {
 
-constexpr int Next(int position) {
-    return (position + 1) % TTrans::kRingSize;
-}
-
 constexpr std::uint8_t High(std::uint16_t word) {
     return static_cast<std::uint8_t>(word >> 8);
 }
@@ -95,7 +91,7 @@ PortState TTrans::Open(int port) {
         return portState_;
     }
     portState_ = PortState::OpenOn(port);
-    lineEcho_ = LineEcho::Unknown;
+    lineEcho_.Forget();
     port_.SetQueueSizes(kInputQueueSize, kOutputQueueSize);
     port_.SaveState();
     port_.SetImmediateReads();
@@ -113,9 +109,9 @@ void TTrans::Close() {
         port_.Close();
     }
     portState_ = PortState::Closed();
-    rxHead_ = rxTail_ = 0;
+    ring_.Clear();
     awaitingReply_ = false;
-    lineEcho_ = LineEcho::Unknown;
+    lineEcho_.Forget();
 }
 
 bool TTrans::SetSettings(const TTransSettings& s) {
@@ -143,7 +139,7 @@ bool TTrans::SetSettings(const TTransSettings& s) {
         port_.ClearModemLine(SerialPort::ModemLine::Rts);
     }
     awaitingReply_ = false;
-    rxHead_ = rxTail_ = 0;
+    ring_.Clear();
     return applied;
 }
 
@@ -156,7 +152,7 @@ std::optional<int> TTrans::Send(const std::uint8_t* bytes, int length) {
         return std::nullopt;
     }
     ResetPayload();
-    rxHead_ = rxTail_ = 0;
+    ring_.Clear();
     // Late bytes of an earlier exchange that the driver still holds must not meet this request's reply.
     port_.Purge(SerialPort::RxClear);
     PortErrorState ignored;
@@ -182,18 +178,15 @@ std::optional<int> TTrans::ReadInput() {
     }
     // A ring full of bytes that form no reply gives its older half up; a read never takes more than the
     // ring holds, so nothing is overwritten and the rest waits in the driver.
-    if (RingUsed() == kRingSize - 1) {
-        DropFromRing(kRingSize / 2, LinkEvent::BytesSkipped);
+    if (ring_.room() == 0) {
+        DropFromRing(ReceiveRing::kSize / 2, LinkEvent::BytesSkipped);
     }
-    std::array<std::uint8_t, kRingSize> buffer;
-    const int got =
-        port_.Read(buffer.data(), std::min(waiting, static_cast<std::size_t>(kRingSize - 1 - RingUsed())));
-    for (int i = 0; i < got; ++i) {
-        rxRing_[static_cast<std::size_t>(rxHead_)] = buffer[static_cast<std::size_t>(i)];
-        rxHead_ = Next(rxHead_);
-    }
+    std::array<std::uint8_t, ReceiveRing::kCapacity> buffer;
+    const int got = port_.Read(buffer.data(), std::min(waiting, ring_.room()));
     if (got > 0) {
-        Trace(LinkEvent::Received, {buffer.data(), static_cast<std::size_t>(got)});
+        const auto received = std::span(buffer).first(static_cast<std::size_t>(got));
+        (void)ring_.Append(received);
+        Trace(LinkEvent::Received, received);
     }
     return static_cast<int>(waiting);
 }
@@ -351,10 +344,7 @@ bool TTrans::SendRequest() {
     }
     awaitingReply_ = true;
     rxFrame_.stamp = 0;
-    echoExpected_ = lineEcho_ != LineEcho::Absent;
-    echoSeen_ = false;
-    receivedAny_ = false;
-    frameSeen_ = false;
+    lineEcho_.RequestSent();
     return true;
 }
 
@@ -379,7 +369,7 @@ ExchangeResult TTrans::AwaitResult() {
         }
         if (port_.WaitForInput(MillisecondsLeftToWait(clock_.GetTickCount())) == InputWait::Failed) {
             // The device went away: no reply can come, so the wait ends now rather than at its time-out.
-            rxHead_ = rxTail_ = 0;
+            ring_.Clear();
             Trace(LinkEvent::TimedOut);
             return kNoReply;
         }
@@ -473,7 +463,7 @@ ExchangeResult TTrans::WriteRegister(std::uint8_t address, std::uint16_t reg) {
         return kRefused;
     }
     FinishPendingRead();
-    if (lineEcho_ == LineEcho::Unknown && address != 0) {
+    if (lineEcho_.habit() == LineEcho::Habit::Unknown && address != 0) {
         LearnLineEchoBeforeWrite(address, reg);
     }
     clock_.Sleep(kBlockingPause);
@@ -526,20 +516,6 @@ void TTrans::LearnLineEchoBeforeWrite(std::uint8_t address, std::uint16_t reg) {
     txFrame_.writePos = payloadEnd;
 }
 
-// Only what cannot be anything else teaches: our request coming back whole before a frame (or before
-// nothing, where the request itself is no valid reply), a frame with no echo before it, or silence.
-void TTrans::LearnLineEcho() {
-    if (lineEcho_ != LineEcho::Unknown) {
-        return;
-    }
-    const bool requestLooksLikeReply = txFrame_.function == kWriteSingleRegister;
-    if (echoSeen_ && (frameSeen_ || !requestLooksLikeReply)) {
-        lineEcho_ = LineEcho::Present;
-    } else if (!receivedAny_ || (frameSeen_ && !requestLooksLikeReply)) {
-        lineEcho_ = LineEcho::Absent;
-    }
-}
-
 // --- replies ---
 
 std::optional<ExchangeResult> TTrans::AwaitReply() {
@@ -552,24 +528,25 @@ std::optional<ExchangeResult> TTrans::AwaitReply() {
     if (ReadInput().value_or(0) > 0) {
         lastRxTime_ = now;
         rxFrame_.stamp = now;
-        receivedAny_ = true;
+        lineEcho_.InputArrived();
         function = ParseReply();
     }
+    // A write's request is byte for byte its reply.
+    const bool requestLooksLikeReply = txFrame_.function == kWriteSingleRegister;
     if (function) {
-        frameSeen_ = true;
-        LearnLineEcho();
+        lineEcho_.FrameArrived();
+        lineEcho_.WaitEnded(requestLooksLikeReply);
         Trace(LinkEvent::ReplyAccepted,
               {&rxFrame_.data[ModbusFrame::kDataStart], static_cast<std::size_t>(rxFrame_.length + 2)});
         // What followed the reply in the same reception is not for us.
-        DropFromRing(RingUsed(), LinkEvent::BytesSkipped);
+        DropFromRing(ring_.size(), LinkEvent::BytesSkipped);
         return ReplyResult(*function);
     }
     const bool timedOut = now - rxFrame_.stamp > static_cast<std::uint32_t>(replyTimeout_);
     const bool pastBound = now - waitStart_ > kWaitBoundTimeouts * static_cast<std::uint32_t>(replyTimeout_);
     if (timedOut || pastBound) {
-        LearnLineEcho();
-        DropFromRing(RingUsed(), LinkEvent::BytesSkipped);
-        rxHead_ = rxTail_ = 0;
+        lineEcho_.WaitEnded(requestLooksLikeReply);
+        DropFromRing(ring_.size(), LinkEvent::BytesSkipped);
         Trace(timedOut ? LinkEvent::TimedOut : LinkEvent::InputNeverEnds);
         if (now - lastRxTime_ > kRecoveryQuiet) {
             lastRxTime_ = now;
@@ -584,38 +561,36 @@ std::optional<std::uint8_t> TTrans::ParseReply() {
     rxFrame_.length = 0;
     rxFrame_.readPos = rxFrame_.writePos = ModbusFrame::kDataStart;
     rxFrame_.function = 0;
-    std::array<std::uint8_t, kRingSize> input;
-    int count = CopyRing(input);
-    if (echoExpected_) {
-        const std::span<const std::uint8_t> request(txLine_.data(), static_cast<std::size_t>(txLineLength_));
-        if (const auto echo =
-                FindEcho(std::span(input).first(static_cast<std::size_t>(count)), request, kMaxEchoLead)) {
-            DropFromRing(static_cast<int>(*echo), LinkEvent::BytesSkipped);
-            DropFromRing(txLineLength_, LinkEvent::EchoDropped);
-            echoExpected_ = false;
-            echoSeen_ = true;
-            count = CopyRing(input);
+    replyRegisterCount_ = 0;
+    std::array<std::uint8_t, ReceiveRing::kSize> copy;
+    std::span<const std::uint8_t> input = ring_.CopyTo(copy);
+    if (lineEcho_.echoExpected()) {
+        const auto request = std::span(txLine_).first(static_cast<std::size_t>(txLineLength_));
+        if (const auto echo = FindEcho(input, request, kMaxEchoLead)) {
+            DropFromRing(*echo, LinkEvent::BytesSkipped);
+            DropFromRing(request.size(), LinkEvent::EchoDropped);
+            lineEcho_.EchoArrived();
+            input = ring_.CopyTo(copy);
         }
     }
     const int byteCount = txFrame_.function == kReadHoldingRegisters ? 2 * txFrame_.count : -1;
-    const ReplySearch search = FindReply(framing(), std::span(input).first(static_cast<std::size_t>(count)),
-                                         {txFrame_.address, txFrame_.function, byteCount});
+    const ReplySearch search = FindReply(framing(), input, {txFrame_.address, txFrame_.function, byteCount});
     for (int i = 0; i < search.badChecks; ++i) {
         Trace(LinkEvent::BadCheck);
     }
     if (search.foreign) {
         // Another slave's frame, or a late reply to an earlier request: the wait goes on for ours.
-        frameSeen_ = true;
-        DropFromRing(static_cast<int>(search.foreignStart), LinkEvent::BytesSkipped);
-        DropFromRing(static_cast<int>(search.foreignEnd - search.foreignStart), LinkEvent::NotOurReply);
+        lineEcho_.FrameArrived();
+        DropFromRing(search.foreignStart, LinkEvent::BytesSkipped);
+        DropFromRing(search.foreignEnd - search.foreignStart, LinkEvent::NotOurReply);
         return ParseReply();
     }
     if (!search.found) {
-        DropFromRing(static_cast<int>(search.settled), LinkEvent::BytesSkipped);
+        DropFromRing(search.settled, LinkEvent::BytesSkipped);
         return std::nullopt;
     }
-    DropFromRing(static_cast<int>(search.frameStart), LinkEvent::BytesSkipped);
-    rxTail_ = (rxTail_ + static_cast<int>(search.frameEnd - search.frameStart)) % kRingSize;
+    DropFromRing(search.frameStart, LinkEvent::BytesSkipped);
+    ring_.Drop(search.frameEnd - search.frameStart);
     AcceptReply(search);
     return rxFrame_.function;
 }
@@ -632,34 +607,28 @@ void TTrans::AcceptReply(const ReplySearch& search) {
     rxFrame_.writePos = ModbusFrame::kDataStart + static_cast<int>(search.frameLength);
     if (rxFrame_.function == kReadHoldingRegisters) {
         rxFrame_.readPos = ModbusFrame::kDataStart + 3;
+        DecodeRegisters(search.frame, search.frameLength);
     }
 }
 
-// --- the receive ring ---
-
-int TTrans::RingUsed() const {
-    return (rxHead_ - rxTail_ + kRingSize) % kRingSize;
-}
-
-int TTrans::CopyRing(std::span<std::uint8_t, kRingSize> out) const {
-    int n = 0;
-    for (int pos = rxTail_; pos != rxHead_; pos = Next(pos)) {
-        out[static_cast<std::size_t>(n++)] = rxRing_[static_cast<std::size_t>(pos)];
+void TTrans::DecodeRegisters(std::span<const std::uint8_t> frame, std::size_t frameLength) {
+    const std::size_t dataBytes = std::min<std::size_t>(frame[2], frameLength - 3);
+    replyRegisterCount_ = dataBytes / 2;
+    for (std::size_t i = 0; i < replyRegisterCount_; ++i) {
+        replyRegisters_[i] = static_cast<std::uint16_t>(frame[3 + 2 * i] << 8 | frame[4 + 2 * i]);
     }
-    return n;
 }
 
-void TTrans::DropFromRing(int count, LinkEvent why) {
-    count = std::min(count, RingUsed());
-    if (count <= 0) {
+void TTrans::DropFromRing(std::size_t count, LinkEvent why) {
+    count = std::min(count, ring_.size());
+    if (count == 0) {
         return;
     }
     if (trace_ != nullptr) {
-        std::array<std::uint8_t, kRingSize> dropped;
-        (void)CopyRing(dropped);
-        Trace(why, std::span(dropped).first(static_cast<std::size_t>(count)));
+        std::array<std::uint8_t, ReceiveRing::kSize> held;
+        Trace(why, ring_.CopyTo(held).first(count));
     }
-    rxTail_ = (rxTail_ + count) % kRingSize;
+    ring_.Drop(count);
 }
 
 void TTrans::Trace(LinkEvent event, std::span<const std::uint8_t> bytes) {

@@ -3,9 +3,11 @@
 
 #include "comm/Clock.h"
 #include "comm/LineConfig.h"
+#include "comm/LineEcho.h"
 #include "comm/LinkOutcomes.h"
 #include "comm/LinkTrace.h"
 #include "comm/ModbusFraming.h"
+#include "comm/ReceiveRing.h"
 #include "comm/SerialPort.h"
 
 #include <array>
@@ -114,7 +116,6 @@ inline constexpr std::uint8_t kHz70SlaveId = 0x8E;
 // WriteRegister and ReportSlaveId, which block until their reply or time-out.
 class TTrans {
 public:
-    static constexpr int kRingSize = 512;
     static constexpr int kLineSize = 100;
     static constexpr int kPayloadLimit = 100;
     static constexpr std::uint32_t kBusGap = 60;           // ms of quiet before a polled request
@@ -173,14 +174,13 @@ public:
     [[nodiscard]] const std::string& dcbText() const { return dcbText_; }
     // True from sending a request until its reply or time-out has been taken.
     [[nodiscard]] bool awaitingReply() const { return awaitingReply_; }
-    [[nodiscard]] int rxHead() const { return rxHead_; }
-    [[nodiscard]] int rxTail() const { return rxTail_; }
     [[nodiscard]] const ModbusFrame& rxFrame() const { return rxFrame_; }
+    // The registers of the last valid function-3 reply, in order; empty after any other reply or none.
+    [[nodiscard]] std::span<const std::uint16_t> ReplyRegisters() const {
+        return std::span(replyRegisters_).first(replyRegisterCount_);
+    }
 
 private:
-    // Whether the line gives every request back (an adapter whose receiver stays on while it sends).
-    enum class LineEcho { Unknown, Present, Absent };
-
     // Opens the configured port at the start of an exchange; false when it is not (or cannot be) open.
     bool EnsureOpen();
     void FinishPendingRead();
@@ -196,15 +196,11 @@ private:
     // A write's reply is byte for byte its request, so before the first write on a line whose echo is not
     // known yet, a read of the same register finds it out.
     void LearnLineEchoBeforeWrite(std::uint8_t address, std::uint16_t reg);
-    void LearnLineEcho();
     // The function code of the reply found in the ring, if one has arrived whole.
     std::optional<std::uint8_t> ParseReply();
-    // False while the echo of the request may still be arriving: nothing can be parsed before it.
-    bool DropEcho(std::span<const std::uint8_t> input, int& dropped);
     void AcceptReply(const ReplySearch& search);
-    void DropFromRing(int count, LinkEvent why);
-    [[nodiscard]] int RingUsed() const;
-    [[nodiscard]] int CopyRing(std::span<std::uint8_t, kRingSize> out) const;
+    void DecodeRegisters(std::span<const std::uint8_t> frame, std::size_t frameLength);
+    void DropFromRing(std::size_t count, LinkEvent why);
     void Trace(LinkEvent event, std::span<const std::uint8_t> bytes = {});
     [[nodiscard]] Framing framing() const {
         return IsRtuMode(settings_.Mode) ? Framing::Rtu : Framing::Ascii;
@@ -220,22 +216,18 @@ private:
     int replyTimeout_ = 1500; // from the settings, or the baud table's default
     std::string dcbText_ = "9600,N,8,1";
     LineConfig dcb_;
-    std::array<std::uint8_t, kRingSize> rxRing_{};
-    int rxHead_ = 0;
-    int rxTail_ = 0;
+    ReceiveRing ring_;
 
     ModbusFrame txFrame_;
     ModbusFrame rxFrame_;
+    std::array<std::uint16_t, kMaxFrameBytes / 2> replyRegisters_{};
+    std::size_t replyRegisterCount_ = 0;
     std::array<std::uint8_t, kLineSize> txLine_{};
     int txLineLength_ = 0;
     bool awaitingReply_ = false;
     std::uint32_t lastRxTime_ = 0;
     std::uint32_t waitStart_ = 0; // when the current reply wait began
-    LineEcho lineEcho_ = LineEcho::Unknown;
-    bool echoExpected_ = false; // the current request's echo may still come
-    bool echoSeen_ = false;     // the current request came back from the line
-    bool receivedAny_ = false;  // anything at all came back since the request
-    bool frameSeen_ = false;    // a valid frame, ours or not, came back since the request
+    LineEcho lineEcho_;
     LinkTrace* trace_ = nullptr;
 };
 

@@ -54,12 +54,26 @@ Bytes ReadReply(std::uint8_t address, const std::vector<std::uint16_t>& words) {
     return frame;
 }
 
-// Keeps the kinds of event the link reported.
+// Keeps the events the link reported, with their bytes.
 struct EventLog final : LinkTrace {
     std::vector<LinkEvent> events;
-    void Record(const LinkTraceEntry& entry) override { events.push_back(entry.event); }
+    std::vector<Bytes> bytes;
+    void Record(const LinkTraceEntry& entry) override {
+        events.push_back(entry.event);
+        bytes.emplace_back(entry.bytes.begin(), entry.bytes.end());
+    }
     [[nodiscard]] bool Saw(LinkEvent event) const {
         return std::find(events.begin(), events.end(), event) != events.end();
+    }
+    // The bytes of every `event` reported, in order.
+    [[nodiscard]] std::vector<Bytes> BytesOf(LinkEvent event) const {
+        std::vector<Bytes> found;
+        for (std::size_t i = 0; i < events.size(); ++i) {
+            if (events[i] == event) {
+                found.push_back(bytes[i]);
+            }
+        }
+        return found;
     }
 };
 
@@ -245,18 +259,22 @@ TEST_F(TransTest, SendNeedsAnOpenPortAndEmptiesTheRing) {
 
     UseMode(kRtuMode);
     ASSERT_EQ(trans.Open(0), PortState::OpenOn(0));
-    // A complete, valid reply that arrived before the request must never be taken as its answer.
+    EXPECT_EQ(trans.Send(bytes, 3), 3);
+    // A complete, valid reply that was received before the request must never be taken as its answer,
+    // even once more input comes.
     port.Arrive(Rtu(ReadReply(1, {1, 2, 3, 4, 5, 6, 7})));
     ASSERT_EQ(trans.ReadInput(), 19);
-    EXPECT_EQ(trans.rxHead(), 19);
-    EXPECT_EQ(trans.Send(bytes, 3), 3);
-    EXPECT_EQ(trans.rxHead(), 0);
-    EXPECT_EQ(trans.rxTail(), 0);
+    clock.Advance(100);
+    ASSERT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
+    port.Arrive(Bytes{0x00});
+    EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
     port.writeSucceeds = false;
     EXPECT_EQ(trans.Send(bytes, 3), 0); // a failed write is not a negative result
 }
 
-TEST_F(TransTest, ReadInputCopesWithOverflowUnreadableStateAndWrapsTheRing) {
+TEST_F(TransTest, ReadInputCopesWithOverflowUnreadableStateAndAFullRing) {
+    EventLog log;
+    trans.SetTrace(&log);
     ASSERT_EQ(trans.Open(0), PortState::OpenOn(0));
     port.Arrive("abc");
     port.overflowPending = true;
@@ -270,16 +288,16 @@ TEST_F(TransTest, ReadInputCopesWithOverflowUnreadableStateAndWrapsTheRing) {
     port.Purge(SerialPort::RxClear);
 
     // 510 bytes, then 4 more: a read takes only what the ring holds, and a full ring gives its older half
-    // up, so the ring wraps from 511 to 0 without ever overrunning its unread bytes.
+    // up, so it never overruns its unread bytes.
     port.Arrive(Bytes(510, 0x55));
     EXPECT_EQ(trans.ReadInput(), 510);
     port.Arrive(Bytes{1, 2, 3, 4});
     EXPECT_EQ(trans.ReadInput(), 4);
-    EXPECT_EQ(trans.rxHead(), 511);
     EXPECT_EQ(port.pendingInput(), 3u);
+    EXPECT_TRUE(log.BytesOf(LinkEvent::BytesSkipped).empty());
     EXPECT_EQ(trans.ReadInput(), 3);
-    EXPECT_EQ(trans.rxHead(), 2);
-    EXPECT_EQ(trans.rxTail(), 256);
+    EXPECT_EQ(port.pendingInput(), 0u);
+    EXPECT_EQ(log.BytesOf(LinkEvent::BytesSkipped), std::vector<Bytes>{Bytes(256, 0x55)});
 }
 
 // --- request framing ---
@@ -340,6 +358,8 @@ TEST_F(TransTest, AddressZeroAndAnEmptyPayloadAreRefusedBeforeSending) {
 // --- reply parsing ---
 
 TEST_F(TransTest, RtuReplyInPiecesIsTakenOnceItsLastCrcByteArrives) {
+    EventLog log;
+    trans.SetTrace(&log);
     UseMode(kRtuMode);
     const Bytes reply = Rtu(ReadReply(1, {200, 0xFFEC, 3, 4, 5, 6, 7}));
     ASSERT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
@@ -352,13 +372,16 @@ TEST_F(TransTest, RtuReplyInPiecesIsTakenOnceItsLastCrcByteArrives) {
     // The last CRC byte, followed by bytes that belong to nothing.
     port.Arrive(Bytes{reply.back(), 0x01, 0x03, 0x99});
     EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kReadOk);
-    EXPECT_EQ(trans.rxHead(), trans.rxTail());
+    EXPECT_EQ(log.BytesOf(LinkEvent::BytesSkipped), (std::vector<Bytes>{{0x01, 0x03, 0x99}}));
+    EXPECT_THAT(trans.ReplyRegisters(), ElementsAre(200, 0xFFEC, 3, 4, 5, 6, 7));
     EXPECT_THAT(ReadWords(7), ElementsAre(200, 0xFFEC, 3, 4, 5, 6, 7));
     std::uint16_t beyond = 0;
     EXPECT_FALSE(trans.GetValue('i', &beyond));
 }
 
 TEST_F(TransTest, AsciiReplySplitOverTicksIsTakenAtItsLineFeedAndLeadingNoiseIsDropped) {
+    EventLog log;
+    trans.SetTrace(&log);
     UseMode(kAsciiMode);
     const std::string reply = "#~x" + Ascii(ReadReply(1, {1, 2, 3, 4, 5, 6, 7}));
     ASSERT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
@@ -368,9 +391,9 @@ TEST_F(TransTest, AsciiReplySplitOverTicksIsTakenAtItsLineFeedAndLeadingNoiseIsD
         clock.Advance(100);
         EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy);
     }
-    EXPECT_EQ(trans.rxTail(), 3); // waiting on the ':'
     port.Arrive("\n");
     EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kReadOk);
+    EXPECT_EQ(log.BytesOf(LinkEvent::BytesSkipped), std::vector<Bytes>{test::ToBytes("#~x")});
     EXPECT_THAT(ReadWords(7), ElementsAre(1, 2, 3, 4, 5, 6, 7));
 }
 
@@ -410,17 +433,22 @@ TEST_F(TransTest, FunctionThreeReplyWithAWrongByteCountIsIgnored) {
 }
 
 TEST_F(TransTest, ExceptionRepliesGiveTheFlaggedFunctionAndTheirCode) {
+    UseMode(kRtuMode);
+    AnswerWith(Rtu(ReadReply(1, {1, 2, 3, 4, 5, 6, 7})));
+    ASSERT_EQ(PollUntilDone(), kReadOk) << "registers that no later reply may leave behind";
     for (const int mode : {kRtuMode, kAsciiMode}) {
+        clock.Advance(100);
         trans.Close();
         UseMode(mode);
         const Bytes reply{1, 0x83, 2};
         AnswerWith(mode == kRtuMode ? Rtu(reply) : test::ToBytes(Ascii(reply)));
         EXPECT_EQ(PollUntilDone(), ExceptionReplyTo(kReadHoldingRegisters));
+        EXPECT_TRUE(trans.ReplyRegisters().empty());
         std::uint8_t code = 0;
         EXPECT_TRUE(trans.GetValue('c', &code));
         EXPECT_EQ(code, 2);
-        clock.Advance(100);
     }
+    clock.Advance(100);
 
     const Bytes refused{1, 0x86, 3};
     AnswerWith(test::ToBytes(Ascii(refused)));
@@ -492,6 +520,8 @@ TEST_F(TransTest, PolledReadKeepsSixtyMillisecondsOfQuietBeforeTheNextRequest) {
 }
 
 TEST_F(TransTest, TimeoutRestartsWhenBytesArriveAndSurvivesTheTickWrap) {
+    EventLog log;
+    trans.SetTrace(&log);
     UseMode(kRtuMode, 200);
     clock.SetAutoAdvance(0);
     clock.Set(0xFFFFFFFFu - 150); // the tick wraps during the wait
@@ -505,7 +535,8 @@ TEST_F(TransTest, TimeoutRestartsWhenBytesArriveAndSurvivesTheTickWrap) {
     EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kBusy); // exactly the time-out: still waiting
     clock.Advance(1);
     EXPECT_EQ(trans.ReadRegistersAsync(1, 4018, 7), kNoReply);
-    EXPECT_EQ(trans.rxHead(), 0);
+    EXPECT_EQ(log.BytesOf(LinkEvent::BytesSkipped), (std::vector<Bytes>{{0x01, 0x03}}))
+        << "the ring is emptied";
 }
 
 TEST_F(TransTest, AMinuteOfSilenceReappliesTheLinkAtTheNextTimeout) {
