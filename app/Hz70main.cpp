@@ -174,7 +174,7 @@ TOmain::~TOmain() {
 
 void TOmain::FormCreate() {
     loadFailed_ = static_cast<bool>(state_.LoadSettings());
-    state_.StartPolling(*this, *this);
+    state_.StartPolling(*this);
     {
         StartupProgress progress;
         state_.RebuildDeviceList(
@@ -390,20 +390,21 @@ void TOmain::ReshowViews() {
     }
 }
 
-void TOmain::NotifyViews(TRegulator& record) {
-    lastNotified_ = &record;
+void TOmain::NotifyViews(const PollTickResult& tick) {
+    if (!tick.record) {
+        return;
+    }
     for (TViewWindow* view : viewsInUpdateOrder_) {
         if (view != nullptr) {
-            view->UpdateZone(&record);
+            view->UpdateZone(tick.slot, *tick.record);
         }
     }
 }
 
 void TOmain::Timer1Timer() {
-    state_.PollTick();
-    if (state_.ExchangeEndedLastTick()) {
-        RecordFinishedExchange();
-    }
+    const PollTickResult tick = state_.PollTick();
+    NotifyViews(tick);
+    RecordFinishedExchange(tick);
     ShowLinkStatus();
     // From the event loop, after this tick: a timer never ticks inside its own tick, and polling must go
     // on while the question is open.
@@ -413,11 +414,11 @@ void TOmain::Timer1Timer() {
     }
 }
 
-void TOmain::RecordFinishedExchange() {
-    if (!recorder_.recording() || lastNotified_ == nullptr) {
+void TOmain::RecordFinishedExchange(const PollTickResult& tick) {
+    if (!recorder_.recording()) {
         return;
     }
-    if (const std::string reason = recorder_.Record(*lastNotified_, LocalTimestamp()); !reason.empty()) {
+    if (const std::string reason = recorder_.Record(tick, LocalTimestamp()); !reason.empty()) {
         const std::filesystem::path file = recorder_.file();
         StopRecording();
         // After the tick: the box's own event loop must not run inside the poll step.

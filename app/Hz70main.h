@@ -29,7 +29,7 @@ class TViewWindow;
 
 // The frame of the program: holds the four view windows, the menu and the tool bar, owns the program's
 // state and runs the poll timer over the configured zones.
-class TOmain : public QMainWindow, private MonitoringQuestion, private ZoneViews {
+class TOmain : public QMainWindow, private MonitoringQuestion {
     Q_OBJECT
 public:
     TOmain(SerialPort& port, Clock& clock, std::filesystem::path settingsDirectory,
@@ -50,7 +50,6 @@ public:
     bool StartRecording(const std::filesystem::path& file);
     void StopRecording();
     [[nodiscard]] const MeasurementRecorder& recorder() const { return recorder_; }
-    void NotifyViews(TRegulator& record) override;
     // One poll tick; Timer1 runs it every 100 ms.
     void Timer1Timer();
 
@@ -105,7 +104,9 @@ private:
     void BringToFront(TViewWindow* view);
     void OPcjeUstawPortExecute();
     void PlikRejestrujToggled(bool on);
-    void RecordFinishedExchange();
+    // Hands the tick's record to the views, in their fixed order.
+    void NotifyViews(const PollTickResult& tick);
+    void RecordFinishedExchange(const PollTickResult& tick);
     void ShowRecordingFailure(const std::filesystem::path& file, const std::string& reason);
     void OpcjeListaUrzExecute();
 
@@ -115,7 +116,6 @@ private:
     QToolBar* toolBar_ = nullptr;
     std::array<TViewWindow*, 4> viewsInUpdateOrder_{};
     MeasurementRecorder recorder_;
-    const TRegulator* lastNotified_ = nullptr;
     bool shown_ = false;
     bool loadFailed_ = false;
 };

@@ -44,13 +44,13 @@ void StoreSetting(TParametr& row, std::uint16_t word) {
     row.value = computed ? word * row.scale + row.offset : 0.0;
 }
 
-int CountFailedPoll(TRegulator& record) {
+PollOutcome CountFailedPoll(TRegulator& record) {
     if (record.failCount < kFailuresBeforeGivingUp) {
         ++record.failCount;
     }
     record.commError = 1;
     if (record.failCount < kFailuresBeforeGivingUp) {
-        return kPollPending;
+        return PollOutcome::kPending;
     }
     for (TParametr& row : record.measured) {
         row.raw = 0;
@@ -58,7 +58,7 @@ int CountFailedPoll(TRegulator& record) {
             row.value = kNoValue;
         }
     }
-    return kPollFailed;
+    return PollOutcome::kFailed;
 }
 
 } // namespace
@@ -87,7 +87,7 @@ void SetTemperatureUnit(TRegulator& record, const char* unit) {
     }
 }
 
-int PollStep(TRegulator& record, TTrans& trans) {
+PollOutcome PollStep(TRegulator& record, TTrans& trans) {
     // The count is a public field; it must never index past the measured rows.
     const int count = std::clamp<int>(record.measuredCount, 0, kMeasuredRows);
     const auto address = SlaveAddress(record);
@@ -99,7 +99,7 @@ int PollStep(TRegulator& record, TTrans& trans) {
     }
     record.lastResult = static_cast<std::int16_t>(ToInt(result));
     if (result == kBusy) {
-        return kPollPending;
+        return PollOutcome::kPending;
     }
     if (result != kReadOk) {
         return CountFailedPoll(record);
@@ -108,10 +108,10 @@ int PollStep(TRegulator& record, TTrans& trans) {
         StoreMeasured(record.measured[static_cast<std::size_t>(i)], NextWord(trans));
     }
     record.failCount = 0;
-    return kPollUpdated;
+    return PollOutcome::kUpdated;
 }
 
-int Attach(TRegulator& record, TTrans& trans, PollingState& polling) {
+AttachOutcome Attach(TRegulator& record, TTrans& trans, PollingState& polling) {
     const PollingPause pause(polling);
     record.identified = 0;
     std::uint8_t id = 0;
@@ -121,7 +121,7 @@ int Attach(TRegulator& record, TTrans& trans, PollingState& polling) {
     if (result == kBusy) {
         record.monitoring = 0;
         record.commError = 1;
-        return ToInt(kBusy);
+        return AttachOutcome::kBusy;
     }
     if (result == kSlaveIdOk) {
         record.deviceId = id;
@@ -132,10 +132,10 @@ int Attach(TRegulator& record, TTrans& trans, PollingState& polling) {
         (void)ReadSettings(record, trans, polling, kFirstSettingRegister, kSettingsBlock);
     }
     record.monitoring = 1;
-    return 0;
+    return AttachOutcome::kDone;
 }
 
-int Identify(TRegulator& record, TTrans& trans) {
+ExchangeResult Identify(TRegulator& record, TTrans& trans) {
     record.identified = 0;
     std::uint8_t id = 0;
     const auto address = SlaveAddress(record);
@@ -143,18 +143,19 @@ int Identify(TRegulator& record, TTrans& trans) {
     record.lastResult = static_cast<std::int16_t>(ToInt(result));
     if (result != kSlaveIdOk) {
         record.commError = 1;
-        return ToInt(result);
+        return result;
     }
     record.deviceId = id;
     record.identified = 1;
     record.commError = 0;
-    return 0;
+    return result;
 }
 
-int ReadSettings(TRegulator& record, TTrans& trans, PollingState& polling, std::uint16_t first, int count) {
+ReadOutcome ReadSettings(TRegulator& record, TTrans& trans, PollingState& polling, std::uint16_t first,
+                         int count) {
     const int firstRow = first - kFirstSettingRegister;
     if (firstRow < 0 || count < 1 || firstRow + count > kSettingsRows) {
-        return 1;
+        return ReadOutcome::kFailed;
     }
     const PollingPause pause(polling);
     const auto address = SlaveAddress(record);
@@ -166,13 +167,13 @@ int ReadSettings(TRegulator& record, TTrans& trans, PollingState& polling, std::
     record.lastResult = static_cast<std::int16_t>(ToInt(result));
     if (result != kReadOk) {
         record.commError = 1;
-        return 1;
+        return ReadOutcome::kFailed;
     }
     for (int j = 0; j < count; ++j) {
         StoreSetting(record.settings[static_cast<std::size_t>(firstRow + j)], NextWord(trans));
     }
     record.commError = 0;
-    return 0;
+    return ReadOutcome::kRead;
 }
 
 ExchangeResult WriteSetting(TRegulator& record, TTrans& trans, std::uint16_t reg, std::uint16_t value) {

@@ -105,16 +105,29 @@ struct TRegulator {
     std::int16_t monitoring = 0; // 1 = the poll timer polls this zone
     std::int16_t zoneNumber = 0; // 1-based slot of the zone
     std::int16_t lastResult = 0; // result code of the last exchange
-    std::int16_t fahrenheit = 0; // set by the zone panel from the status word
+    std::int16_t fahrenheit = 0; // set from the status word at every poll tick of the zone
     std::string name;            // UTF-8
     std::array<TParametr, kMeasuredRows> measured{};
     std::array<TParametr, kSettingsRows> settings{}; // index = register - 4000
 };
 
-// Results of PollStep.
-inline constexpr int kPollFailed = 0;   // third or later consecutive failure; values cleared
-inline constexpr int kPollUpdated = 3;  // measured values updated
-inline constexpr int kPollPending = 25; // stay on this zone
+// What a poll step did, by the numbers the poll step is known by.
+enum class PollOutcome : int {
+    kNotPolled = -1, // a tick that ran no poll step: the zone is not monitored, or there is none
+    kFailed = 0,     // third or later consecutive failure; values cleared
+    kUpdated = 3,    // measured values updated
+    kPending = 25,   // stay on this zone
+};
+
+enum class AttachOutcome : int {
+    kDone = 0,  // whatever the controller answered; the zone is monitored
+    kBusy = 25, // the slave-id exchange was busy; the zone is not monitored
+};
+
+enum class ReadOutcome : int {
+    kRead = 0,
+    kFailed = 1, // no valid reply, or a range outside the settings rows; the rows are kept
+};
 
 // Resets every field and gives the record fresh rows, each without a value.
 TRegulator& InitRegulator(TRegulator& record);
@@ -122,21 +135,21 @@ TRegulator& InitRegulator(TRegulator& record);
 // Points the units of the temperature rows at `unit` (the constant map leaves them empty).
 void SetTemperatureUnit(TRegulator& record, const char* unit);
 
-// One non-blocking step of reading the measured values: kPollPending, kPollUpdated or kPollFailed.
+// One non-blocking step of reading the measured values: kPending, kUpdated or kFailed.
 // Leaves commError set after a failure; clearing it after a success is the caller's business.
-[[nodiscard]] int PollStep(TRegulator& record, TTrans& trans);
+[[nodiscard]] PollOutcome PollStep(TRegulator& record, TTrans& trans);
 
-// Recognises the controller and, when it is an HZ70, reads its settings block. Blocking. Returns 0, or
-// kBusy when the slave-id exchange reported it; the zone is monitored afterwards in the first case only.
-int Attach(TRegulator& record, TTrans& trans, PollingState& polling);
+// Recognises the controller and, when it is an HZ70, reads its settings block. Blocking.
+[[nodiscard]] AttachOutcome Attach(TRegulator& record, TTrans& trans, PollingState& polling);
 
-// Recognises the controller only: 0 when a Report Slave ID reply arrived (the caller checks deviceId),
-// otherwise the exchange's result code. Blocking.
-[[nodiscard]] int Identify(TRegulator& record, TTrans& trans);
+// Recognises the controller only: kSlaveIdOk when a Report Slave ID reply arrived (the caller checks
+// deviceId), otherwise the exchange's result. Blocking.
+[[nodiscard]] ExchangeResult Identify(TRegulator& record, TTrans& trans);
 
-// Reads `count` settings from register `first` into the settings rows: 0 = read, 1 = failed (rows kept).
-// Blocking. A range outside the settings rows is refused with 1 before anything is sent.
-int ReadSettings(TRegulator& record, TTrans& trans, PollingState& polling, std::uint16_t first, int count);
+// Reads `count` settings from register `first` into the settings rows. Blocking. A range outside the
+// settings rows fails before anything is sent.
+[[nodiscard]] ReadOutcome ReadSettings(TRegulator& record, TTrans& trans, PollingState& polling,
+                                       std::uint16_t first, int count);
 
 // Writes one setting, sending it a second time if the first attempt fails. Returns the exchange's
 // result: kWriteOk, 0x80 + 6 with the exception code in writeException, or another failure code.

@@ -20,12 +20,11 @@ public:
     // The records of the zones being polled, in slot order; a record stays put until the list is rebuilt.
     [[nodiscard]] virtual int zoneCount() const = 0;
     [[nodiscard]] virtual TRegulator* zone(int index) = 0;
-    // The slot whose exchange the poll cycle is at.
-    [[nodiscard]] virtual int pollIndex() const = 0;
 
     // Blocking exchanges with one zone; they return what ReadSettings and WriteSetting return.
-    virtual int ReadZoneSettings(TRegulator& zone) = 0;
-    virtual ExchangeResult WriteZoneSetting(TRegulator& zone, std::uint16_t reg, std::uint16_t value) = 0;
+    [[nodiscard]] virtual ReadOutcome ReadZoneSettings(TRegulator& zone) = 0;
+    [[nodiscard]] virtual ExchangeResult WriteZoneSetting(TRegulator& zone, std::uint16_t reg,
+                                                          std::uint16_t value) = 0;
 
     // The chart's stored settings, and the mark that makes the program save its settings at exit.
     [[nodiscard]] virtual ChartSettings& chartSettings() = 0;

@@ -153,12 +153,9 @@ void TOBarg::TabControl1Change() {
     PlaceTitle();
 }
 
-void TOBarg::UpdateZone(TRegulator* record) {
-    if (record == nullptr) {
-        return;
-    }
-    const bool inSeries = points_[kTemperatureTab].Replace(TemperaturePoint(*record)) &&
-                          points_[kCurrentTab].Replace(CurrentPoint(*record));
+void TOBarg::UpdateZone(int /*slot*/, const TRegulator& record) {
+    const bool inSeries = points_[kTemperatureTab].Replace(TemperaturePoint(record)) &&
+                          points_[kCurrentTab].Replace(CurrentPoint(record));
     if (!inSeries) {
         return;
     }
@@ -168,7 +165,7 @@ void TOBarg::UpdateZone(TRegulator* record) {
         ShowAxisRange(AutomaticAxisRange(points_[kTemperatureTab].points()))) {
         ShowAllSlots();
     } else {
-        ShowSlot(static_cast<std::size_t>(record->zoneNumber - 1));
+        ShowSlot(static_cast<std::size_t>(record.zoneNumber - 1));
     }
 }
 

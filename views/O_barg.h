@@ -31,7 +31,7 @@ class TOBarg : public TViewWindow {
 public:
     explicit TOBarg(ZoneOperations& zones, QWidget* parent = nullptr);
 
-    void UpdateZone(TRegulator* record) override;
+    void UpdateZone(int slot, const TRegulator& record) override;
     void FormShow() override;
     // Shows the series of the selected tab with its title and value-axis range.
     void TabControl1Change();

@@ -115,7 +115,7 @@ void TDlgProg::FormShow() {
     if (regulator == nullptr) {
         return;
     }
-    const bool read = zones_.ReadZoneSettings(*regulator) == 0;
+    const bool read = zones_.ReadZoneSettings(*regulator) == ReadOutcome::kRead;
     setWindowTitle(QString::fromStdString(ParametersCaption(*regulator)));
     const QSignalBlocker quiet(ListBox1);
     ListBox1->clear();

@@ -30,12 +30,10 @@ TOsynop::TOsynop(ZoneOperations& zones, QWidget* parent) : TViewWindow(parent), 
     layout->addWidget(scrollArea_);
 }
 
-void TOsynop::UpdateZone(TRegulator* /*record*/) {
-    // The poll cycle names the slot it worked on; panels and records are rebuilt together, but a tick
-    // before the first build finds no panel.
-    const int index = zones_.pollIndex();
-    if (index >= 0 && static_cast<std::size_t>(index) < panels_.size()) {
-        panels_[static_cast<std::size_t>(index)]->ShowValues();
+void TOsynop::UpdateZone(int slot, const TRegulator& record) {
+    // Panels and records are rebuilt together, but a tick before the first build finds no panel.
+    if (slot >= 0 && static_cast<std::size_t>(slot) < panels_.size()) {
+        panels_[static_cast<std::size_t>(slot)]->ShowValues(record);
     }
 }
 

@@ -18,8 +18,8 @@ class TOsynop : public TViewWindow {
 public:
     explicit TOsynop(ZoneOperations& zones, QWidget* parent = nullptr);
 
-    // Refreshes the panel of the zone just polled (the poll cycle's pollIndex).
-    void UpdateZone(TRegulator* record) override;
+    // Refreshes the panel of the zone just polled.
+    void UpdateZone(int slot, const TRegulator& record) override;
     // Replaces all panels with one per record of the device list.
     void FormShow() override;
 

@@ -256,13 +256,12 @@ void TOTabela::FormShow() {
     BtnOdsw->raise();
 }
 
-void TOTabela::UpdateZone(TRegulator* record) {
-    // The poll timer hands over the record of slot pollIndex.
-    const int column = zones_.pollIndex() + 1;
-    if (record == nullptr || column >= StringGrid1->columnCount()) {
+void TOTabela::UpdateZone(int slot, const TRegulator& record) {
+    const int column = slot + 1;
+    if (column >= StringGrid1->columnCount()) {
         return;
     }
-    const MeasuredCells cells = MeasuredColumn(*record);
+    const MeasuredCells cells = MeasuredColumn(record);
     for (std::size_t i = 0; i < cells.size(); ++i) {
         SetCell(*StringGrid1, column, static_cast<int>(i) + 1, QString::fromStdString(cells[i]));
     }
@@ -297,7 +296,7 @@ void TOTabela::ReadAllSettings() {
     // Message boxes run event loops: the list is looked up afresh for every zone.
     for (int zone = 0; zone < ZoneCount(); ++zone) {
         TRegulator& record = *zones_.zone(zone);
-        lastZoneRead = zones_.ReadZoneSettings(record) == 0;
+        lastZoneRead = zones_.ReadZoneSettings(record) == ReadOutcome::kRead;
         if (lastZoneRead) {
             FillSettingsColumn(record, zone);
             continue;

@@ -20,7 +20,7 @@ class TOTabela : public TViewWindow {
 public:
     explicit TOTabela(ZoneOperations& zones, QWidget* parent = nullptr);
 
-    void UpdateZone(TRegulator* record) override;
+    void UpdateZone(int slot, const TRegulator& record) override;
     void FormShow() override;
 
     // Opening the settings page reads every zone's settings.

@@ -233,12 +233,8 @@ void TStrefa::SetTitle(const std::string& name) {
 
 // Every poll of the zone comes here: only what differs from the shown state is touched, so that an
 // unchanged zone costs no repaint.
-void TStrefa::ShowValues() {
-    if (regulator == nullptr) {
-        return;
-    }
-    const ZonePanelState shown = DecodeZonePanel(*regulator);
-    ApplyTemperatureUnit(*regulator, shown);
+void TStrefa::ShowValues(const TRegulator& record) {
+    const ZonePanelState shown = DecodeZonePanel(record);
     ShowTransmission(shown.noTransmission);
     for (const LampPlace& p : kLampPlaces) {
         Paint(LampLabel(p.lamp), LampColour(p.lamp, shown.lamp(p.lamp)));

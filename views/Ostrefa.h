@@ -23,8 +23,8 @@ public:
 
     // Shows the zone name as the title (cut to its first characters; the tooltip carries it whole).
     void SetTitle(const std::string& name);
-    // Refreshes every control from `regulator` and hands the decoded temperature unit to the record.
-    void ShowValues();
+    // Refreshes every control from `record`, the panel's zone as the poll timer has just left it.
+    void ShowValues(const TRegulator& record);
     // Opens the zone parameters dialog for `regulator`.
     void Button1Click();
     // Switches the controller between stop and automatic control.

@@ -14,9 +14,9 @@ class TViewWindow : public QWidget {
 public:
     using QWidget::QWidget;
 
-    // The record the poll timer has just worked on (its slot is the zone operations' pollIndex). Windows
-    // that sample on their own clock leave it alone.
-    virtual void UpdateZone(TRegulator* record) { (void)record; }
+    // The record of slot `slot` as the poll timer has just left it. Windows that sample on their own clock
+    // leave it alone.
+    virtual void UpdateZone(int /*slot*/, const TRegulator& /*record*/) {}
     // Builds the window's contents from the device list; runs at first show and after every rebuild.
     virtual void FormShow() = 0;
 

@@ -33,9 +33,8 @@ void AppState::RebuildDeviceList(const AttachProgress& beforeAttach) {
     }
 }
 
-void AppState::StartPolling(MonitoringQuestion& question, ZoneViews& views) {
-    cycle_ =
-        std::make_unique<PollCycle>(devices, settings.zones, trans, polling, question, views, &reconnect);
+void AppState::StartPolling(MonitoringQuestion& question) {
+    cycle_ = std::make_unique<PollCycle>(devices, settings.zones, trans, polling, question, &reconnect);
 }
 
 TRegulator* AppState::zone(int index) {
@@ -45,7 +44,7 @@ TRegulator* AppState::zone(int index) {
     return &devices[static_cast<std::size_t>(index)]->record;
 }
 
-int AppState::ReadZoneSettings(TRegulator& zone) {
+ReadOutcome AppState::ReadZoneSettings(TRegulator& zone) {
     return ReadSettings(zone, trans, polling, kFirstSettingRegister, kSettingsBlock);
 }
 
@@ -53,18 +52,12 @@ ExchangeResult AppState::WriteZoneSetting(TRegulator& zone, std::uint16_t reg, s
     return WriteSetting(zone, trans, reg, value);
 }
 
-bool AppState::ExchangeEndedLastTick() const {
-    return cycle_ && (cycle_->lastTickResult() == kPollUpdated || cycle_->lastTickResult() == kPollFailed);
-}
-
-void AppState::PollTick() {
+PollTickResult AppState::PollTick() {
     // Before the cycle, so that a port the operator closed is seen closed before an exchange opens it.
     if (polling.PollingEnabled) {
         reconnect.Tick();
     }
-    if (cycle_) {
-        cycle_->Poll();
-    }
+    return cycle_ ? cycle_->Poll() : PollTickResult{};
 }
 
 void AppState::AskWaitingQuestions() {

@@ -34,23 +34,23 @@ public:
 
     // Rebuilds one attached record per configured zone (blocking) and starts polling at the first zone.
     void RebuildDeviceList(const AttachProgress& beforeAttach = {});
-    // Creates the poll cycle; the main window gives it the operator question and the views.
-    void StartPolling(MonitoringQuestion& question, ZoneViews& views);
-    // One tick of the poll timer: reopens a lost or missing port when that is due, then polls. The
-    // operator's questions wait for AskWaitingQuestions.
-    void PollTick();
+    // Creates the poll cycle; the main window gives it the operator question.
+    void StartPolling(MonitoringQuestion& question);
+    // One tick of the poll timer: reopens a lost or missing port when that is due, then polls; what the
+    // poll did. The operator's questions wait for AskWaitingQuestions.
+    [[nodiscard]] PollTickResult PollTick();
     // Asks the questions the poll ticks left waiting; ticks go on while one is open.
     void AskWaitingQuestions();
     [[nodiscard]] bool questionDue() const { return cycle_ && cycle_->questionDue(); }
-    // True when the last tick ended a zone's exchange (values updated, or cleared after failures).
-    [[nodiscard]] bool ExchangeEndedLastTick() const;
+    // The slot the next poll tick works on.
+    [[nodiscard]] int pollIndex() const { return cycle_ ? cycle_->pollIndex() : 0; }
 
     [[nodiscard]] const ZoneList& zoneList() const override { return settings.zones; }
     [[nodiscard]] int zoneCount() const override { return static_cast<int>(devices.size()); }
     [[nodiscard]] TRegulator* zone(int index) override;
-    [[nodiscard]] int pollIndex() const override { return cycle_ ? cycle_->pollIndex() : 0; }
-    int ReadZoneSettings(TRegulator& zone) override;
-    ExchangeResult WriteZoneSetting(TRegulator& zone, std::uint16_t reg, std::uint16_t value) override;
+    [[nodiscard]] ReadOutcome ReadZoneSettings(TRegulator& zone) override;
+    [[nodiscard]] ExchangeResult WriteZoneSetting(TRegulator& zone, std::uint16_t reg,
+                                                  std::uint16_t value) override;
     [[nodiscard]] ChartSettings& chartSettings() override { return settings.chart; }
     void MarkSettingsChanged() override { SettingsChanged = true; }
 

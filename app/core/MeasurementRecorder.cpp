@@ -58,15 +58,15 @@ void MeasurementRecorder::Flush() {
     }
 }
 
-std::string MeasurementRecorder::Record(const TRegulator& zone, const std::string& time) {
-    if (!appender_) {
+std::string MeasurementRecorder::Record(const PollTickResult& tick, const std::string& time) {
+    if (!appender_ || !tick.exchangeEnded()) {
         return {};
     }
     if (std::string reason = appender_->failure(); !reason.empty()) {
         Stop();
         return reason;
     }
-    appender_->Append(FormatPollLine(time, zone) + "\n");
+    appender_->Append(FormatPollLine(time, *tick.record) + "\n");
     return {};
 }
 

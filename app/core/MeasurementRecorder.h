@@ -2,7 +2,7 @@
 #pragma once
 
 #include "app/core/DurableAppender.h"
-#include "model/Slohz70.h"
+#include "model/PollTickResult.h"
 
 #include <ctime>
 #include <filesystem>
@@ -28,9 +28,9 @@ public:
     [[nodiscard]] std::string Start(const std::filesystem::path& file);
     // Ends the recording once the lines recorded so far are on the disk.
     void Stop();
-    // Queues the zone's line and returns at once. When an earlier line could not be written, recording
-    // stops and the reason is returned instead.
-    [[nodiscard]] std::string Record(const TRegulator& zone, const std::string& time);
+    // Queues the line of a tick that ended its zone's exchange and returns at once; other ticks make no
+    // line. When an earlier line could not be written, recording stops and the reason is returned instead.
+    [[nodiscard]] std::string Record(const PollTickResult& tick, const std::string& time);
     // Returns once every line recorded so far is on the disk or has failed.
     void Flush();
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/core/PollCycle.h"
 
+#include "model/StatusWord.h"
+
 namespace hz70 {
 
 std::string StopMonitoringText(const TRegulator& zone) {
@@ -8,43 +10,45 @@ std::string StopMonitoringText(const TRegulator& zone) {
 }
 
 PollCycle::PollCycle(DeviceList& devices, const ZoneList& zones, TTrans& trans, PollingState& polling,
-                     MonitoringQuestion& question, ZoneViews& views, const PortReconnect* port)
-    : devices_(devices), zones_(zones), trans_(trans), polling_(polling), question_(question), views_(views),
-      port_(port) {}
+                     MonitoringQuestion& question, const PortReconnect* port)
+    : devices_(devices), zones_(zones), trans_(trans), polling_(polling), question_(question), port_(port) {}
 
-void PollCycle::Tick() {
-    Poll();
+PollTickResult PollCycle::Tick() {
+    PollTickResult tick = Poll();
     AskWaitingQuestions();
+    return tick;
 }
 
-void PollCycle::Poll() {
-    lastTickResult_ = kNotPolled;
+PollTickResult PollCycle::Poll() {
+    PollTickResult tick;
+    tick.slot = pollIndex_;
     if (!polling_.PollingEnabled) {
-        return;
+        return tick;
     }
     if (pollIndex_ >= static_cast<int>(devices_.size())) {
         // The list shrank, or a hand-edited zone list names a slot that has no record.
         pollIndex_ = 0;
-        return;
+        return tick;
     }
     DeviceEntry& zone = *devices_[static_cast<std::size_t>(pollIndex_)];
-    const int result = zone.record.monitoring != 0 ? PollZone(zone) : kNotPolled;
-    lastTickResult_ = result;
+    tick.outcome = zone.record.monitoring != 0 ? PollZone(zone) : PollOutcome::kNotPolled;
     // FailureReported stays false for a failure that is the port's, so that the zone is asked about once it
     // fails with the port back.
-    if (result == kPollFailed && !zone.FailureReported && !PortAtFault()) {
+    if (tick.outcome == PollOutcome::kFailed && !zone.FailureReported && !PortAtFault()) {
         zone.FailureReported = true;
         waitingQuestions_.push_back(&zone);
     }
-    views_.NotifyViews(zone.record);
-    if (result != kPollPending) {
+    ApplyTemperatureUnit(zone.record);
+    tick.record = zone.record;
+    if (tick.outcome != PollOutcome::kPending) {
         Advance();
     }
+    return tick;
 }
 
-int PollCycle::PollZone(DeviceEntry& zone) {
-    const int result = PollStep(zone.record, trans_);
-    if (result == kPollUpdated) {
+PollOutcome PollCycle::PollZone(DeviceEntry& zone) {
+    const PollOutcome result = PollStep(zone.record, trans_);
+    if (result == PollOutcome::kUpdated) {
         zone.record.commError = 0;
         zone.FailureReported = false;
         std::erase(waitingQuestions_, &zone);

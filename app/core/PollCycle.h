@@ -4,6 +4,7 @@
 #include "app/core/DeviceList.h"
 #include "app/core/PortReconnect.h"
 #include "comm/Trans.h"
+#include "model/PollTickResult.h"
 #include "model/PollingState.h"
 #include "model/Slohz70.h"
 #include "model/ZoneList.h"
@@ -22,19 +23,13 @@ public:
     [[nodiscard]] virtual bool AskStopMonitoring(const TRegulator& zone) = 0;
 };
 
-// Hands a record the cycle worked on to every view, in the views' fixed order.
-class ZoneViews {
-public:
-    virtual ~ZoneViews() = default;
-    virtual void NotifyViews(TRegulator& zone) = 0;
-};
-
 [[nodiscard]] std::string StopMonitoringText(const TRegulator& zone);
 
-// The poll timer's work: each tick advances the non-blocking poll of one zone, then hands that zone to
-// the views, and moves to the next zone once the zone's exchange is over. Holds no timer itself: the
-// main window calls Tick every 100 ms, a headless tool may call it from any loop. With `port` given, a zone
-// that fails while the port is at fault is not asked about: the status line names the port's fault.
+// The poll timer's work: each tick advances the non-blocking poll of one zone, sets the zone's unit from
+// its status word, returns what it did, and moves to the next zone once the zone's exchange is over.
+// Holds no timer itself: the main window calls Poll every 100 ms, a headless tool may call Tick from any
+// loop. With `port` given, a zone that fails while the port is at fault is not asked about: the status
+// line names the port's fault.
 //
 // A zone that stops answering is asked about once per run of failures. The question waits for the end
 // of the tick, and polling goes on while it is open: the other zones are polled, shown and recorded, and a
@@ -42,12 +37,13 @@ public:
 class PollCycle {
 public:
     PollCycle(DeviceList& devices, const ZoneList& zones, TTrans& trans, PollingState& polling,
-              MonitoringQuestion& question, ZoneViews& views, const PortReconnect* port = nullptr);
+              MonitoringQuestion& question, const PortReconnect* port = nullptr);
 
-    // Poll, then AskWaitingQuestions.
-    void Tick();
+    // Poll, then AskWaitingQuestions; what Poll did.
+    [[nodiscard]] PollTickResult Tick();
     // The tick's work on the current zone; a zone that is to be asked about joins the waiting questions.
-    void Poll();
+    // Every zone the tick reaches is handed on, polled or not: the windows show unmonitored zones too.
+    [[nodiscard]] PollTickResult Poll();
     // Asks the waiting questions in turn and applies each answer: Yes stops polling the zone, No keeps
     // it polled. Called while a question is open, it leaves the rest to that question's caller. A zone
     // that answers again, or is no longer polled, before its question is asked is not asked about.
@@ -57,16 +53,11 @@ public:
     // Starts again at the first zone and drops the waiting questions; callers do this after rebuilding
     // the device list.
     void Restart();
-    // The slot being worked on; views read it while NotifyViews runs.
+    // The slot the next tick works on.
     [[nodiscard]] int pollIndex() const { return pollIndex_; }
-    // What the last tick did to its zone: kPollPending, kPollUpdated, kPollFailed, or kNotPolled when it
-    // polled nothing (polling off, the zone not monitored, no record).
-    [[nodiscard]] int lastTickResult() const { return lastTickResult_; }
-
-    static constexpr int kNotPolled = -1;
 
 private:
-    [[nodiscard]] int PollZone(DeviceEntry& zone);
+    [[nodiscard]] PollOutcome PollZone(DeviceEntry& zone);
     [[nodiscard]] bool PortAtFault() const;
     void Advance();
 
@@ -75,10 +66,8 @@ private:
     TTrans& trans_;
     PollingState& polling_;
     MonitoringQuestion& question_;
-    ZoneViews& views_;
     const PortReconnect* port_;
     int pollIndex_ = 0;
-    int lastTickResult_ = kNotPolled;
     std::deque<DeviceEntry*> waitingQuestions_;
     bool asking_ = false;
     // Counts the restarts, so that an answer that comes after the list was rebuilt is dropped.

@@ -202,13 +202,13 @@ BusSearch::Step BusSearch::Next() {
         stepping_ = false;
         return {Outcome::kRangeEnd, asked};
     }
-    const int result = Identify(Probe, trans_);
-    if (result == ToInt(ExchangeResult::kPortNotOpen)) {
+    const ExchangeResult result = Identify(Probe, trans_);
+    if (result == ExchangeResult::kPortNotOpen) {
         // Every later address would fail alike, without a word on the line.
         stepping_ = false;
         return {Outcome::kPortNotOpen, asked};
     }
-    const bool isHz70 = result == 0 && Probe.deviceId == kHz70SlaveId;
+    const bool isHz70 = result == ExchangeResult::kSlaveIdOk && Probe.deviceId == kHz70SlaveId;
     Probe.address = static_cast<std::int16_t>(asked + 1);
     if (!isHz70) {
         return {Outcome::kNone, asked};

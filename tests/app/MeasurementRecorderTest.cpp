@@ -23,6 +23,11 @@ TRegulator Zone(int number, double temperature) {
     return zone;
 }
 
+// A tick that ended the zone's exchange, as the poll cycle hands it on.
+PollTickResult Ended(int number, double temperature) {
+    return {number - 1, PollOutcome::kUpdated, Zone(number, temperature)};
+}
+
 class MeasurementRecorderTest : public ::testing::Test {
 protected:
     std::filesystem::path folder =
@@ -35,7 +40,9 @@ TEST_F(MeasurementRecorderTest, ANewFileGetsTheHeaderAndEveryLineIsInTheFileAtOn
     const auto file = folder / "HZ70wiz-2026-12-09.csv";
     MeasurementRecorder recorder;
     ASSERT_EQ(recorder.Start(file), "");
-    EXPECT_EQ(recorder.Record(Zone(1, 47.6), "t1"), "");
+    EXPECT_EQ(recorder.Record({0, PollOutcome::kPending, Zone(1, 0.0)}, "t0"), "")
+        << "no line: still polling";
+    EXPECT_EQ(recorder.Record(Ended(1, 47.6), "t1"), "");
     recorder.Flush();
     // Read while still recording: nothing waits in a buffer.
     EXPECT_EQ(test::FileBytes(file),
@@ -45,7 +52,7 @@ TEST_F(MeasurementRecorderTest, ANewFileGetsTheHeaderAndEveryLineIsInTheFileAtOn
 
     // Started again on the same file: appended to, without a second header.
     ASSERT_EQ(recorder.Start(file), "");
-    EXPECT_EQ(recorder.Record(Zone(2, 100.0), "t2"), "");
+    EXPECT_EQ(recorder.Record(Ended(2, 100.0), "t2"), "");
     recorder.Flush();
     EXPECT_EQ(test::FileBytes(file), std::string(kPollCsvHeader) + "\n" +
                                          FormatPollLine("t1", Zone(1, 47.6)) + "\n" +
@@ -59,7 +66,7 @@ TEST_F(MeasurementRecorderTest, AFileThatCannotBeWrittenStopsTheRecordingWithThe
     // A full disk: the header already fails.
     EXPECT_NE(recorder.Start("/dev/full"), "");
     EXPECT_FALSE(recorder.recording());
-    EXPECT_EQ(recorder.Record(Zone(1, 1.0), "t"), "") << "nothing to record into";
+    EXPECT_EQ(recorder.Record(Ended(1, 1.0), "t"), "") << "nothing to record into";
 }
 
 // A sync the test holds up, as a slow disk would; it fails with `error` once told to.
@@ -100,21 +107,21 @@ TEST_F(MeasurementRecorderTest, ASlowDiskNeverHoldsTheRecordAndAFailedSyncStopsT
         HeldSync sync;
         MeasurementRecorder recorder([&sync](int fd) { return sync(fd); });
         ASSERT_EQ(recorder.Start(file), "");
-        EXPECT_EQ(recorder.Record(Zone(1, 1.0), "t1"), "");
+        EXPECT_EQ(recorder.Record(Ended(1, 1.0), "t1"), "");
         sync.AwaitEntries(1);
         // The first line is written and its sync hangs: the next records return at once all the same.
         EXPECT_EQ(test::FileBytes(file), "earlier run\n" + FormatPollLine("t1", Zone(1, 1.0)) + "\n");
-        EXPECT_EQ(recorder.Record(Zone(2, 2.0), "t2"), "");
-        EXPECT_EQ(recorder.Record(Zone(3, 3.0), "t3"), "");
+        EXPECT_EQ(recorder.Record(Ended(2, 2.0), "t2"), "");
+        EXPECT_EQ(recorder.Record(Ended(3, 3.0), "t3"), "");
         sync.Release(syncError);
         recorder.Flush();
         if (syncError == 0) {
             EXPECT_EQ(test::FileBytes(file), "earlier run\n" + FormatPollLine("t1", Zone(1, 1.0)) + "\n" +
                                                  FormatPollLine("t2", Zone(2, 2.0)) + "\n" +
                                                  FormatPollLine("t3", Zone(3, 3.0)) + "\n");
-            EXPECT_EQ(recorder.Record(Zone(4, 4.0), "t4"), "");
+            EXPECT_EQ(recorder.Record(Ended(4, 4.0), "t4"), "");
         } else {
-            EXPECT_EQ(recorder.Record(Zone(4, 4.0), "t4"), std::generic_category().message(EIO));
+            EXPECT_EQ(recorder.Record(Ended(4, 4.0), "t4"), std::generic_category().message(EIO));
             EXPECT_FALSE(recorder.recording());
         }
     }

@@ -10,6 +10,9 @@
 #include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace hz70 {
@@ -40,11 +43,18 @@ public:
     }
 };
 
-class RecordingViews final : public ZoneViews {
+// What the ticks handed on, as the views would take it.
+class RecordingViews {
 public:
+    std::vector<PollTickResult> ticks;
     std::vector<int> zones; // zone number of every record handed over
 
-    void NotifyViews(TRegulator& zone) override { zones.push_back(zone.zoneNumber); }
+    void Take(PollTickResult tick) {
+        if (tick.record) {
+            zones.push_back(tick.record->zoneNumber);
+        }
+        ticks.push_back(std::move(tick));
+    }
 
     // The slots visited, one entry per stay on a zone.
     [[nodiscard]] std::vector<int> VisitedSlots() const {
@@ -70,7 +80,7 @@ protected:
     ScriptedQuestion question;
     RecordingViews views;
     PortReconnect reconnect{trans, port, clock};
-    PollCycle cycle{devices, zones, trans, polling, question, views, &reconnect};
+    PollCycle cycle{devices, zones, trans, polling, question, &reconnect};
 
     // Configures `count` zones, all answering, and builds their records.
     void BuildZones(int count) {
@@ -82,14 +92,14 @@ protected:
         RebuildDeviceList(devices, zones, trans, polling);
         cycle.Restart();
         bus.requests.clear();
-        views.zones.clear();
+        views = {};
     }
 
     // Poll timer ticks: the port is reopened when due, then the cycle polls.
     void Ticks(int count) {
         for (int i = 0; i < count; ++i) {
             reconnect.Tick();
-            cycle.Tick();
+            views.Take(cycle.Tick());
             clock.Advance(100);
         }
     }
@@ -109,6 +119,64 @@ TEST_F(PollCycleTest, ThreeZonesAreVisitedInTurnAndMarkedCurrent) {
         EXPECT_FALSE(devices[static_cast<std::size_t>(slot)]->FailureReported);
     }
     EXPECT_DOUBLE_EQ(Zone(2).measured[kMeasuredTemperature].value, 20.0);
+}
+
+// Every tick hands on its slot, what became of the zone's exchange and a copy of the record as the tick
+// left it: the unit already follows the status word, and a silent zone keeps its values through two
+// repeated attempts and loses them at the third. Runs of like ticks (a request in flight) count once.
+TEST_F(PollCycleTest, EachTickHandsOnItsSlotItsOutcomeAndTheRecordAsTheTickLeftIt) {
+    BuildZones(2);
+    bus.slaves[AddressOf(0)].registers[4019] = 0x0100;
+    bus.slaves[AddressOf(0)].registers[4020] = 215;
+    bus.slaves[AddressOf(1)].silent = true;
+    Zone(1).measured[kMeasuredTemperature].value = 30.0;
+    Ticks(30);
+    const auto key = [](const PollTickResult* tick) {
+        return std::tuple(tick->slot, tick->outcome, tick->record->failCount);
+    };
+    std::vector<const PollTickResult*> distinct;
+    for (const PollTickResult& tick : views.ticks) {
+        ASSERT_TRUE(tick.record);
+        if (distinct.empty() || key(distinct.back()) != key(&tick)) {
+            distinct.push_back(&tick);
+        }
+    }
+    struct Expected {
+        int slot;
+        PollOutcome outcome;
+        bool ended;
+        int commError;
+        int failCount;
+        double temperature;
+        const char* unit;
+    };
+    const Expected expected[] = {
+        {0, PollOutcome::kPending, false, 1, 0, kNoValue, "°C"},
+        {0, PollOutcome::kUpdated, true, 0, 0, 21.5, "°F"},
+        {1, PollOutcome::kPending, false, 1, 0, 30.0, "°C"},
+        {1, PollOutcome::kPending, false, 1, 1, 30.0, "°C"},
+        {1, PollOutcome::kPending, false, 1, 2, 30.0, "°C"},
+        {1, PollOutcome::kFailed, true, 1, 3, kNoValue, "°C"},
+        {0, PollOutcome::kPending, false, 0, 0, 21.5, "°F"},
+        {0, PollOutcome::kUpdated, true, 0, 0, 21.5, "°F"},
+    };
+    ASSERT_GE(distinct.size(), std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        const TRegulator& record = *distinct[i]->record;
+        const Expected& e = expected[i];
+        SCOPED_TRACE(i);
+        EXPECT_EQ(distinct[i]->slot, e.slot);
+        EXPECT_EQ(distinct[i]->outcome, e.outcome);
+        EXPECT_EQ(distinct[i]->exchangeEnded(), e.ended);
+        EXPECT_EQ(record.zoneNumber, e.slot + 1);
+        EXPECT_EQ(record.commError, e.commError);
+        EXPECT_EQ(record.failCount, e.failCount);
+        EXPECT_EQ(record.measured[kMeasuredTemperature].value, e.temperature);
+        EXPECT_STREQ(record.measured[kMeasuredTemperature].unit, e.unit);
+        EXPECT_EQ(record.fahrenheit, e.unit == std::string("°F") ? 1 : 0);
+    }
+    Zone(0).measured[kMeasuredTemperature].value = 1.0;
+    EXPECT_EQ(distinct[1]->record->measured[kMeasuredTemperature].value, 21.5) << "a copy, not the record";
 }
 
 TEST_F(PollCycleTest, EightZonesWrapAfterTheLastSlot) {

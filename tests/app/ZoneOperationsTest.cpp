@@ -33,7 +33,7 @@ TEST(ZoneOperations, WindowsReachTheZonesAndTheSettingsThroughTheState) {
     EXPECT_EQ(second.zoneNumber, 2);
 
     bus.slaves[6].registers[4003] = 310;
-    ASSERT_EQ(zones.ReadZoneSettings(second), 0);
+    ASSERT_EQ(zones.ReadZoneSettings(second), ReadOutcome::kRead);
     EXPECT_EQ(second.settings[3].raw, 310);
     ASSERT_EQ(zones.WriteZoneSetting(second, 4003, 320), ExchangeResult::kWriteOk);
     EXPECT_EQ(bus.slaves[6].registers[4003], 320);

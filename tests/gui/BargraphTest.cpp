@@ -164,15 +164,15 @@ TEST_F(Bargraph, TemperatureBarCarriesNameUnitAndValueInTheLocaleFormat) {
         EXPECT_NEAR(bars->Bars()[slot++]->rect().center().x(), middle, 1.5) << text.toStdString();
     }
 
-    // The controller switches to Fahrenheit: the zone panel sets the record's flag from the status word
-    // before the bargraph's turn.
+    // The controller switches to Fahrenheit: the poll cycle sets the record's flag from the status word
+    // before the views' turn.
     Register(1, 4019) = 0x0100;
     Zone(0).fahrenheit = 1;
-    bars->UpdateZone(&Zone(0));
+    bars->UpdateZone(0, Zone(0));
     EXPECT_EQ(Categories()[0], "Piec 1[°F]");
 
     QLocale::setDefault(QLocale(QLocale::Polish, QLocale::Poland));
-    bars->UpdateZone(&Zone(1));
+    bars->UpdateZone(1, Zone(1));
     EXPECT_EQ(ValueLabels()[1], QString::fromUtf8("1\u00a0234,5"));
 
     // Names are shown as typed, never as markup, and cut by their own width: at the window's own size
@@ -184,7 +184,7 @@ TEST_F(Bargraph, TemperatureBarCarriesNameUnitAndValueInTheLocaleFormat) {
     for (const Case& c : {Case{696, "<<&&>>"}, Case{1000, "<b>Piec</b>  & 2"}}) {
         bars->parentWidget()->resize(c.width, 480);
         Zone(2).name = c.name;
-        bars->UpdateZone(&Zone(2));
+        bars->UpdateZone(2, Zone(2));
         EXPECT_EQ(Categories()[2], QString::fromUtf8(c.name) + "[°C]");
     }
 }

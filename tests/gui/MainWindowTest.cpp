@@ -298,23 +298,19 @@ TEST(MainWindow, PollTimerVisitsTheZonesInTurnAndAsksOnceAboutAZoneThatStopsAnsw
     EXPECT_EQ(program.bus.RequestsTo(2), toSilentZone);
 }
 
-// The synoptic panel takes the unit from the status word; the table and the bar label, updated after it
-// in the same poll step, show it at once.
+// The poll cycle takes the unit from the status word; the table and the bar label show it in the poll
+// step that read the word.
 TEST(MainWindow, TheUnitReachesTheTableAndTheBarLabelInThePollStepThatReadIt) {
     ProgramOnFakeBus program;
     TOmain& main = program.Start();
     main.Timer1->stop();
     main.show();
-    const auto stepUntilAnExchangeEnds = [&program, &main] {
-        for (int tick = 0; tick < 20 && !main.state().ExchangeEndedLastTick(); ++tick) {
-            program.Ticks(1);
-        }
-    };
-    stepUntilAnExchangeEnds();
+    const TRegulator& record = main.state().devices[0]->record;
     for (const auto& [status, unit] : {std::pair{0x0100, "°F"}, {0x0000, "°C"}, {0x0100, "°F"}}) {
         program.bus.slaves[1].registers[4019] = static_cast<std::uint16_t>(status);
-        program.Ticks(1);
-        stepUntilAnExchangeEnds();
+        for (int tick = 0; tick < 20 && record.measured[kStatusWord].raw != status; ++tick) {
+            program.Ticks(1);
+        }
         EXPECT_TRUE(TOTabela::Cells(*main.OTabela->StringGrid1, 1, 1).endsWith(QString::fromUtf8(unit)));
         EXPECT_TRUE(main.OBarg->ZoneAxis()->categories().value(0).contains(QString::fromUtf8(unit)));
     }

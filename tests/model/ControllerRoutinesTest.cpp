@@ -33,15 +33,16 @@ protected:
     }
 
     // Ticks the poll step every 100 ms until one exchange has ended; returns the step's last answer.
-    int PollAttempt() {
+    PollOutcome PollAttempt() {
         for (int tick = 0; tick < 100; ++tick) {
-            const int result = PollStep(record, trans);
+            const PollOutcome result = PollStep(record, trans);
             if (record.lastResult != ToInt(kBusy)) {
                 return result;
             }
             clock.Advance(100);
         }
-        return -999;
+        ADD_FAILURE() << "no exchange ended";
+        return PollOutcome::kNotPolled;
     }
 
     // Records PollingEnabled as seen by the bus at each request.
@@ -56,14 +57,14 @@ protected:
 };
 
 TEST_F(ControllerRoutinesTest, PollStepStoresSignedScaledValuesAndRawWords) {
-    EXPECT_EQ(PollStep(record, trans), kPollPending) << "the first tick only sends";
+    EXPECT_EQ(PollStep(record, trans), PollOutcome::kPending) << "the first tick only sends";
     ASSERT_EQ(bus.requests.size(), 1u);
     EXPECT_EQ(bus.requests[0].function, 3);
     EXPECT_EQ(bus.requests[0].reg, 4018);
     EXPECT_EQ(bus.requests[0].operand, 7);
 
     clock.Advance(100);
-    EXPECT_EQ(PollStep(record, trans), kPollUpdated);
+    EXPECT_EQ(PollStep(record, trans), PollOutcome::kUpdated);
     EXPECT_EQ(record.lastResult, ToInt(kReadOk));
     EXPECT_EQ(record.measured[kAlarmWord].raw, static_cast<std::int16_t>(0x8001));
     EXPECT_EQ(record.measured[kAlarmWord].value, 0.0) << "plain words carry no value";
@@ -78,18 +79,18 @@ TEST_F(ControllerRoutinesTest, PollStepStoresSignedScaledValuesAndRawWords) {
 }
 
 TEST_F(ControllerRoutinesTest, ThirdFailureClearsValuesAndAGoodReplyResetsOnlyTheCount) {
-    ASSERT_EQ(PollAttempt(), kPollUpdated);
+    ASSERT_EQ(PollAttempt(), PollOutcome::kUpdated);
     bus.slaves[kAddress].silent = true;
 
-    EXPECT_EQ(PollAttempt(), kPollPending);
+    EXPECT_EQ(PollAttempt(), PollOutcome::kPending);
     EXPECT_EQ(record.failCount, 1);
     EXPECT_EQ(record.commError, 1);
-    EXPECT_EQ(PollAttempt(), kPollPending);
+    EXPECT_EQ(PollAttempt(), PollOutcome::kPending);
     EXPECT_EQ(record.failCount, 2);
     EXPECT_DOUBLE_EQ(record.measured[kMeasuredTemperature].value, -2.0) << "values kept while retrying";
     EXPECT_EQ(record.lastResult, ToInt(kNoReply));
 
-    EXPECT_EQ(PollAttempt(), kPollFailed);
+    EXPECT_EQ(PollAttempt(), PollOutcome::kFailed);
     EXPECT_EQ(record.failCount, 3);
     for (const TParametr& row : record.measured) {
         EXPECT_EQ(row.raw, 0);
@@ -97,12 +98,12 @@ TEST_F(ControllerRoutinesTest, ThirdFailureClearsValuesAndAGoodReplyResetsOnlyTh
     }
 
     const std::size_t before = bus.requests.size();
-    EXPECT_EQ(PollAttempt(), kPollFailed) << "a fourth failure gives up at once";
+    EXPECT_EQ(PollAttempt(), PollOutcome::kFailed) << "a fourth failure gives up at once";
     EXPECT_EQ(bus.requests.size(), before + 1);
     EXPECT_EQ(record.failCount, 3);
 
     bus.slaves[kAddress].silent = false;
-    EXPECT_EQ(PollAttempt(), kPollUpdated);
+    EXPECT_EQ(PollAttempt(), PollOutcome::kUpdated);
     EXPECT_EQ(record.failCount, 0);
     EXPECT_EQ(record.commError, 1) << "the poll cycle clears it, not the step";
     EXPECT_DOUBLE_EQ(record.measured[kCurrentSetpoint].value, 234.5);
@@ -110,21 +111,21 @@ TEST_F(ControllerRoutinesTest, ThirdFailureClearsValuesAndAGoodReplyResetsOnlyTh
 
 TEST_F(ControllerRoutinesTest, PortThatCannotOpenFailsEveryStepAtOnce) {
     port.openSucceeds = false;
-    EXPECT_EQ(PollStep(record, trans), kPollPending);
-    EXPECT_EQ(PollStep(record, trans), kPollPending);
-    EXPECT_EQ(PollStep(record, trans), kPollFailed);
+    EXPECT_EQ(PollStep(record, trans), PollOutcome::kPending);
+    EXPECT_EQ(PollStep(record, trans), PollOutcome::kPending);
+    EXPECT_EQ(PollStep(record, trans), PollOutcome::kFailed);
     EXPECT_EQ(record.lastResult, ToInt(kPortNotOpen));
     EXPECT_TRUE(port.writes.empty());
 }
 
 TEST_F(ControllerRoutinesTest, ReplyWithTooFewWordsIsAFailedAttempt) {
     bus.slaves[kAddress].readReplyWords = 3;
-    EXPECT_EQ(PollAttempt(), kPollPending);
+    EXPECT_EQ(PollAttempt(), PollOutcome::kPending);
     EXPECT_EQ(record.failCount, 1);
     EXPECT_EQ(record.lastResult, ToInt(kNoReply));
     EXPECT_EQ(record.measured[kLeakageCurrent].value, kNoValue);
 
-    EXPECT_EQ(ReadSettings(record, trans, polling, 4000, 16), 1);
+    EXPECT_EQ(ReadSettings(record, trans, polling, 4000, 16), ReadOutcome::kFailed);
     EXPECT_EQ(record.settings[0].value, kNoValue);
 }
 
@@ -132,11 +133,11 @@ TEST_F(ControllerRoutinesTest, AddressOutsideTheModbusRangeNeverReachesTheBus) {
     for (const std::int16_t address :
          {std::int16_t{0}, std::int16_t{248}, std::int16_t{-1}, std::int16_t{257}}) {
         record.address = address;
-        EXPECT_EQ(Identify(record, trans), ToInt(kRefused));
+        EXPECT_EQ(Identify(record, trans), kRefused);
         (void)PollStep(record, trans);
         EXPECT_EQ(record.lastResult, ToInt(kRefused));
         EXPECT_EQ(WriteSetting(record, trans, 4016, 1), kRefused);
-        EXPECT_EQ(ReadSettings(record, trans, polling, 4000, 16), 1);
+        EXPECT_EQ(ReadSettings(record, trans, polling, 4000, 16), ReadOutcome::kFailed);
     }
     EXPECT_TRUE(bus.requests.empty());
 }
@@ -147,7 +148,7 @@ TEST_F(ControllerRoutinesTest, AttachReadsSettingsOfAnHz70WithPollingPaused) {
     WatchPollingFlag();
     polling.PollingEnabled = true;
 
-    EXPECT_EQ(Attach(record, trans, polling), 0);
+    EXPECT_EQ(Attach(record, trans, polling), AttachOutcome::kDone);
     EXPECT_EQ(record.deviceId, kHz70SlaveId);
     EXPECT_EQ(record.identified, 1);
     EXPECT_EQ(record.commError, 0);
@@ -161,14 +162,14 @@ TEST_F(ControllerRoutinesTest, AttachReadsSettingsOfAnHz70WithPollingPaused) {
     EXPECT_TRUE(polling.PollingEnabled);
 
     polling.PollingEnabled = false;
-    EXPECT_EQ(Attach(record, trans, polling), 0);
+    EXPECT_EQ(Attach(record, trans, polling), AttachOutcome::kDone);
     EXPECT_FALSE(polling.PollingEnabled) << "the value found is put back";
 }
 
 TEST_F(ControllerRoutinesTest, AttachOfAnotherDeviceOrASilentOneStillMonitorsIt) {
     bus.slaves[kAddress].slaveId = 0x42;
     record.commError = 1;
-    EXPECT_EQ(Attach(record, trans, polling), 0);
+    EXPECT_EQ(Attach(record, trans, polling), AttachOutcome::kDone);
     EXPECT_EQ(record.deviceId, 0x42);
     EXPECT_EQ(record.identified, 0);
     EXPECT_EQ(record.commError, 0);
@@ -179,7 +180,7 @@ TEST_F(ControllerRoutinesTest, AttachOfAnotherDeviceOrASilentOneStillMonitorsIt)
     TRegulator silent;
     InitRegulator(silent);
     silent.address = 9;
-    EXPECT_EQ(Attach(silent, trans, polling), 0);
+    EXPECT_EQ(Attach(silent, trans, polling), AttachOutcome::kDone);
     EXPECT_EQ(silent.lastResult, ToInt(kNoReply));
     EXPECT_EQ(silent.identified, 0);
     EXPECT_EQ(silent.monitoring, 1);
@@ -188,13 +189,13 @@ TEST_F(ControllerRoutinesTest, AttachOfAnotherDeviceOrASilentOneStillMonitorsIt)
 TEST_F(ControllerRoutinesTest, IdentifyAcceptsAnyIdAndLeavesTheCheckToTheCaller) {
     bus.slaves[kAddress].slaveId = 0x42;
     record.commError = 1;
-    EXPECT_EQ(Identify(record, trans), 0);
+    EXPECT_EQ(Identify(record, trans), kSlaveIdOk);
     EXPECT_EQ(record.identified, 1);
     EXPECT_EQ(record.deviceId, 0x42);
     EXPECT_EQ(record.commError, 0);
 
     record.address = 9;
-    EXPECT_EQ(Identify(record, trans), ToInt(kNoReply));
+    EXPECT_EQ(Identify(record, trans), kNoReply);
     EXPECT_EQ(record.identified, 0);
     EXPECT_EQ(record.commError, 1);
 }
@@ -206,7 +207,7 @@ TEST_F(ControllerRoutinesTest, ReadSettingsTakesWordsUnsignedAndNeverTouchesTheS
     bus.slaves[kAddress].registers[4000] = 0xFFF6;
     WatchPollingFlag();
 
-    EXPECT_EQ(ReadSettings(record, trans, polling, 4000, 16), 0);
+    EXPECT_EQ(ReadSettings(record, trans, polling, 4000, 16), ReadOutcome::kRead);
     EXPECT_EQ(pollingSeen, (std::vector<int>{0}));
     EXPECT_TRUE(polling.PollingEnabled);
     EXPECT_EQ(record.settings[0].value, 65526.0);
@@ -218,13 +219,14 @@ TEST_F(ControllerRoutinesTest, ReadSettingsTakesWordsUnsignedAndNeverTouchesTheS
 
     bus.slaves[kAddress].silent = true;
     const std::size_t before = bus.requests.size();
-    EXPECT_EQ(ReadSettings(record, trans, polling, 4000, 16), 1);
+    EXPECT_EQ(ReadSettings(record, trans, polling, 4000, 16), ReadOutcome::kFailed);
     EXPECT_EQ(bus.requests.size(), before + 2) << "one repeat";
     EXPECT_EQ(record.settings[0].value, 65526.0) << "rows kept";
     EXPECT_EQ(record.commError, 1);
 
-    EXPECT_EQ(ReadSettings(record, trans, polling, 4010, 16), 1) << "past the settings rows";
-    EXPECT_EQ(ReadSettings(record, trans, polling, 3999, 2), 1);
+    EXPECT_EQ(ReadSettings(record, trans, polling, 4010, 16), ReadOutcome::kFailed)
+        << "past the settings rows";
+    EXPECT_EQ(ReadSettings(record, trans, polling, 3999, 2), ReadOutcome::kFailed);
     EXPECT_EQ(bus.requests.size(), before + 2);
 }
 

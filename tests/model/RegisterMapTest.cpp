@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "model/Slohz70.h"
+#include "model/StatusWord.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -103,20 +104,36 @@ TEST(RegisterMapTest, NewRecordCopiesTheMapWithoutValues) {
     }
 }
 
-TEST(RegisterMapTest, TemperatureUnitReachesExactlyTheTemperatureRows) {
-    TRegulator record;
-    InitRegulator(record);
-    SetTemperatureUnit(record, "°C");
-    std::string measuredUnits;
-    for (const TParametr& row : record.measured) {
-        measuredUnits += std::string(row.unit) + "|";
+// The unit follows bit 8 of the status word alone, and reaches the temperature rows only.
+TEST(RegisterMapTest, StatusWordSetsTheUnitOfExactlyTheTemperatureRows) {
+    struct Case {
+        std::uint16_t status;
+        std::int16_t fahrenheit;
+        const char* measuredUnits;
+        const char* settingUnits;
+    };
+    for (const Case& c : {
+             Case{0x0000, 0, "||°C|°C|%|A|mA|", "°C|°C|°C|%|°C|°C|%|s|s|||||||||"},
+             Case{0x0100, 1, "||°F|°F|%|A|mA|", "°F|°F|°F|%|°F|°F|%|s|s|||||||||"},
+             Case{0xFEFF, 0, "||°C|°C|%|A|mA|", "°C|°C|°C|%|°C|°C|%|s|s|||||||||"},
+         }) {
+        TRegulator record;
+        InitRegulator(record);
+        record.fahrenheit = static_cast<std::int16_t>(1 - c.fahrenheit);
+        record.measured[kStatusWord].raw = static_cast<std::int16_t>(c.status);
+        ApplyTemperatureUnit(record);
+        EXPECT_EQ(record.fahrenheit, c.fahrenheit) << c.status;
+        std::string measuredUnits;
+        for (const TParametr& row : record.measured) {
+            measuredUnits += std::string(row.unit) + "|";
+        }
+        EXPECT_EQ(measuredUnits, c.measuredUnits) << c.status;
+        std::string settingUnits;
+        for (const TParametr& row : record.settings) {
+            settingUnits += std::string(row.unit) + "|";
+        }
+        EXPECT_EQ(settingUnits, c.settingUnits) << c.status;
     }
-    EXPECT_EQ(measuredUnits, "||°C|°C|%|A|mA|");
-    std::string settingUnits;
-    for (const TParametr& row : record.settings) {
-        settingUnits += std::string(row.unit) + "|";
-    }
-    EXPECT_EQ(settingUnits, "°C|°C|°C|%|°C|°C|%|s|s|||||||||");
     EXPECT_STREQ(RegisterMap[2].unit, "") << "the constant map is not redirected";
 }
 

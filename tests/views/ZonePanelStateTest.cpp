@@ -84,7 +84,6 @@ TEST(ZonePanelState, CommunicationErrorDarkensModeAndCelsiusButNotFahrenheit) {
 
     const ZonePanelState fahrenheit = DecodeZonePanel(Zone(0, 0x0100, 1));
     EXPECT_EQ(LitLamps(fahrenheit), std::vector<Lamp>{Lamp::kFahrenheit});
-    EXPECT_EQ(fahrenheit.fahrenheit, 1);
 
     const ZonePanelState answering = DecodeZonePanel(Zone(0, 0x0000));
     EXPECT_FALSE(answering.noTransmission);
@@ -103,26 +102,6 @@ TEST(ZonePanelState, FunctionLampsFollowTheirStatusBits) {
     EXPECT_EQ(state.lamp(Lamp::kCurrentUnit), LampState::kGrey);
     EXPECT_EQ(LitLamps(DecodeZonePanel(Zone(0, 0x0004))),
               (std::vector<Lamp>{Lamp::kCelsius, Lamp::kStop, Lamp::kPidTuning}));
-}
-
-TEST(ZonePanelState, FahrenheitStatusSetsTheRecordsFlagAndItsSevenTemperatureUnits) {
-    TRegulator zone = Zone(0, 0x0100, 1);
-    ApplyTemperatureUnit(zone, DecodeZonePanel(zone));
-    EXPECT_EQ(zone.fahrenheit, 1);
-    for (const int row : {kMeasuredTemperature, kCurrentSetpoint}) {
-        EXPECT_STREQ(zone.measured[static_cast<std::size_t>(row)].unit, "°F");
-    }
-    for (const int setting : {0, 1, 2, 4, 5}) {
-        EXPECT_STREQ(zone.settings[static_cast<std::size_t>(setting)].unit, "°F");
-    }
-    EXPECT_STREQ(zone.settings[3].unit, "%");
-    EXPECT_STREQ(zone.measured[kLoadCurrent].unit, "A");
-
-    zone.measured[kStatusWord].raw = 0;
-    ApplyTemperatureUnit(zone, DecodeZonePanel(zone));
-    EXPECT_EQ(zone.fahrenheit, 0);
-    EXPECT_STREQ(zone.settings[0].unit, "°C");
-    EXPECT_STREQ(zone.measured[kMeasuredTemperature].unit, "°C");
 }
 
 TEST(ZonePanelState, ValueFieldsPrintFiveWideWithOneDecimalOrDashesForNoValue) {

@@ -2,6 +2,7 @@
 #include "LinkCommands.h"
 
 #include "model/Slohz70.h"
+#include "model/StatusWord.h"
 
 #include <array>
 #include <cstdio>
@@ -32,7 +33,6 @@ void ReportExceptionCode(TTrans& trans, std::ostream& out, ExchangeResult result
 }
 
 constexpr std::uint16_t kStatusRegister = 4019;
-constexpr std::uint16_t kFahrenheitBit = 0x0100; // of the status word
 
 // The row of the HZ70's map for `reg` in `record`, and whether it is a measured row (signed words).
 struct MapRow {
@@ -105,7 +105,7 @@ std::string FormatRegisterLine(std::uint16_t reg, std::uint16_t word, std::optio
                        std::to_string(static_cast<std::int16_t>(word)) + " " + Hex4(word);
     TRegulator record;
     InitRegulator(record);
-    SetTemperatureUnit(record, fahrenheit ? (*fahrenheit ? "°F" : "°C") : "°C/°F");
+    SetTemperatureUnit(record, fahrenheit ? (*fahrenheit ? kFahrenheitUnit : kCelsiusUnit) : "°C/°F");
     const MapRow found = FindRow(record, reg);
     if (found.row == nullptr) {
         return line;
@@ -186,7 +186,7 @@ int RunRead(TTrans& trans, const CliOptions& options, StopCondition& stop, std::
     std::optional<bool> fahrenheit;
     if (const std::size_t status = kStatusRegister - request->reg;
         kStatusRegister >= request->reg && status < words.size()) {
-        fahrenheit = (words[status] & kFahrenheitBit) != 0;
+        fahrenheit = WorksInFahrenheit(words[status]);
     }
     for (std::size_t i = 0; i < words.size(); ++i) {
         out << FormatRegisterLine(static_cast<std::uint16_t>(request->reg + i), words[i], fahrenheit) << "\n";

@@ -31,16 +31,6 @@ private:
     std::ostream& err_;
 };
 
-// Remembers the zone each tick handed on.
-class LastNotified final : public ZoneViews {
-public:
-    void NotifyViews(TRegulator& zone) override { zone_ = &zone; }
-    [[nodiscard]] const TRegulator* zone() const { return zone_; }
-
-private:
-    const TRegulator* zone_ = nullptr;
-};
-
 // The zones to poll: the addresses on the command line (checked when parsed), else the listed ones.
 ZoneList ZonesToPoll(const CliOptions& options, const ZoneList& listedZones) {
     if (options.arguments.empty()) {
@@ -98,9 +88,8 @@ int RunPoll(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& opt
     }
 
     KeepMonitoring question(err);
-    LastNotified views;
     PortReconnect reconnect(trans, port, clock);
-    PollCycle cycle(devices, zones, trans, polling, question, views, &reconnect);
+    PollCycle cycle(devices, zones, trans, polling, question, &reconnect);
     out << kPollCsvHeader << "\n" << std::flush;
     std::uint32_t nextTick = clock.GetTickCount();
     bool anyAnswered = false;
@@ -108,11 +97,10 @@ int RunPoll(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& opt
         const ReconnectState before = reconnect.state();
         reconnect.Tick();
         ReportReconnect(before, reconnect, err);
-        cycle.Tick();
-        const int result = cycle.lastTickResult();
-        anyAnswered = anyAnswered || result == kPollUpdated;
-        if ((result == kPollUpdated || result == kPollFailed) && views.zone() != nullptr) {
-            out << FormatPollLine(LocalTimestamp(), *views.zone()) << "\n" << std::flush;
+        const PollTickResult tick = cycle.Tick();
+        anyAnswered = anyAnswered || tick.outcome == PollOutcome::kUpdated;
+        if (tick.exchangeEnded()) {
+            out << FormatPollLine(LocalTimestamp(), *tick.record) << "\n" << std::flush;
         }
         nextTick += kTickMs;
         const std::uint32_t now = clock.GetTickCount();
@@ -146,12 +134,12 @@ int RunScan(TTrans& trans, Clock& clock, const CliOptions& options, StopConditio
         }
         probe.address = static_cast<std::int16_t>(address);
         ++asked;
-        const int result = Identify(probe, trans);
-        if (result == ToInt(ExchangeResult::kPortNotOpen)) {
+        const ExchangeResult result = Identify(probe, trans);
+        if (result == ExchangeResult::kPortNotOpen) {
             err << (terminal ? "\n" : ""); // why is said once, by the caller
             return kExitFailed;
         }
-        if (result != 0) {
+        if (result != ExchangeResult::kSlaveIdOk) {
             continue;
         }
         if (probe.deviceId == kHz70SlaveId) {

@@ -12,17 +12,6 @@ constexpr std::uint16_t kLeakageBits = 0x0100;
 constexpr std::uint16_t kSensorFaultBits = 0x000F;
 constexpr std::uint16_t kTemperatureAlarmBits = 0x0030;
 
-// Status word (register 4019).
-constexpr std::uint16_t kAutomaticBit = 0x0001;
-constexpr std::uint16_t kManualBit = 0x0002;
-constexpr std::uint16_t kPidTuningBit = 0x0004;
-constexpr std::uint16_t kFuzzyLogicBit = 0x0008;
-constexpr std::uint16_t kSoftStartBit = 0x0010;
-constexpr std::uint16_t kPhaseControlBit = 0x0020;
-constexpr std::uint16_t kBinaryInputBit = 0x0040;
-constexpr std::uint16_t kRelayOutputBit = 0x0080;
-constexpr std::uint16_t kFahrenheitBit = 0x0100;
-
 constexpr Rgb kAlarmLit{255, 0, 0};
 constexpr Rgb kAlarmDark{128, 0, 0};
 constexpr Rgb kSignalLit{0, 255, 0};
@@ -78,7 +67,7 @@ ZonePanelState DecodeZonePanel(const TRegulator& record) {
     ZonePanelState state;
     const bool commError = record.commError != 0;
     const std::uint16_t alarms = Word(record.measured[kAlarmWord]);
-    const std::uint16_t status = Word(record.measured[kStatusWord]);
+    const std::uint16_t status = StatusWord(record);
     const auto set = [&state](Lamp lamp, LampState value) {
         state.lamps[static_cast<std::size_t>(lamp)] = value;
     };
@@ -93,9 +82,9 @@ ZonePanelState DecodeZonePanel(const TRegulator& record) {
     set(Lamp::kPowerUnit, LampState::kGrey);
     set(Lamp::kCurrentUnit, LampState::kGrey);
 
-    state.fahrenheit = any(status, kFahrenheitBit) ? 1 : 0;
-    set(Lamp::kFahrenheit, LitWhen(state.fahrenheit == 1));
-    set(Lamp::kCelsius, LitWhen(state.fahrenheit == 0 && !commError));
+    const bool fahrenheit = WorksInFahrenheit(status);
+    set(Lamp::kFahrenheit, LitWhen(fahrenheit));
+    set(Lamp::kCelsius, LitWhen(!fahrenheit && !commError));
 
     set(Lamp::kManual, LitWhen(any(status, kManualBit)));
     set(Lamp::kSoftStart, LitWhen(any(status, kSoftStartBit)));
@@ -116,11 +105,6 @@ ZonePanelState DecodeZonePanel(const TRegulator& record) {
         state.fields[i] = ValueFieldText(record.measured[static_cast<std::size_t>(kFieldRows[i])].value);
     }
     return state;
-}
-
-void ApplyTemperatureUnit(TRegulator& record, const ZonePanelState& state) {
-    record.fahrenheit = static_cast<std::int16_t>(state.fahrenheit);
-    SetTemperatureUnit(record, state.fahrenheit == 1 ? kFahrenheitUnit : kCelsiusUnit);
 }
 
 Rgb LampColour(Lamp lamp, LampState state) {
@@ -146,7 +130,7 @@ std::string ValueFieldText(double value) {
 }
 
 std::uint16_t ModeToggleValue(const TRegulator& record) {
-    return (Word(record.measured[kStatusWord]) & kAutomaticBit) != 0 ? 0 : 1;
+    return (StatusWord(record) & kAutomaticBit) != 0 ? 0 : 1;
 }
 
 std::string PanelTitle(std::string_view name) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "model/Slohz70.h"
+#include "model/StatusWord.h"
 
 #include <array>
 #include <cstdint>
@@ -45,8 +46,6 @@ struct Rgb {
 enum class ValueField : int { kMeasuredTemperature, kCurrentSetpoint, kOutputPower, kLoadCurrent };
 inline constexpr int kValueFieldCount = 4;
 
-inline constexpr const char* kCelsiusUnit = "°C";
-inline constexpr const char* kFahrenheitUnit = "°F";
 inline constexpr const char* kStopCaption = "S";
 inline constexpr const char* kAutomaticCaption = "AUTO";
 // What a panel shows before its first update.
@@ -59,7 +58,6 @@ struct ZonePanelState {
     std::array<LampState, kLampCount> lamps{};
     const char* modeCaption = kAutomaticCaption; // caption of the stop/automatic button
     std::array<std::string, kValueFieldCount> fields;
-    int fahrenheit = 0; // what the record's flag becomes
 
     [[nodiscard]] LampState lamp(Lamp which) const { return lamps[static_cast<std::size_t>(which)]; }
     [[nodiscard]] const std::string& field(ValueField which) const {
@@ -67,13 +65,9 @@ struct ZonePanelState {
     }
 };
 
-// The panel's picture of the record: lamps from the alarm and status words, the button caption, the
-// value fields and the temperature unit.
+// The panel's picture of the record: lamps from the alarm and status words, the button caption and the
+// value fields.
 [[nodiscard]] ZonePanelState DecodeZonePanel(const TRegulator& record);
-
-// Hands the decoded temperature unit to the record: its fahrenheit flag and the units of its seven
-// temperature rows, which the table, the parameters dialog and the charts show.
-void ApplyTemperatureUnit(TRegulator& record, const ZonePanelState& state);
 
 // The colour a lamp is painted in. Before the first update every lamp is dark (or grey).
 [[nodiscard]] Rgb LampColour(Lamp lamp, LampState state);
