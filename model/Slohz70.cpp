@@ -24,13 +24,7 @@ std::optional<std::uint8_t> SlaveAddress(const TRegulator& record) {
 
 // A function-3 reply that the master accepted may still carry fewer words than were asked for.
 bool ReplyHoldsWords(const TTrans& trans, int words) {
-    return trans.rxFrame().byteCount >= 2 * words;
-}
-
-std::uint16_t NextWord(TTrans& trans) {
-    std::uint16_t word = 0;
-    (void)trans.GetValue('i', &word);
-    return word;
+    return trans.ReplyRegisters().size() >= static_cast<std::size_t>(words);
 }
 
 void StoreMeasured(TParametr& row, std::uint16_t word) {
@@ -104,8 +98,9 @@ PollOutcome PollStep(TRegulator& record, TTrans& trans) {
     if (result != kReadOk) {
         return CountFailedPoll(record);
     }
+    const auto words = trans.ReplyRegisters();
     for (int i = 0; i < count; ++i) {
-        StoreMeasured(record.measured[static_cast<std::size_t>(i)], NextWord(trans));
+        StoreMeasured(record.measured[static_cast<std::size_t>(i)], words[static_cast<std::size_t>(i)]);
     }
     record.failCount = 0;
     return PollOutcome::kUpdated;
@@ -169,8 +164,10 @@ ReadOutcome ReadSettings(TRegulator& record, TTrans& trans, PollingState& pollin
         record.commError = 1;
         return ReadOutcome::kFailed;
     }
+    const auto words = trans.ReplyRegisters();
     for (int j = 0; j < count; ++j) {
-        StoreSetting(record.settings[static_cast<std::size_t>(firstRow + j)], NextWord(trans));
+        StoreSetting(record.settings[static_cast<std::size_t>(firstRow + j)],
+                     words[static_cast<std::size_t>(j)]);
     }
     record.commError = 0;
     return ReadOutcome::kRead;

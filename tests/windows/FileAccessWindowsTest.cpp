@@ -80,7 +80,7 @@ TEST_F(WindowsFilesTest, RecordingAppendsLinesEndingAsElsewhereWithOneHeader) {
     MeasurementRecorder recorder;
     for (const char* time : {"t1", "t2"}) {
         ASSERT_EQ(recorder.Start(csv), "");
-        EXPECT_EQ(recorder.Record(zone, time), "");
+        EXPECT_EQ(recorder.Record({0, PollOutcome::kUpdated, zone}, time), "");
         recorder.Stop();
     }
     EXPECT_EQ(Read(csv), std::string(kPollCsvHeader) + "\n" + FormatPollLine("t1", zone) + "\n" +
