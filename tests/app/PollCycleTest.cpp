@@ -2,7 +2,7 @@
 #include "app/core/PollCycle.h"
 
 #include "app/core/DeviceList.h"
-#include "model/FakeHz70Bus.h"
+#include "support/FakeHz70Bus.h"
 #include "support/FakeClock.h"
 #include "support/FakeSerialPort.h"
 

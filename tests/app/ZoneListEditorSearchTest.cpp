@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/core/ZoneListEditor.h"
-#include "model/FakeHz70Bus.h"
+#include "support/FakeHz70Bus.h"
 #include "support/FakeClock.h"
 #include "support/FakeSerialPort.h"
 

@@ -4,6 +4,7 @@
 #include "comm/ModbusChecksum.h"
 #include "support/FakeClock.h"
 #include "support/FakeSerialPort.h"
+#include "support/RtuFrame.h"
 
 #include <algorithm>
 #include <bit>
@@ -27,10 +28,7 @@ constexpr int kAsciiMode = 0;
 constexpr int kRtuMode = 6;
 
 Bytes Rtu(Bytes frame) {
-    const std::uint16_t crc = Crc16(frame);
-    frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-    frame.push_back(static_cast<std::uint8_t>(crc >> 8));
-    return frame;
+    return test::WithCrc(std::move(frame));
 }
 
 std::string Ascii(const Bytes& frame) {

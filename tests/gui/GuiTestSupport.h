@@ -2,7 +2,7 @@
 #pragma once
 
 #include "app/Hz70main.h"
-#include "model/FakeHz70Bus.h"
+#include "support/FakeHz70Bus.h"
 #include "support/FakeClock.h"
 #include "support/FakeSerialPort.h"
 

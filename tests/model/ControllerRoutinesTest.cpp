@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "model/FakeHz70Bus.h"
+#include "support/FakeHz70Bus.h"
 #include "model/Slohz70.h"
 #include "support/FakeClock.h"
 #include "support/FakeSerialPort.h"

@@ -5,10 +5,12 @@
 #include "comm/Trans.h"
 #include "support/FakeClock.h"
 #include "support/FakeSerialPort.h"
+#include "support/RtuFrame.h"
 
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace hz70::test {
@@ -55,12 +57,7 @@ private:
         b.push_back(static_cast<std::uint8_t>(word >> 8));
         b.push_back(static_cast<std::uint8_t>(word & 0xFF));
     }
-    void Send(Bytes frame) {
-        const std::uint16_t crc = Crc16(frame);
-        frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-        frame.push_back(static_cast<std::uint8_t>(crc >> 8));
-        port_.Arrive(frame);
-    }
+    void Send(Bytes frame) { port_.Arrive(WithCrc(std::move(frame))); }
 
     void Answer(const Bytes& line) {
         if (line.size() < 4 || Crc16(line) != 0) {
