@@ -32,13 +32,12 @@ function(hz70_layer_headers target folder)
 endfunction()
 
 # hz70_add_layer(<target> <folder> [LINKS <target>...]): a static library of <folder>'s sources that
-# publishes its headers and may use only the layers named after LINKS.
+# publishes its headers and may use only the layers named after LINKS. It carries the build's sanitizers
+# (Hz70Sanitizers) to itself and to everything that links it.
 function(hz70_add_layer target folder)
     cmake_parse_arguments(PARSE_ARGV 2 layer "" "" "LINKS")
     add_library(${target} STATIC)
     hz70_layer_headers(${target} ${folder})
-    if(layer_LINKS)
-        target_link_libraries(${target} PUBLIC ${layer_LINKS})
-    endif()
+    target_link_libraries(${target} PUBLIC hz70sanitizers ${layer_LINKS})
     hz70_set_warnings(${target})
 endfunction()
