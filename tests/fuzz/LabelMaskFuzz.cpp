@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint64_t bits = 0;
     std::memcpy(&bits, data, sizeof bits);
     const bool polish = (data[sizeof bits] & 1) != 0;
-    const std::string_view mask(reinterpret_cast<const char*>(data) + sizeof bits + 1, size - sizeof bits - 1);
+    const std::string_view mask(reinterpret_cast<const char*>(data) + sizeof bits + 1,
+                                size - sizeof bits - 1);
     const std::string text = hz70::FormatFloatMask(mask, std::bit_cast<double>(bits), polish ? "," : ".",
                                                    polish ? "\xC2\xA0" : ",");
     // A mask repeats its text at most once per section; anything far longer is a runaway.
