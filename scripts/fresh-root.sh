@@ -87,7 +87,8 @@ echo "fresh-root: test command: scripts/test.sh"
 started=$(date +%s)
 if in_root 'cd /src && bash scripts/test.sh' >"$target/tmp/test.log" 2>&1; then
   echo "fresh-root: test command PASSED in $(seconds_since "$started") s"
-  grep -E 'tests passed|tests failed|under Wine: |^windows: ' "$target/tmp/test.log" | sed 's/^/fresh-root:   /' || true
+  grep -E 'tests passed|tests failed|under Wine: |^windows: |^ *[0-9]+ s  ' "$target/tmp/test.log" |
+    sed 's/^/fresh-root:   /' || true
 else
   echo "fresh-root: test command FAILED after $(seconds_since "$started") s; its last lines:"
   tail -n 40 "$target/tmp/test.log" | sed 's/^/  /'

@@ -9,6 +9,7 @@ source "$(dirname "$0")/lib/packages.sh"
 packages=(
   # build
   cmake ninja-build g++ clang libclang-rt-14-dev
+  clang-format           # the test command checks the layout of our C++ files with it
   qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
