@@ -4,7 +4,7 @@
 # compiler and Wine when they are missing, cross-builds hz70cli.exe and the Windows tests in
 # build-windows/ (linked statically, so they run on a bare Windows), builds hz70sim for this machine,
 # and runs the checks under Wine (tests/windows/run-checks.sh). No Qt for Windows here: the desktop
-# program's Windows build is not made. About a minute on 2 cores from a clean build-windows/.
+# program's Windows build is not made. About a minute and a half on 2 cores from a clean build-windows/.
 set -euo pipefail
 source "$(dirname "$0")/lib/packages.sh"
 root=$(cd "$(dirname "$0")/.." && pwd)
