@@ -2,8 +2,8 @@
 #include "app/core/PollCycle.h"
 
 #include "app/core/DeviceList.h"
-#include "support/FakeHz70Bus.h"
 #include "support/FakeClock.h"
+#include "support/FakeHz70Bus.h"
 #include "support/FakeSerialPort.h"
 
 #include <deque>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/core/ZoneListEditor.h"
-#include "support/FakeHz70Bus.h"
 #include "support/FakeClock.h"
+#include "support/FakeHz70Bus.h"
 #include "support/FakeSerialPort.h"
 
 #include <gmock/gmock.h>

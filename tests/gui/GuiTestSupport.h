@@ -2,8 +2,8 @@
 #pragma once
 
 #include "app/Hz70main.h"
-#include "support/FakeHz70Bus.h"
 #include "support/FakeClock.h"
+#include "support/FakeHz70Bus.h"
 #include "support/FakeSerialPort.h"
 
 #include <QAbstractButton>
