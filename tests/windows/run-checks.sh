@@ -125,7 +125,8 @@ exchanges() { # exchanges MODE
   wait "$sim_pid" 2>/dev/null || true
   local rows errors zones requests answered
   rows=$(tr -d '\r' <"$out/poll.csv" | tail -n +2 | grep -c . || true)
-  errors=$(tr -d '\r' <"$out/poll.csv" | tail -n +2 | awk -F, '$NF != 0' | grep -c . || true)
+  errors=$(tr -d '\r' <"$out/poll.csv" |
+    awk -F, 'NR == 1 { for (i = 1; i <= NF; ++i) if ($i == "comm_error") c = i; next } $c != 0' | grep -c . || true)
   zones=$(tr -d '\r' <"$out/poll.csv" | tail -n +2 | cut -d, -f2 | sort -u | grep -c . || true)
   requests=$(tail -n +"$((before + 1))" "$out/requests.log" | grep -c . || true)
   answered=$(tail -n +"$((before + 1))" "$out/requests.log" | awk '$NF == "ok"' | grep -c . || true)
