@@ -21,6 +21,8 @@ packages=(
   python3 python3-pymodbus python3-serial python3-serial-asyncio mbpoll socat
   xvfb xauth imagemagick xdotool desktop-file-utils appstream dpkg-dev
   file  # CPack computes the package's dependencies with it
+  # publishing to a plant's MQTT broker: the client library, and a real broker and clients to test against
+  libmosquitto-dev mosquitto mosquitto-clients openssl
 )
 
 install_missing "${packages[@]}"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "CliProgram.h"
+#include "hz70cli/CliProgram.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Interruption.h"
+#include "hz70cli/Interruption.h"
 
 #include "comm/Trans.h"
 #include "support/FakeClock.h"

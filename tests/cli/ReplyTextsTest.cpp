@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "LinkCommands.h"
+#include "hz70cli/LinkCommands.h"
 
 #include <gtest/gtest.h>
 

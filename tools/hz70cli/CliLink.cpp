@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "CliLink.h"
+#include "hz70cli/CliLink.h"
 
 #include "comm/LinkNames.h"
 #include "comm/PortNames.h"

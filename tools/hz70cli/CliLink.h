@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "CliOptions.h"
 #include "app/core/SettingsFile.h"
+#include "hz70cli/CliOptions.h"
 
 #include <filesystem>
 #include <string>

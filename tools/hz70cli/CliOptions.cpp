@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "CliOptions.h"
+#include "hz70cli/CliOptions.h"
 
 #include "comm/LinkNames.h"
 #include "comm/PortNames.h"

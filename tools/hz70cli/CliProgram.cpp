@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "CliProgram.h"
+#include "hz70cli/CliProgram.h"
 
-#include "CliLink.h"
-#include "CliOptions.h"
-#include "LinkCommands.h"
-#include "WireTrace.h"
-#include "ZoneCommands.h"
 #include "comm/Clock.h"
 #include "comm/PlatformSerialPort.h"
 #include "comm/Trans.h"
+#include "hz70cli/CliLink.h"
+#include "hz70cli/CliOptions.h"
+#include "hz70cli/LinkCommands.h"
+#include "hz70cli/WireTrace.h"
+#include "hz70cli/ZoneCommands.h"
 
 #include <ostream>
 #include <variant>

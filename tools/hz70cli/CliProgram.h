@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "Interruption.h"
+#include "hz70cli/Interruption.h"
 
 #include <iosfwd>
 #include <string>

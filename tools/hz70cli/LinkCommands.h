@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "CliOptions.h"
-#include "Interruption.h"
 #include "comm/Trans.h"
+#include "hz70cli/CliOptions.h"
+#include "hz70cli/Interruption.h"
 
 #include <cstdint>
 #include <iosfwd>

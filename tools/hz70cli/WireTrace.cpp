@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "WireTrace.h"
+#include "hz70cli/WireTrace.h"
 
 #include <cstdio>
 #include <ostream>

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ZoneCommands.h"
+#include "hz70cli/ZoneCommands.h"
 
-#include "LinkCommands.h"
 #include "app/core/DeviceList.h"
 #include "app/core/PollCsv.h"
 #include "app/core/PollCycle.h"
 #include "app/core/PortReconnect.h"
+#include "hz70cli/LinkCommands.h"
 
 #include <algorithm>
 #include <ostream>

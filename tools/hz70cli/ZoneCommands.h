@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "CliOptions.h"
-#include "Interruption.h"
 #include "comm/Clock.h"
 #include "comm/SerialPort.h"
 #include "comm/Trans.h"
+#include "hz70cli/CliOptions.h"
+#include "hz70cli/Interruption.h"
 #include "model/Slohz70.h"
 #include "model/ZoneList.h"
 
