@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "model/PollTickResult.h"
+#include "model/Slohz70.h"
+#include "publish/BrokerSettings.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace hz70::publish {
+
+enum class BrokerState {
+    Unavailable, // this build has no MQTT client
+    Connecting,  // the first attempt is under way
+    Connected,
+    Retrying, // the last attempt failed or the connection dropped; `reason` says why
+};
+
+// A snapshot of the publisher, safe to take from any thread.
+struct BrokerStatus {
+    BrokerState state = BrokerState::Connecting;
+    std::string broker;          // "host:port"
+    std::string reason;          // why the last attempt failed, in words; empty once connected
+    std::size_t queued = 0;      // zone states waiting for the broker
+    std::uint64_t dropped = 0;   // zone states dropped because the queue was full, since the start
+    std::uint64_t published = 0; // messages the broker has acknowledged, since the start
+};
+
+// Publishes one line's zones to an MQTT broker. Every call returns at once: the network work runs on a
+// thread of the publisher's own, which connects, reconnects with back-off, and publishes the queued
+// states at QoS 1. "<prefix>/status" is "online" while connected and "offline" otherwise (the
+// connection's last will); after every reconnect, "online" and every zone's latest state go out again.
+class Publisher {
+public:
+    // The zone states kept while the broker is away; beyond it the oldest go, counted in `dropped`.
+    static constexpr std::size_t kQueueLimit = 4096;
+
+    // Starts connecting in the background.
+    explicit Publisher(BrokerSettings settings);
+    // Publishes "offline" and disconnects, waiting for both at most a second.
+    ~Publisher();
+    Publisher(const Publisher&) = delete;
+    Publisher& operator=(const Publisher&) = delete;
+
+    // A poll tick's result: publishes "<prefix>/zone/<n>/state" (retained) when the tick ended the zone's
+    // exchange, stamped with `when`.
+    void PublishTick(const PollTickResult& tick,
+                     std::chrono::system_clock::time_point when = std::chrono::system_clock::now());
+    // The zone's settings as just read: "<prefix>/zone/<n>/settings" (retained).
+    void PublishSettings(const TRegulator& zone);
+
+    [[nodiscard]] BrokerStatus status() const;
+
+private:
+    class Connection;
+    std::unique_ptr<Connection> connection_;
+};
+
+} // namespace hz70::publish
