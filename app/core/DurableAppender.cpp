@@ -24,7 +24,7 @@ DurableAppender::~DurableAppender() {
 void DurableAppender::Append(std::string text) {
     {
         const std::lock_guard lock(mutex_);
-        if (!failure_.empty()) {
+        if (failure_) {
             return;
         }
         queued_ += std::move(text);
@@ -34,10 +34,10 @@ void DurableAppender::Append(std::string text) {
 
 void DurableAppender::Flush() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return (queued_.empty() && !writing_) || !failure_.empty(); });
+    changed_.wait(lock, [this] { return (queued_.empty() && !writing_) || failure_; });
 }
 
-std::string DurableAppender::failure() const {
+std::error_code DurableAppender::failure() const {
     const std::lock_guard lock(mutex_);
     return failure_;
 }
@@ -52,18 +52,18 @@ void DurableAppender::Run() {
         const std::string batch = std::exchange(queued_, {});
         writing_ = true;
         lock.unlock();
-        std::string failure = WriteToDisk(batch);
+        const std::error_code failure = WriteToDisk(batch);
         lock.lock();
         writing_ = false;
-        if (!failure.empty()) {
-            failure_ = std::move(failure);
+        if (failure) {
+            failure_ = failure;
             queued_.clear();
         }
         changed_.notify_all();
     }
 }
 
-std::string DurableAppender::WriteToDisk(const std::string& batch) const {
+std::error_code DurableAppender::WriteToDisk(const std::string& batch) const {
     std::size_t written = 0;
     while (written < batch.size()) {
         const ssize_t n = ::write(fd_, batch.data() + written, batch.size() - written);
@@ -71,15 +71,16 @@ std::string DurableAppender::WriteToDisk(const std::string& batch) const {
             continue;
         }
         if (n <= 0) {
-            return std::generic_category().message(n < 0 ? errno : ENOSPC);
+            return {n < 0 ? errno : ENOSPC, std::generic_category()};
         }
         written += static_cast<std::size_t>(n);
     }
     // Files that cannot be synced (a pipe, a read-only mount's special files) are written as they are.
-    if (sync_(fd_) != 0 && errno != EINVAL && errno != EROFS) {
-        return std::generic_category().message(errno);
+    const std::error_code synced = sync_(fd_);
+    if (synced == std::errc::invalid_argument || synced == std::errc::read_only_file_system) {
+        return {};
     }
-    return {};
+    return synced;
 }
 
 } // namespace hz70

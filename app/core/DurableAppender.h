@@ -5,6 +5,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 
 namespace hz70 {
@@ -15,8 +16,8 @@ namespace hz70 {
 // the last sync began: at one line per poll tick and a sync shorter than the tick, the last line.
 class DurableAppender {
 public:
-    // `sync` puts what was written through a descriptor on the disk: 0, or -1 with errno set.
-    using Sync = std::function<int(int fd)>;
+    // `sync` puts what was written through a descriptor on the disk.
+    using Sync = std::function<std::error_code(int fd)>;
 
     // Takes over `fd`; it is closed when the appender ends.
     DurableAppender(int fd, Sync sync);
@@ -29,13 +30,13 @@ public:
     void Append(std::string text);
     // Returns once everything appended so far is on the disk or has failed.
     void Flush();
-    // The system's words for the first failed write or sync; empty while all is well.
-    [[nodiscard]] std::string failure() const;
+    // The first failed write or sync; none while all is well.
+    [[nodiscard]] std::error_code failure() const;
 
 private:
     void Run();
-    // Writes and syncs one batch with the lock released; returns the failure's words or an empty text.
-    [[nodiscard]] std::string WriteToDisk(const std::string& batch) const;
+    // Writes and syncs one batch with the lock released.
+    [[nodiscard]] std::error_code WriteToDisk(const std::string& batch) const;
 
     const int fd_;
     const Sync sync_;
@@ -44,7 +45,7 @@ private:
     std::string queued_;
     bool writing_ = false;
     bool ending_ = false;
-    std::string failure_;
+    std::error_code failure_;
     std::thread writer_;
 };
 

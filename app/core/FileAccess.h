@@ -29,7 +29,7 @@ namespace hz70 {
 // the descriptor kept from child programs: a descriptor, or -1 with errno set.
 [[nodiscard]] int OpenForAppending(const std::filesystem::path& file);
 
-// Puts what was written through `fd` on the disk, not only in the system's cache: 0, or -1 with errno set.
-[[nodiscard]] int SyncToDisk(int fd);
+// Puts what was written through `fd` on the disk, not only in the system's cache.
+[[nodiscard]] std::error_code SyncToDisk(int fd);
 
 } // namespace hz70

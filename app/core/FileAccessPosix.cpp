@@ -290,8 +290,8 @@ int OpenForAppending(const fs::path& file) {
     return ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
 }
 
-int SyncToDisk(int fd) {
-    return ::fdatasync(fd);
+std::error_code SyncToDisk(int fd) {
+    return ::fdatasync(fd) == 0 ? std::error_code() : std::error_code(errno, std::generic_category());
 }
 
 } // namespace hz70

@@ -259,8 +259,8 @@ int OpenForAppending(const fs::path& file) {
                     _S_IREAD | _S_IWRITE);
 }
 
-int SyncToDisk(int fd) {
-    return ::_commit(fd);
+std::error_code SyncToDisk(int fd) {
+    return ::_commit(fd) == 0 ? std::error_code() : std::error_code(errno, std::generic_category());
 }
 
 } // namespace hz70

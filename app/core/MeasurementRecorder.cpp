@@ -39,8 +39,8 @@ std::string MeasurementRecorder::Start(const std::filesystem::path& file) {
         // The operator chose the file a moment ago: say now, not a tick later, when it takes nothing.
         appender->Append(std::string(kPollCsvHeader) + "\n");
         appender->Flush();
-        if (std::string reason = appender->failure(); !reason.empty()) {
-            return reason;
+        if (const std::error_code failure = appender->failure()) {
+            return failure.message();
         }
     }
     appender_ = std::move(appender);
@@ -62,9 +62,9 @@ std::string MeasurementRecorder::Record(const PollTickResult& tick, const std::s
     if (!appender_ || !tick.exchangeEnded()) {
         return {};
     }
-    if (std::string reason = appender_->failure(); !reason.empty()) {
+    if (const std::error_code failure = appender_->failure()) {
         Stop();
-        return reason;
+        return failure.message();
     }
     appender_->Append(FormatPollLine(time, *tick.record) + "\n");
     return {};

@@ -72,13 +72,12 @@ TEST_F(MeasurementRecorderTest, AFileThatCannotBeWrittenStopsTheRecordingWithThe
 // A sync the test holds up, as a slow disk would; it fails with `error` once told to.
 class HeldSync {
 public:
-    int operator()(int) {
+    std::error_code operator()(int) {
         std::unique_lock lock(mutex_);
         ++entered_;
         changed_.notify_all();
         changed_.wait(lock, [this] { return released_; });
-        errno = error_;
-        return error_ == 0 ? 0 : -1;
+        return {error_, std::generic_category()};
     }
     void AwaitEntries(int count) {
         std::unique_lock lock(mutex_);
