@@ -25,7 +25,7 @@ class Bargraph : public ::testing::Test {
 protected:
     void SetUp() override {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        program.WriteSettingsFile({"DevCount=3", "DevAddr=1;2;3;0;0;0;0;0;", "DevName=Piec 1;Piec 2;Wanna;"});
+        program.ListZones("Piec 1;Piec 2;Wanna;");
         main = &program.Start();
         main->Timer1->stop();
         bars = main->OBarg;

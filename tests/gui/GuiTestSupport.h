@@ -133,7 +133,7 @@ public:
 
     // Controllers at `addresses` answer as HZ70s. The settings file gets `settingsText` (if any) plus
     // RTU framing so that the fake bus understands the requests.
-    explicit ProgramOnFakeBus(const std::vector<int>& addresses = {1}) {
+    explicit ProgramOnFakeBus(const std::vector<int>& addresses = {1}) : addresses_(addresses) {
         for (const int address : addresses) {
             FakeSlave slave;
             for (std::uint16_t reg = 4000; reg <= 4024; ++reg) {
@@ -162,6 +162,20 @@ public:
         std::fclose(file);
     }
 
+    // The settings file lists the answering controllers as the zones, in their order, named `names`
+    // ("A;B;C;") when given, with `lines` after them.
+    void ListZones(const std::string& names = {}, std::vector<std::string> lines = {}) const {
+        std::string list = "DevAddr=";
+        for (std::size_t slot = 0; slot < kZoneSlots; ++slot) {
+            list += std::to_string(slot < addresses_.size() ? addresses_[slot] : 0) + ";";
+        }
+        lines.insert(lines.begin(), {"DevCount=" + std::to_string(addresses_.size()), list});
+        if (!names.empty()) {
+            lines.push_back("DevName=" + names);
+        }
+        WriteSettingsFile(lines);
+    }
+
     TOmain& Start() {
         if (!std::filesystem::exists(folder() / "HZ70wiz.INI")) {
             WriteSettingsFile({});
@@ -177,6 +191,9 @@ public:
             clock.Advance(100);
         }
     }
+
+private:
+    std::vector<int> addresses_;
 };
 
 } // namespace hz70::test

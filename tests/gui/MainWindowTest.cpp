@@ -108,7 +108,7 @@ TEST(MainWindow, TheWindowsSizeIsThatOfItsOuterFrame) {
 
 TEST(MainWindow, RecordingWritesOneLinePerZoneUpdateAndAFailedWriteStopsItWhilePollingGoesOn) {
     ProgramOnFakeBus program({1, 2, 3});
-    program.WriteSettingsFile({"DevCount=3", "DevAddr=1;2;3;0;0;0;0;0;"});
+    program.ListZones();
     TOmain& main = program.Start();
     const std::filesystem::path file = program.folder() / "run.csv";
     ASSERT_TRUE(main.StartRecording(file));
@@ -269,7 +269,7 @@ TEST(MainWindow, WithoutASettingsFileStartsOnDefaultsAndWritesNothingUnchanged) 
 TEST(MainWindow, PollTimerVisitsTheZonesInTurnAndAsksOnceAboutAZoneThatStopsAnswering) {
     ProgramOnFakeBus program({1, 2, 3});
     // A name is data, never a format.
-    program.WriteSettingsFile({"DevCount=3", "DevAddr=1;2;3;0;0;0;0;0;", "DevName=A;Piec %s%n%1;C;"});
+    program.ListZones("A;Piec %s%n%1;C;");
     TOmain& main = program.Start();
     main.Timer1->stop(); // the test runs the ticks
     main.show();
@@ -319,7 +319,7 @@ TEST(MainWindow, TheUnitReachesTheTableAndTheBarLabelInThePollStepThatReadIt) {
 // On the poll timer itself: the question opens after its tick, and the timer goes on under it.
 TEST(MainWindow, TheOtherZonesArePolledWhileTheQuestionIsOpen) {
     ProgramOnFakeBus program({1, 2});
-    program.WriteSettingsFile({"DevCount=2", "DevAddr=1;2;0;0;0;0;0;0;", "Timeout=100"});
+    program.ListZones({}, {"Timeout=100"});
     TOmain& main = program.Start();
     program.clock.SetAutoAdvance(100); // time-outs and bus gaps pass within a tick or two
     main.show();
@@ -342,7 +342,7 @@ TEST(MainWindow, TheOtherZonesArePolledWhileTheQuestionIsOpen) {
 // asked: at start in a window of its own, later in the status line.
 TEST(MainWindow, EachZoneIsNamedBeforeItsIdentification) {
     ProgramOnFakeBus program({1, 2});
-    program.WriteSettingsFile({"DevCount=2", "DevAddr=1;2;0;0;0;0;0;0;", "DevName=Piec %2;B;"});
+    program.ListZones("Piec %2;B;");
     const auto startupText = [] {
         for (const QWidget* widget : QApplication::topLevelWidgets()) {
             if (widget->objectName() == "StartupProgress" && widget->isVisible()) {

@@ -23,11 +23,7 @@ protected:
 
     void Start(const std::vector<int>& addresses) {
         program = std::make_unique<ProgramOnFakeBus>(addresses);
-        std::string list = "DevAddr=";
-        for (std::size_t slot = 0; slot < kZoneSlots; ++slot) {
-            list += std::to_string(slot < addresses.size() ? addresses[slot] : 0) + ";";
-        }
-        program->WriteSettingsFile({"DevCount=" + std::to_string(addresses.size()), list});
+        program->ListZones();
         main = &program->Start();
         main->Timer1->stop();
         main->show();

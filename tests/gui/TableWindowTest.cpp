@@ -16,7 +16,7 @@ namespace {
 class TableWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        program.WriteSettingsFile({"DevCount=3", "DevAddr=1;2;3;0;0;0;0;0;", "DevName=Piec 1;Piec 2;Wanna;"});
+        program.ListZones("Piec 1;Piec 2;Wanna;");
         main = &program.Start();
         main->Timer1->stop();
         table = main->OTabela;
