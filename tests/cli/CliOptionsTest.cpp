@@ -6,7 +6,7 @@
 namespace hz70::cli {
 namespace {
 
-TEST(CliOptions, RatesAndFramingsByNameOrIndexVersionAndUnknownOptions) {
+TEST(CliOptions, RatesFramingsBrokerOptionsVersionAndUnknownOptions) {
     struct Case {
         std::vector<std::string> args;
         std::string error; // empty: parsed
@@ -27,6 +27,14 @@ TEST(CliOptions, RatesAndFramingsByNameOrIndexVersionAndUnknownOptions) {
              Case{{"--colour", "red", "identify"}, "unknown option --colour"},
              Case{{"identify", "--verbose"}, "unknown option --verbose"},
              Case{{"--baud"}, "option --baud needs a value"},
+             Case{{"--mqtt", "mqtts://gw@broker", "--mqtt-ca", "ca.pem", "--ha-discovery", "gateway", "1"},
+                  ""},
+             Case{{"--system", "press/3", "gateway"},
+                  "bad value for --system: press/3 (a name without '/', '+' or '#')"},
+             Case{{"--mqtt-ca", "ca.pem", "gateway"},
+                  "--mqtt-ca, --mqtt-cert and --mqtt-key need an mqtts:// broker"},
+             Case{{"--mqtt", "mqtts://broker", "--mqtt-cert", "gw.pem", "gateway"},
+                  "--mqtt-cert and --mqtt-key go together"},
          }) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
         const auto parsed = ParseCliOptions(c.args);

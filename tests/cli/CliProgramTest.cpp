@@ -24,6 +24,8 @@ protected:
         fs::create_directories(root_ / "odd");
         std::ofstream(root_ / "odd" / "HZ70wiz.INI") << "Timeout=2000000000\r\nBaud=12\r\nTimout=5\r\n";
         fs::create_symlink("/dev/pts/no-such-terminal", root_ / "COM1");
+        std::ofstream(root_ / "shared-password") << "secret\n";
+        fs::permissions(root_ / "shared-password", fs::perms::owner_read | fs::perms::others_read);
         previous_ = fs::current_path();
         fs::current_path(root_);
     }
@@ -62,10 +64,15 @@ TEST_F(CliProgram, EveryRefusalNamesTheThingAndTheReason) {
                   2},
              Case{{"poll", "1", "0"}, "hz70cli: not an address (1..247): 0" + tryHelp, 2},
              Case{{"status"},
-                  "hz70cli: unknown command status (identify, read, write, poll or scan)" + tryHelp,
+                  "hz70cli: unknown command status (identify, read, write, poll, gateway or scan)" + tryHelp,
                   2},
              Case{{}, "hz70cli: no command given" + tryHelp, 2},
              Case{{"--settings", "missing", "poll"}, "hz70cli: --settings missing: no such folder\n", 2},
+             // Before the port is touched; and the password itself is never said.
+             Case{{"--mqtt-password-file", "shared-password", "gateway"},
+                  "hz70cli: --mqtt-password-file shared-password: other users can read it; make it private "
+                  "(chmod o-r shared-password)\n",
+                  2},
              Case{{"--settings", "empty", "poll"},
                   "hz70cli: --settings empty: no settings file HZ70wiz.INI in it\n",
                   2},

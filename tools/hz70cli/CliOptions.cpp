@@ -4,6 +4,7 @@
 #include "comm/LinkNames.h"
 #include "comm/PortNames.h"
 #include "model/ZoneList.h"
+#include "publish/BrokerSettings.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -49,6 +50,13 @@ const char* UsageText() {
            "                      9600 bit/s one update every 0.2 s (at 2400 bit/s 0.3 s) and each of\n"
            "                      N zones about every N x 0.2 s. The zones of the settings file, or\n"
            "                      the addresses given\n"
+           "  gateway [ADDRESS...] poll the zones as poll does and publish them to an MQTT broker: under\n"
+           "                      hz70/SYSTEM, \"status\" (online/offline, retained), each zone's\n"
+           "                      \"zone/N/state\" (JSON, retained) at every update and its\n"
+           "                      \"zone/N/settings\" once at start; the broker's state on standard\n"
+           "                      error. Runs until interrupted; a broker that is away is retried, the\n"
+           "                      updates meanwhile kept (up to 4096). SIGTERM publishes \"offline\" and\n"
+           "                      ends it with status 0\n"
            "  scan                ask every address from --first to --last for its slave id and list the\n"
            "                      HZ70 controllers found (progress on standard error, about 1.5 s for\n"
            "                      each address where nothing answers at the default time-out)\n"
@@ -68,14 +76,27 @@ const char* UsageText() {
            "  --address N         slave address 1..247 (default 1)\n"
            "  --timeout MS        reply time-out, 100..600000 ms, or 0 for the baud rate's default (the\n"
            "                      default: 1500 ms from 4800 bit/s up, 2100 to 5000 ms below)\n"
-           "  --settings DIR      take the link (and for poll the zones) from DIR/HZ70wiz.INI; --port,\n"
-           "                      --baud, --mode and --timeout given beside it win over the file; the\n"
-           "                      link is said on standard error, with a time-out above 600000 ms used\n"
-           "                      as 600000, and so is every line of the file that was corrected or\n"
-           "                      ignored\n"
-           "  --seconds N         poll: stop after N seconds, start-up included (default: until\n"
+           "  --settings DIR      take the link (and for poll and gateway the zones) from\n"
+           "                      DIR/HZ70wiz.INI; --port, --baud, --mode and --timeout given beside\n"
+           "                      it win over the file; the link is said on standard error, with a\n"
+           "                      time-out above 600000 ms used as 600000, and so is every line of the\n"
+           "                      file that was corrected or ignored\n"
+           "  --seconds N         poll, gateway: stop after N seconds, start-up included (default: until\n"
            "                      interrupted)\n"
            "  --first A, --last B scan: the address range (default 1 and 247)\n"
+           "  --mqtt URL          gateway: the broker, mqtt://[USER@]HOST[:PORT] (port 1883) or\n"
+           "                      mqtts://[USER@]HOST[:PORT] for TLS (port 8883); default mqtt://localhost\n"
+           "  --system NAME       gateway: the line's name in its topics hz70/NAME/... (default the host\n"
+           "                      name and the port, e.g. press3-COM1)\n"
+           "  --mqtt-password-file FILE\n"
+           "                      gateway: the broker password is FILE's first line (never an argument,\n"
+           "                      which others could see); refused when other users may read FILE\n"
+           "  --mqtt-ca FILE      gateway, mqtts: the authority that signed the broker's certificate\n"
+           "                      (default the system's)\n"
+           "  --mqtt-cert FILE, --mqtt-key FILE\n"
+           "                      gateway, mqtts: a client certificate and its key\n"
+           "  --ha-discovery      gateway: also publish Home Assistant discovery under homeassistant/\n"
+           "  --csv               gateway: also print the poll's CSV on standard output\n"
            "  --trace             write every link event to standard error, one line each: seconds since\n"
            "                      the start, the event (sent, received, reply ok, echo dropped, skipped\n"
            "                      N bytes, bad check, not our reply, time-out, input never ends) and\n"
@@ -88,7 +109,8 @@ const char* UsageText() {
            "-2 port not open, 128+function exception), poll heard no zone at all or scan found no HZ70;\n"
            "2 on bad usage or a --settings folder without a readable settings file.\n"
            "SIGINT (Ctrl+C) and SIGTERM end any command within 0.1 s, whatever the time-out; nothing is\n"
-           "sent after them, and hz70cli ends as killed by the signal (a shell shows 130 or 143).\n";
+           "sent after them, and hz70cli ends as killed by the signal (a shell shows 130 or 143); but\n"
+           "gateway ends with 0 on SIGTERM, its normal way to stop.\n";
 }
 
 namespace {
@@ -162,12 +184,40 @@ const ValuedOption kValuedOptions[] = {
      [](CliOptions& o, const std::string& v) { return StoreIf(Number(v, 1, 247), o.firstAddress); }},
     {"--last", "1..247",
      [](CliOptions& o, const std::string& v) { return StoreIf(Number(v, 1, 247), o.lastAddress); }},
+    {"--mqtt", "mqtt://[USER@]HOST[:PORT] or mqtts://[USER@]HOST[:PORT]",
+     [](CliOptions& o, const std::string& v) { return o.mqttUrl = v, true; }},
+    {"--system", "a name without '/', '+' or '#'",
+     [](CliOptions& o, const std::string& v) {
+         return !v.empty() && v.find_first_of("/+#") == std::string::npos && (o.systemName = v, true);
+     }},
+    {"--mqtt-password-file", "a file",
+     [](CliOptions& o, const std::string& v) { return !v.empty() && (o.passwordFile = v, true); }},
+    {"--mqtt-ca", "a file", [](CliOptions& o, const std::string& v) { return o.caFile = v, !v.empty(); }},
+    {"--mqtt-cert", "a file", [](CliOptions& o, const std::string& v) { return o.certFile = v, !v.empty(); }},
+    {"--mqtt-key", "a file", [](CliOptions& o, const std::string& v) { return o.keyFile = v, !v.empty(); }},
 };
 
 bool NumbersFit(const std::vector<std::string>& arguments, long firstMaximum, long secondMinimum,
                 long secondMaximum) {
     return arguments.size() == 2 && ParseBoundedNumber(arguments[0], 0, firstMaximum) &&
            ParseBoundedNumber(arguments[1], secondMinimum, secondMaximum);
+}
+
+// Why the gateway's broker options do not fit together. The URL itself is not repeated: a password
+// typed into it must not reach a log.
+std::optional<std::string> BrokerError(const CliOptions& o) {
+    const auto url = publish::ParseBrokerUrl(o.mqttUrl);
+    if (const auto* error = std::get_if<std::string>(&url)) {
+        return "bad value for --mqtt: " + *error;
+    }
+    const bool tls = std::get<publish::BrokerUrl>(url).tls;
+    if (!tls && !(o.caFile.empty() && o.certFile.empty() && o.keyFile.empty())) {
+        return std::string("--mqtt-ca, --mqtt-cert and --mqtt-key need an mqtts:// broker");
+    }
+    if (o.certFile.empty() != o.keyFile.empty()) {
+        return std::string("--mqtt-cert and --mqtt-key go together");
+    }
+    return std::nullopt;
 }
 
 // Why the command cannot run with these arguments, or nothing when it can. Checked before the port is
@@ -193,9 +243,14 @@ std::optional<std::string> CommandError(const CliOptions& o) {
                    ? std::nullopt
                    : std::optional<std::string>("write needs REG (0..65535) and VALUE (0..65535)");
     }
-    if (o.command == "poll") {
+    if (o.command == "gateway") {
+        if (auto error = BrokerError(o)) {
+            return error;
+        }
+    }
+    if (o.command == "poll" || o.command == "gateway") {
         if (o.arguments.size() > static_cast<std::size_t>(kZoneSlots)) {
-            return "poll takes at most " + std::to_string(kZoneSlots) + " addresses";
+            return o.command + " takes at most " + std::to_string(kZoneSlots) + " addresses";
         }
         for (const std::string& argument : o.arguments) {
             if (!ParseBoundedNumber(argument, 1, 247)) {
@@ -204,7 +259,7 @@ std::optional<std::string> CommandError(const CliOptions& o) {
         }
         return std::nullopt;
     }
-    return "unknown command " + o.command + " (identify, read, write, poll or scan)";
+    return "unknown command " + o.command + " (identify, read, write, poll, gateway or scan)";
 }
 
 } // namespace
@@ -217,6 +272,10 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
             options.help = true;
         } else if (arg == "--trace") {
             options.trace = true;
+        } else if (arg == "--ha-discovery") {
+            options.haDiscovery = true;
+        } else if (arg == "--csv") {
+            options.csv = true;
         } else if (arg == "--version") {
             options.version = true;
         } else if (!arg.starts_with("--")) {

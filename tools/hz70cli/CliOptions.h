@@ -20,7 +20,7 @@ struct CliOptions {
     bool modeGiven = false;
     bool timeoutGiven = false;
     int address = 1;
-    std::optional<std::string> settingsDirectory; // the link (and for poll the zones) from its settings file
+    std::optional<std::string> settingsDirectory; // the link (and for poll, gateway the zones) from its file
     std::optional<int> seconds;                   // poll: stop after this long (default: until interrupted)
     int firstAddress = 1;                         // scan range
     int lastAddress = 247;
@@ -29,6 +29,15 @@ struct CliOptions {
     bool help = false;
     bool version = false;
     bool trace = false; // every link event on standard error
+    // gateway: the broker and how this line is known on it
+    std::string mqttUrl = "mqtt://localhost";
+    std::optional<std::string> systemName;   // default: host name and port
+    std::optional<std::string> passwordFile; // the password is its first line, never an argument
+    std::string caFile;
+    std::string certFile;
+    std::string keyFile;
+    bool haDiscovery = false;
+    bool csv = false; // gateway: also the poll's CSV on standard output
 };
 
 // Parses the command line (without the program name) and checks the command's arguments. Returns the

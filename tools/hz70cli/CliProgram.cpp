@@ -6,11 +6,15 @@
 #include "comm/Trans.h"
 #include "hz70cli/CliLink.h"
 #include "hz70cli/CliOptions.h"
+#include "hz70cli/GatewayCommand.h"
 #include "hz70cli/LinkCommands.h"
 #include "hz70cli/WireTrace.h"
 #include "hz70cli/ZoneCommands.h"
 
+#include <csignal>
+#include <optional>
 #include <ostream>
+#include <utility>
 #include <variant>
 
 namespace hz70::cli {
@@ -47,9 +51,13 @@ bool TakeSettingsFolder(CliOptions& options, ZoneList& zones, std::ostream& err)
 }
 
 int RunCommand(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& options,
-               const ZoneList& zones, StopCondition& stop, std::ostream& out, std::ostream& err) {
+               std::optional<publish::BrokerSettings> broker, const ZoneList& zones, StopCondition& stop,
+               std::ostream& out, std::ostream& err) {
     if (options.command == "poll") {
         return RunPoll(trans, port, clock, options, zones, stop, out, err);
+    }
+    if (broker) {
+        return RunGateway(trans, port, clock, options, *std::move(broker), zones, stop, out, err);
     }
     if (options.command == "scan") {
         return RunScan(trans, clock, options, stop, out, err);
@@ -57,8 +65,10 @@ int RunCommand(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& 
     return RunLinkCommand(trans, options, stop, out, err);
 }
 
-// What a shell reports for a process that a signal ended.
-constexpr int kExitSignalBase = 128;
+// A service manager stops the gateway with SIGTERM: for it that is the normal end, not a failure.
+bool SignalEndsNormally(const CliOptions& options, int signal) {
+    return options.command == "gateway" && signal == SIGTERM;
+}
 
 } // namespace
 
@@ -82,6 +92,16 @@ int RunCli(const std::vector<std::string>& args, std::string_view version, const
         err << "hz70cli: --baud " << options.settings.Baud << " is the index of "
             << kBaudTable[static_cast<std::size_t>(options.settings.Baud)].text << " bit/s\n";
     }
+    // The gateway's broker, checked before the port is touched: a bad password file costs no time-out.
+    std::optional<publish::BrokerSettings> broker;
+    if (options.command == "gateway") {
+        auto checked = GatewayBroker(options);
+        if (const auto* message = std::get_if<std::string>(&checked)) {
+            err << "hz70cli: " << *message << "\n";
+            return kExitUsage;
+        }
+        broker = std::get<publish::BrokerSettings>(std::move(checked));
+    }
     ZoneList zones; // without a settings folder, the program's default list
     if (!TakeSettingsFolder(options, zones, err)) {
         return kExitUsage;
@@ -104,12 +124,13 @@ int RunCli(const std::vector<std::string>& args, std::string_view version, const
         trans.SetTrace(&trace);
     }
     (void)trans.SetSettings(options.settings);
-    const int status = RunCommand(trans, port, clock, options, zones, stopCondition, out, err);
+    const int status =
+        RunCommand(trans, port, clock, options, std::move(broker), zones, stopCondition, out, err);
     // The open error names the device; a COM name that led nowhere was reported above.
     if (report.found && trans.portState().openFailed() && !device.lastError().empty()) {
         err << "hz70cli: " << device.lastError() << "\n";
     }
-    return stop != 0 ? kExitSignalBase + stop.load() : status;
+    return stop != 0 && !SignalEndsNormally(options, stop) ? kExitSignalBase + stop.load() : status;
 }
 
 } // namespace hz70::cli

@@ -72,8 +72,18 @@ void ReportReconnect(ReconnectState before, const PortReconnect& reconnect, std:
 
 } // namespace
 
-int RunPoll(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& options,
-            const ZoneList& listedZones, StopCondition& stop, std::ostream& out, std::ostream& err) {
+void PollCsvWriter::Started(const DeviceList& /*devices*/) {
+    out_ << kPollCsvHeader << "\n" << std::flush;
+}
+
+void PollCsvWriter::Consume(const PollTickResult& tick) {
+    if (tick.exchangeEnded()) {
+        out_ << FormatPollLine(LocalTimestamp(), *tick.record) << "\n" << std::flush;
+    }
+}
+
+int RunPolling(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& options,
+               const ZoneList& listedZones, StopCondition& stop, PollConsumer& consumer, std::ostream& err) {
     const std::uint32_t start = clock.GetTickCount();
     if (options.seconds) {
         stop.SetDeadlineIn(static_cast<std::uint32_t>(*options.seconds) * 1000u);
@@ -90,7 +100,7 @@ int RunPoll(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& opt
     KeepMonitoring question(err);
     PortReconnect reconnect(trans, port, clock);
     PollCycle cycle(devices, zones, trans, polling, question, &reconnect);
-    out << kPollCsvHeader << "\n" << std::flush;
+    consumer.Started(devices);
     std::uint32_t nextTick = clock.GetTickCount();
     bool anyAnswered = false;
     while (!stop.Reached()) {
@@ -99,9 +109,7 @@ int RunPoll(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& opt
         ReportReconnect(before, reconnect, err);
         const PollTickResult tick = cycle.Tick();
         anyAnswered = anyAnswered || tick.outcome == PollOutcome::kUpdated;
-        if (tick.exchangeEnded()) {
-            out << FormatPollLine(LocalTimestamp(), *tick.record) << "\n" << std::flush;
-        }
+        consumer.Consume(tick);
         nextTick += kTickMs;
         const std::uint32_t now = clock.GetTickCount();
         if (static_cast<std::int32_t>(nextTick - now) > 0) {
@@ -116,6 +124,12 @@ int RunPoll(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& opt
         return kExitFailed;
     }
     return kExitOk;
+}
+
+int RunPoll(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& options,
+            const ZoneList& listedZones, StopCondition& stop, std::ostream& out, std::ostream& err) {
+    PollCsvWriter csv(out);
+    return RunPolling(trans, port, clock, options, listedZones, stop, csv, err);
 }
 
 int RunScan(TTrans& trans, Clock& clock, const CliOptions& options, StopCondition& stop, std::ostream& out,

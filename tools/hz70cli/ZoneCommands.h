@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "app/core/DeviceList.h"
 #include "comm/Clock.h"
 #include "comm/SerialPort.h"
 #include "comm/Trans.h"
 #include "hz70cli/CliOptions.h"
 #include "hz70cli/Interruption.h"
+#include "model/PollTickResult.h"
 #include "model/Slohz70.h"
 #include "model/ZoneList.h"
 
@@ -13,6 +15,32 @@
 #include <string>
 
 namespace hz70::cli {
+
+// What a polling command does with the zones it polls.
+class PollConsumer {
+public:
+    virtual ~PollConsumer() = default;
+    // The zones are attached (each HZ70's settings read) and the first tick is next.
+    virtual void Started(const DeviceList& devices) = 0;
+    virtual void Consume(const PollTickResult& tick) = 0;
+};
+
+// The poll's CSV on `out`: the header once the zones are attached, then a line per ended exchange.
+class PollCsvWriter final : public PollConsumer {
+public:
+    explicit PollCsvWriter(std::ostream& out) : out_(out) {}
+    void Started(const DeviceList& devices) override;
+    void Consume(const PollTickResult& tick) override;
+
+private:
+    std::ostream& out_;
+};
+
+// The poll loop of poll and gateway: attaches the zones, then ticks as the program does, every 100 ms,
+// handing every tick to `consumer`, until `stop` is reached (see RunPoll). Returns kExitUsage when there
+// is no zone, kExitFailed when none answered, otherwise kExitOk.
+int RunPolling(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& options,
+               const ZoneList& listedZones, StopCondition& stop, PollConsumer& consumer, std::ostream& err);
 
 // Polls the zones as the program does, a tick every 100 ms, until `stop` is reached; options.seconds
 // sets its deadline, which the start's blocking exchanges keep as well. Polls the addresses given, else

@@ -1,0 +1,169 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "hz70cli/GatewayCommand.h"
+
+#include "hz70cli/LinkCommands.h"
+#include "hz70cli/ZoneCommands.h"
+
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <utility>
+
+#ifdef _WIN32
+#include <cstdlib>
+#else
+#include <unistd.h>
+#endif
+
+namespace hz70::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Password {
+    std::string text;
+};
+
+// The first line of `file`, or why it is no password to use.
+std::variant<Password, std::string> ReadPasswordFile(const std::string& file) {
+    const std::string what = "--mqtt-password-file " + file + ": ";
+    std::error_code error;
+    const fs::file_status status = fs::status(file, error);
+    if (error) {
+        return what + error.message();
+    }
+#ifndef _WIN32
+    // Windows reports every readable file as readable by all; there the folder's access list decides.
+    if ((status.permissions() & fs::perms::others_read) != fs::perms::none) {
+        return what + "other users can read it; make it private (chmod o-r " + file + ")";
+    }
+#endif
+    std::ifstream in(file, std::ios::binary);
+    Password password;
+    if (!in || !std::getline(in, password.text)) {
+        return what + "cannot be read";
+    }
+    if (!password.text.empty() && password.text.back() == '\r') {
+        password.text.pop_back();
+    }
+    if (password.text.empty()) {
+        return what + "its first line is empty";
+    }
+    return password;
+}
+
+std::string HostName() {
+#ifdef _WIN32
+    const char* name = std::getenv("COMPUTERNAME");
+    return name != nullptr ? name : "hz70";
+#else
+    char name[256] = {};
+    return gethostname(name, sizeof name - 1) == 0 ? name : "hz70";
+#endif
+}
+
+// The gateway's work on each tick: publishing, the broker's state, and the CSV when asked for.
+class GatewayPublishing final : public PollConsumer {
+public:
+    GatewayPublishing(publish::Publisher& publisher, BrokerReport& report, PollConsumer* csv)
+        : publisher_(publisher), report_(report), csv_(csv) {}
+
+    void Started(const DeviceList& devices) override {
+        for (const auto& entry : devices) {
+            if (entry->record.identified == 1) { // an HZ70, whose settings attaching read
+                publisher_.PublishSettings(entry->record);
+            }
+        }
+        if (csv_ != nullptr) {
+            csv_->Started(devices);
+        }
+    }
+
+    void Consume(const PollTickResult& tick) override {
+        publisher_.PublishTick(tick);
+        report_.Update(publisher_.status());
+        if (csv_ != nullptr) {
+            csv_->Consume(tick);
+        }
+    }
+
+private:
+    publish::Publisher& publisher_;
+    BrokerReport& report_;
+    PollConsumer* csv_;
+};
+
+} // namespace
+
+std::variant<publish::BrokerSettings, std::string> GatewayBroker(const CliOptions& options) {
+    const auto url = publish::ParseBrokerUrl(options.mqttUrl);
+    if (const auto* error = std::get_if<std::string>(&url)) {
+        return "bad value for --mqtt: " + *error;
+    }
+    const auto& parsed = std::get<publish::BrokerUrl>(url);
+    publish::BrokerSettings broker;
+    broker.host = parsed.host;
+    broker.port = parsed.port;
+    broker.tls = parsed.tls;
+    broker.user = parsed.user;
+    broker.caFile = options.caFile;
+    broker.certFile = options.certFile;
+    broker.keyFile = options.keyFile;
+    broker.haDiscovery = options.haDiscovery;
+    broker.system = options.systemName.value_or(
+        publish::DefaultSystemName(HostName(), fs::path(options.port).filename().string()));
+    if (options.passwordFile) {
+        auto password = ReadPasswordFile(*options.passwordFile);
+        if (auto* error = std::get_if<std::string>(&password)) {
+            return std::move(*error);
+        }
+        broker.password = std::move(std::get<Password>(password).text);
+    }
+    return broker;
+}
+
+void BrokerReport::Update(const publish::BrokerStatus& status) {
+    if (state_ == status.state && reason_ == status.reason) {
+        return;
+    }
+    state_ = status.state;
+    reason_ = status.reason;
+    err_ << "hz70cli: MQTT: ";
+    switch (status.state) {
+    case publish::BrokerState::Unavailable:
+        err_ << "this build of hz70cli has no MQTT client\n";
+        return;
+    case publish::BrokerState::Connecting:
+        err_ << "connecting to " << status.broker << "\n";
+        return;
+    case publish::BrokerState::Connected:
+        err_ << "connected to " << status.broker;
+        if (status.dropped > dropped_) {
+            err_ << "; the queue was full (" << publish::Publisher::kQueueLimit << " zone states), "
+                 << status.dropped - dropped_ << " older ones were dropped";
+        }
+        err_ << "\n";
+        dropped_ = status.dropped;
+        return;
+    case publish::BrokerState::Retrying:
+        err_ << "no connection to " << status.broker << ": " << status.reason << "; retrying\n";
+        return;
+    }
+}
+
+int RunGateway(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& options,
+               publish::BrokerSettings broker, const ZoneList& listedZones, StopCondition& stop,
+               std::ostream& out, std::ostream& err) {
+    err << "hz70cli: MQTT: publishing under " << publish::TopicPrefix(broker) << "/\n";
+    publish::Publisher publisher(std::move(broker));
+    BrokerReport report(err);
+    report.Update(publisher.status());
+    if (publisher.status().state == publish::BrokerState::Unavailable) {
+        return kExitFailed;
+    }
+    PollCsvWriter csv(out);
+    GatewayPublishing publishing(publisher, report, options.csv ? &csv : nullptr);
+    return RunPolling(trans, port, clock, options, listedZones, stop, publishing, err);
+}
+
+} // namespace hz70::cli
