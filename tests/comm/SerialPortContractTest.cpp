@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the link relies on from any SerialPort, checked against the fake the unit tests use and against
-// the platform's real port (the terminal port on a pseudo-terminal; on Windows the communications port
-// on a line whose other end a peer plays), so the fake cannot drift from the real thing.
+// the platform's real ports (the terminal port on a pseudo-terminal, and the port of a line behind an
+// Ethernet converter, which a loopback listener plays; on Windows the communications port on a line whose
+// other end a peer plays), so the fake cannot drift from the real thing.
 #include "support/FakeSerialPort.h"
 
 #ifdef _WIN32
@@ -9,7 +10,17 @@
 #include "windows/LinePeer.h"
 #else
 #include "comm/PosixSerialPort.h"
+#include "comm/TcpSerialPort.h"
 #include "support/PseudoTerminal.h"
+
+#include <arpa/inet.h>
+#include <linux/sockios.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 #endif
 
 #include <chrono>
@@ -20,8 +31,10 @@ namespace {
 
 using test::Bytes;
 
-// Each rig holds one port and plays the other end of its line.
+// Each rig holds one port and plays the other end of its line. Rigs whose other end can go away have
+// Drop; those whose port then opens again on the same name have Reconnects.
 struct FakeRig {
+    static constexpr bool kWaitsInRealTime = false;
     test::FakeSerialPort port;
 
     [[nodiscard]] bool Ready() const { return true; }
@@ -41,6 +54,7 @@ struct FakeRig {
 
 #ifdef _WIN32
 struct ComRig {
+    static constexpr bool kWaitsInRealTime = true;
     test::LinePeer peer;
     WinSerialPort port;
 
@@ -49,9 +63,9 @@ struct ComRig {
     [[nodiscard]] bool Arrive(const Bytes& bytes) { return peer.Send(bytes); }
     [[nodiscard]] Bytes Sent(std::size_t count) { return peer.Receive(count); }
 };
-using RealRig = ComRig;
 #else
 struct PtyRig {
+    static constexpr bool kWaitsInRealTime = true;
     test::PseudoTerminal pty;
     PosixSerialPort port;
 
@@ -59,8 +73,115 @@ struct PtyRig {
     [[nodiscard]] std::string Name() const { return pty.devicePath(); }
     [[nodiscard]] bool Arrive(const Bytes& bytes) { return pty.Send(bytes); }
     [[nodiscard]] Bytes Sent(std::size_t count) { return pty.Receive(count); }
+    void Drop() { pty.CloseController(); }
 };
-using RealRig = PtyRig;
+
+// A serial device server: listens on a free loopback port and serves the last connection made to it.
+class LoopbackConverter {
+public:
+    static constexpr std::chrono::milliseconds kWait{2000};
+
+    LoopbackConverter() {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (listener_ >= 0 && ::bind(listener_, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+            ::listen(listener_, 4) == 0 &&
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
+            port_ = ntohs(address.sin_port);
+        }
+    }
+    ~LoopbackConverter() {
+        Close();
+        if (listener_ >= 0) {
+            ::close(listener_);
+        }
+    }
+    LoopbackConverter(const LoopbackConverter&) = delete;
+    LoopbackConverter& operator=(const LoopbackConverter&) = delete;
+
+    [[nodiscard]] bool ok() const { return port_ != 0; }
+    [[nodiscard]] std::string name() const { return "tcp:127.0.0.1:" + std::to_string(port_); }
+
+    // Sends to the port and waits (bounded) until its side has taken every byte.
+    [[nodiscard]] bool Send(const Bytes& bytes) {
+        if (!Serve() ||
+            ::send(client_, bytes.data(), bytes.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(bytes.size())) {
+            return false;
+        }
+        const auto deadline = std::chrono::steady_clock::now() + kWait;
+        int unacknowledged = 0;
+        while (::ioctl(client_, SIOCOUTQ, &unacknowledged) == 0 && unacknowledged > 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    }
+
+    [[nodiscard]] Bytes Receive(std::size_t count) {
+        Bytes got;
+        std::uint8_t chunk[256];
+        while (got.size() < count && Serve()) {
+            pollfd watched{client_, POLLIN, 0};
+            if (::poll(&watched, 1, static_cast<int>(kWait.count())) <= 0) {
+                break;
+            }
+            const ssize_t n = ::recv(client_, chunk, sizeof chunk, 0);
+            if (n <= 0) {
+                break;
+            }
+            got.insert(got.end(), chunk, chunk + n);
+        }
+        return got;
+    }
+
+    // The converter closes the connection.
+    void Drop() {
+        if (Serve()) {
+            Close();
+        }
+    }
+
+private:
+    void Close() {
+        if (client_ >= 0) {
+            ::close(client_);
+            client_ = -1;
+        }
+    }
+
+    // Takes a connection waiting at the listener in place of the one served.
+    [[nodiscard]] bool Serve() {
+        pollfd pending{listener_, POLLIN, 0};
+        const auto wait = client_ < 0 ? static_cast<int>(kWait.count()) : 0;
+        if (::poll(&pending, 1, wait) > 0) {
+            Close();
+            client_ = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        }
+        return client_ >= 0;
+    }
+
+    int listener_ = -1;
+    int client_ = -1;
+    std::uint16_t port_ = 0;
+};
+
+struct TcpRig {
+    static constexpr bool kWaitsInRealTime = true;
+    static constexpr bool kReconnects = true;
+    LoopbackConverter converter;
+    TcpSerialPort port;
+
+    [[nodiscard]] bool Ready() const { return converter.ok(); }
+    [[nodiscard]] std::string Name() const { return converter.name(); }
+    [[nodiscard]] bool Arrive(const Bytes& bytes) { return converter.Send(bytes); }
+    [[nodiscard]] Bytes Sent(std::size_t count) { return converter.Receive(count); }
+    void Drop() { converter.Drop(); }
+};
 #endif
 
 template <typename Rig>
@@ -85,7 +206,11 @@ protected:
     Rig rig;
 };
 
-using Rigs = ::testing::Types<FakeRig, RealRig>;
+#ifdef _WIN32
+using Rigs = ::testing::Types<FakeRig, ComRig>;
+#else
+using Rigs = ::testing::Types<FakeRig, PtyRig, TcpRig>;
+#endif
 TYPED_TEST_SUITE(SerialPortContractTest, Rigs);
 
 TYPED_TEST(SerialPortContractTest, OpenAndCloseAreSeenByIsOpen) {
@@ -136,6 +261,53 @@ TYPED_TEST(SerialPortContractTest, WriteReturnsTheSizeAndThePeerGetsTheBytes) {
     const Bytes request = {0x01, 0x03, 0x0F, 0xA0, 0x00, 0x19, 0x86, 0xC6};
     EXPECT_EQ(this->port().Write(request.data(), request.size()), static_cast<int>(request.size()));
     EXPECT_EQ(this->rig.Sent(request.size()), request);
+}
+
+TYPED_TEST(SerialPortContractTest, WaitForInputEndsAtTheTimeOutOrWhenInputArrives) {
+    using std::chrono::milliseconds;
+    this->OpenLikeTheLink();
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(this->port().WaitForInput(100), InputWait::TimedOut);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(waited, milliseconds(1000));
+    if (TypeParam::kWaitsInRealTime) {
+        EXPECT_GE(waited, milliseconds(90));
+    }
+
+    ASSERT_TRUE(this->rig.Arrive({0x01}));
+    start = std::chrono::steady_clock::now();
+    EXPECT_EQ(this->port().WaitForInput(5000), InputWait::Ready);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(1000));
+}
+
+// The other end going away (an adapter pulled out, a converter closing the connection) is a lost device:
+// waits end at once and the port moves nothing; where the other end stays reachable, opening again
+// reaches it as before.
+TYPED_TEST(SerialPortContractTest, OtherEndGoneIsALostDeviceUntilOpenedAgain) {
+    if constexpr (!requires { this->rig.Drop(); }) {
+        GTEST_SKIP() << "this rig's other end cannot go away";
+    } else {
+        this->OpenLikeTheLink();
+        this->rig.Drop();
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(this->port().WaitForInput(5000), InputWait::Failed);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+        EXPECT_EQ(this->port().Condition().state, PortCondition::State::Lost);
+        const Bytes request = {0x01, 0x03};
+        std::uint8_t buffer[8];
+        EXPECT_EQ(this->port().Write(request.data(), request.size()), -1);
+        EXPECT_LE(this->port().Read(buffer, sizeof buffer), 0);
+
+        if constexpr (requires { TypeParam::kReconnects; }) {
+            this->port().Close();
+            this->OpenLikeTheLink();
+            EXPECT_EQ(this->port().Condition().state, PortCondition::State::Open);
+            ASSERT_TRUE(this->rig.Arrive({0x01, 0x03}));
+            ASSERT_EQ(this->port().Read(buffer, sizeof buffer), 2);
+            EXPECT_EQ(this->port().Write(request.data(), request.size()), 2);
+            EXPECT_EQ(this->rig.Sent(request.size()), request);
+        }
+    }
 }
 
 } // namespace

@@ -1,0 +1,117 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What only the port behind an Ethernet converter has: its name, and why a connection is not made. What
+// it shares with every port is checked in SerialPortContractTest.
+#include "comm/TcpSerialPort.h"
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace hz70 {
+namespace {
+
+TEST(TcpSerialPortTest, NamesAreReadOrRefusedWithTheReason) {
+    struct Case {
+        const char* name;
+        const char* host; // nullptr: refused, and `refusal` is part of why
+        std::uint16_t port;
+        const char* refusal;
+    };
+    const Case cases[] = {
+        {"tcp:192.168.1.20:4001", "192.168.1.20", 4001, nullptr},
+        {"TCP:converter-3:502", "converter-3", 502, nullptr},
+        {"tcp:[fe80::1]:65535", "fe80::1", 65535, nullptr},
+        {"tcp:converter", nullptr, 0, "no port"},
+        {"tcp::4001", nullptr, 0, "no host"},
+        {"tcp:[]:4001", nullptr, 0, "no host"},
+        {"tcp:::1:4001", nullptr, 0, "in brackets"},
+        {"tcp:host:0", nullptr, 0, "1..65535"},
+        {"tcp:host:65536", nullptr, 0, "1..65535"},
+        {"tcp:host:40x", nullptr, 0, "1..65535"},
+        {"tcp:host:", nullptr, 0, "1..65535"},
+        {"/dev/ttyUSB0", nullptr, 0, "tcp:HOST:PORT"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto parsed = ParseTcpPortName(c.name);
+        if (c.host != nullptr) {
+            ASSERT_TRUE(std::holds_alternative<TcpEndpoint>(parsed));
+            EXPECT_EQ(std::get<TcpEndpoint>(parsed).host, c.host);
+            EXPECT_EQ(std::get<TcpEndpoint>(parsed).port, c.port);
+        } else {
+            ASSERT_TRUE(std::holds_alternative<std::string>(parsed));
+            EXPECT_NE(std::get<std::string>(parsed).find(c.refusal), std::string::npos)
+                << std::get<std::string>(parsed);
+        }
+    }
+}
+
+// A loopback socket bound to a free port; listening with a full queue when `backlog` is given.
+class LoopbackSocket {
+public:
+    explicit LoopbackSocket(std::optional<int> backlog) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+            return;
+        }
+        port_ = ntohs(address.sin_port);
+        // Connections beyond the queue are not answered at all, as from a host that is not there.
+        if (backlog && ::listen(fd_, *backlog) == 0) {
+            filler_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            (void)::connect(filler_, reinterpret_cast<sockaddr*>(&address), size);
+        }
+    }
+    ~LoopbackSocket() {
+        ::close(fd_);
+        if (filler_ >= 0) {
+            ::close(filler_);
+        }
+    }
+    LoopbackSocket(const LoopbackSocket&) = delete;
+    LoopbackSocket& operator=(const LoopbackSocket&) = delete;
+
+    [[nodiscard]] std::string name() const { return "tcp:127.0.0.1:" + std::to_string(port_); }
+
+private:
+    int fd_ = -1;
+    int filler_ = -1;
+    std::uint16_t port_ = 0;
+};
+
+TEST(TcpSerialPortTest, AConverterNotReachedIsSaidInTheSystemsWordsWithinTheConnectWait) {
+    struct Case {
+        std::optional<int> backlog;
+        PortCondition::State state;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {std::nullopt, PortCondition::State::Failed, "Connection refused"},
+        {0, PortCondition::State::Failed, "Connection timed out"},
+    };
+    for (const Case& c : cases) {
+        const LoopbackSocket converter(c.backlog);
+        SCOPED_TRACE(converter.name());
+        TcpSerialPort port(converter.name());
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(port.Open("COM1"));
+        EXPECT_LT(std::chrono::steady_clock::now() - start,
+                  std::chrono::milliseconds(TcpSerialPort::kConnectWait + 500));
+        EXPECT_FALSE(port.IsOpen());
+        const PortCondition condition = port.Condition();
+        EXPECT_EQ(condition.state, c.state);
+        EXPECT_EQ(condition.device, converter.name());
+        EXPECT_EQ(condition.reason, c.reason);
+        EXPECT_EQ(port.lastError(), converter.name() + ": " + c.reason);
+    }
+}
+
+} // namespace
+} // namespace hz70
