@@ -4,10 +4,12 @@
 #include "app/AboutBox.h"
 #include "app/MdiChildWindow.h"
 #include "app/O_lista.h"
+#include "app/O_mqtt.h"
 #include "app/O_port.h"
 #include "app/core/LinkStatus.h"
 #include "app/core/PollCsv.h"
 #include "model/Captions.h"
+#include "publish/Publisher.h"
 #include "views/O_barg.h"
 #include "views/O_synop.h"
 #include "views/O_tabela.h"
@@ -28,6 +30,7 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QSysInfo>
 #include <QTimer>
 #include <QToolBar>
 #include <utility>
@@ -155,15 +158,26 @@ TOmain::TOmain(SerialPort& port, Clock& clock, std::filesystem::path settingsDir
     RecordingLabel->setObjectName(QStringLiteral("RecordingLabel"));
     RecordingLabel->setTextFormat(Qt::PlainText);
     statusBar()->addPermanentWidget(RecordingLabel);
+    PublishingLabel = new QLabel(this);
+    PublishingLabel->setObjectName(QStringLiteral("PublishingLabel"));
+    PublishingLabel->setTextFormat(Qt::PlainText);
+    PublishingLabel->hide();
+    statusBar()->addPermanentWidget(PublishingLabel);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(kPollIntervalMs);
     connect(Timer1, &QTimer::timeout, this, &TOmain::Timer1Timer);
 
+    state_.onSettingsRead = [this](const TRegulator& zone) {
+        if (publisher_) {
+            publisher_->PublishSettings(zone);
+        }
+    };
     FormCreate();
     CreateViews();
     ShowLinkStatus();
+    LoadPublishing();
     Timer1->start();
 }
 
@@ -194,6 +208,9 @@ void TOmain::FormShow() {
                            "pozostałych ustawieniach wartości domyślnych.\nPlik zostanie zapisany dopiero "
                            "po wybraniu „Zapisz ustawienia”.")
                 .arg(QString::fromStdString(state_.settingsDirectory().string() + "/" + kSettingsFileName)));
+    }
+    if (!publishingWarning_.isEmpty()) {
+        QMessageBox::warning(this, kCaption, std::exchange(publishingWarning_, QString()));
     }
 }
 
@@ -256,11 +273,15 @@ void TOmain::CreateActions() {
     PlikRejestruj->setObjectName(QStringLiteral("PlikRejestruj"));
     PlikRejestruj->setCheckable(true);
     PlikRejestruj->setStatusTip(QStringLiteral("Zapisuje każdy odczyt stref do pliku CSV"));
+    OpcjePublikacja = new QAction(QStringLiteral("&Publikacja MQTT..."), this);
+    OpcjePublikacja->setObjectName(QStringLiteral("OpcjePublikacja"));
+    OpcjePublikacja->setStatusTip(QStringLiteral("Publikuje odczyty stref w brokerze MQTT"));
     connect(PlikZapiszUst, &QAction::triggered, this, &TOmain::PlikZapiszUstExecute);
     connect(PlikRejestruj, &QAction::toggled, this, &TOmain::PlikRejestrujToggled);
     connect(PlikKoniec, &QAction::triggered, this, &QWidget::close);
     connect(OPcjeUstawPort, &QAction::triggered, this, &TOmain::OPcjeUstawPortExecute);
     connect(OpcjeListaUrz, &QAction::triggered, this, &TOmain::OpcjeListaUrzExecute);
+    connect(OpcjePublikacja, &QAction::triggered, this, &TOmain::OpcjePublikacjaExecute);
     connect(OknoKaskada, &QAction::triggered, mdiArea_, &QMdiArea::cascadeSubWindows);
     connect(OknoSasiad, &QAction::triggered, this, [this] { TileHorizontally(*mdiArea_); });
     connect(OknoSynop, &QAction::triggered, this, [this] { BringToFront(Osynop); });
@@ -280,6 +301,7 @@ void TOmain::CreateMenu() {
     QMenu* opcje = bar->addMenu(QStringLiteral("Opcje"));
     opcje->addAction(OPcjeUstawPort);
     opcje->addAction(OpcjeListaUrz);
+    opcje->addAction(OpcjePublikacja);
     QMenu* okno = bar->addMenu(QStringLiteral("Okno"));
     okno->addAction(OknoKaskada);
     okno->addAction(OknoSasiad);
@@ -405,7 +427,11 @@ void TOmain::Timer1Timer() {
     const PollTickResult tick = state_.PollTick();
     NotifyViews(tick);
     RecordFinishedExchange(tick);
+    if (publisher_) {
+        publisher_->PublishTick(tick);
+    }
     ShowLinkStatus();
+    ShowPublishingStatus();
     // From the event loop, after this tick: a timer never ticks inside its own tick, and polling must go
     // on while the question is open.
     if (state_.questionDue()) {
@@ -514,6 +540,77 @@ void TOmain::ShowCappedTimeout() {
 void TOmain::OpcjeListaUrzExecute() {
     TOListaUrz dialog(*this, this);
     dialog.exec();
+}
+
+void TOmain::OpcjePublikacjaExecute() {
+    TOMqtt dialog(publishing_, DefaultSystemName(), this);
+    if (dialog.exec() == QDialog::Accepted) {
+        ApplyPublishing(dialog.settings());
+    }
+}
+
+std::string TOmain::DefaultSystemName() const {
+    TTransSettings link;
+    state_.trans.GetSettings(link);
+    return publish::DefaultSystemName(QSysInfo::machineHostName().toStdString(),
+                                      "COM" + std::to_string(link.COM + 1));
+}
+
+void TOmain::LoadPublishing() {
+    const PublishingLoad load = LoadPublishingFile(state_.settingsDirectory());
+    const QString file = QString::fromStdString((state_.settingsDirectory() / kPublishingFileName).string());
+    if (load.error) {
+        publishingWarning_ = QStringLiteral("Nie można odczytać pliku ustawień publikacji MQTT %1:\n%2\n"
+                                            "Publikacja jest wyłączona.")
+                                 .arg(file, QString::fromStdString(load.error.message()));
+    } else if (!load.remarks.empty()) {
+        QStringList remarks;
+        for (const std::string& remark : load.remarks) {
+            remarks << QString::fromStdString(remark);
+        }
+        publishingWarning_ = QStringLiteral("W pliku ustawień publikacji MQTT %1 pominięto:\n%2")
+                                 .arg(file, remarks.join(QLatin1Char('\n')));
+    }
+    publishing_ = load.settings;
+    StartPublishing();
+}
+
+void TOmain::ApplyPublishing(const PublishingSettings& settings) {
+    publishing_ = settings;
+    if (const std::error_code error = SavePublishingFile(state_.settingsDirectory(), publishing_)) {
+        QMessageBox::critical(this, kCaption,
+                              QStringLiteral("Nie można zapisać pliku ustawień publikacji MQTT w katalogu "
+                                             "%1:\n%2")
+                                  .arg(QString::fromStdString(state_.settingsDirectory().string()),
+                                       QString::fromStdString(error.message())));
+    }
+    StartPublishing();
+}
+
+void TOmain::StartPublishing() {
+    // The old connection says "offline" before the new one says "online", which may be the same topic.
+    publisher_.reset();
+    if (publishing_.enabled) {
+        publisher_ = std::make_unique<publish::Publisher>(publishing_.broker);
+        for (const auto& device : state_.devices) {
+            if (device->record.identified != 0) {
+                publisher_->PublishSettings(device->record);
+            }
+        }
+    }
+    ShowPublishingStatus();
+}
+
+void TOmain::ShowPublishingStatus() {
+    if (!publisher_) {
+        PublishingLabel->hide();
+        return;
+    }
+    const QString text = QString::fromStdString(BrokerStatusText(publisher_->status()));
+    if (PublishingLabel->text() != text) {
+        PublishingLabel->setText(text);
+    }
+    PublishingLabel->show();
 }
 
 } // namespace hz70

@@ -4,10 +4,12 @@
 #include "app/core/AppState.h"
 #include "app/core/MeasurementRecorder.h"
 #include "app/core/PollCycle.h"
+#include "app/core/PublishingSettings.h"
 
 #include <QMainWindow>
 #include <array>
 #include <filesystem>
+#include <memory>
 
 class QAction;
 class QLabel;
@@ -16,6 +18,10 @@ class QTimer;
 class QToolBar;
 
 namespace hz70 {
+
+namespace publish {
+class Publisher;
+}
 
 class Clock;
 class SerialPort;
@@ -50,6 +56,12 @@ public:
     bool StartRecording(const std::filesystem::path& file);
     void StopRecording();
     [[nodiscard]] const MeasurementRecorder& recorder() const { return recorder_; }
+    // Saves `settings` to the publishing file and starts, restarts or stops publishing by them; an error
+    // box when the file cannot be written (publishing follows the settings all the same).
+    void ApplyPublishing(const PublishingSettings& settings);
+    [[nodiscard]] const PublishingSettings& publishing() const { return publishing_; }
+    // The running publisher; none while publishing is off.
+    [[nodiscard]] const publish::Publisher* publisher() const { return publisher_.get(); }
     // One poll tick; Timer1 runs it every 100 ms.
     void Timer1Timer();
 
@@ -65,6 +77,7 @@ public:
     QAction* PlikKoniec = nullptr;
     QAction* OPcjeUstawPort = nullptr;
     QAction* OpcjeListaUrz = nullptr;
+    QAction* OpcjePublikacja = nullptr;
     QAction* OknoKaskada = nullptr;
     QAction* OknoSasiad = nullptr;
     QAction* OknoSynop = nullptr;
@@ -76,6 +89,8 @@ public:
     // The status line naming the port's device and the link's state, and the file being recorded into.
     QLabel* LinkStatusLabel = nullptr;
     QLabel* RecordingLabel = nullptr;
+    // The MQTT broker's state; hidden while publishing is off.
+    QLabel* PublishingLabel = nullptr;
     void ShowLinkStatus();
     // Says for a while, over the link's status, that the settings' reply time-out is more than the link
     // waits.
@@ -109,6 +124,12 @@ private:
     void RecordFinishedExchange(const PollTickResult& tick);
     void ShowRecordingFailure(const std::filesystem::path& file, const std::string& reason);
     void OpcjeListaUrzExecute();
+    void OpcjePublikacjaExecute();
+    void LoadPublishing();
+    // Starts or stops the publisher as `publishing_` says; a new one gets every zone's settings read so far.
+    void StartPublishing();
+    void ShowPublishingStatus();
+    [[nodiscard]] std::string DefaultSystemName() const;
 
     SerialPort& port_;
     AppState state_;
@@ -116,6 +137,9 @@ private:
     QToolBar* toolBar_ = nullptr;
     std::array<TViewWindow*, 4> viewsInUpdateOrder_{};
     MeasurementRecorder recorder_;
+    PublishingSettings publishing_;
+    QString publishingWarning_; // what was wrong with the publishing file at start, until shown
+    std::unique_ptr<publish::Publisher> publisher_;
     bool shown_ = false;
     bool loadFailed_ = false;
 };

@@ -28,6 +28,11 @@ std::error_code AppState::SaveSettings() {
 
 void AppState::RebuildDeviceList(const AttachProgress& beforeAttach) {
     hz70::RebuildDeviceList(devices, settings.zones, trans, polling, beforeAttach);
+    for (const auto& device : devices) {
+        if (device->record.identified != 0) {
+            TellSettingsRead(device->record);
+        }
+    }
     if (cycle_) {
         cycle_->Restart();
     }
@@ -45,7 +50,17 @@ TRegulator* AppState::zone(int index) {
 }
 
 ReadOutcome AppState::ReadZoneSettings(TRegulator& zone) {
-    return ReadSettings(zone, trans, polling, kFirstSettingRegister, kSettingsBlock);
+    const ReadOutcome outcome = ReadSettings(zone, trans, polling, kFirstSettingRegister, kSettingsBlock);
+    if (outcome == ReadOutcome::kRead) {
+        TellSettingsRead(zone);
+    }
+    return outcome;
+}
+
+void AppState::TellSettingsRead(const TRegulator& zone) const {
+    if (onSettingsRead) {
+        onSettingsRead(zone);
+    }
 }
 
 ExchangeResult AppState::WriteZoneSetting(TRegulator& zone, std::uint16_t reg, std::uint16_t value) {

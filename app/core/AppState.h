@@ -10,6 +10,7 @@
 #include "model/ZoneOperations.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <system_error>
 
@@ -56,6 +57,10 @@ public:
 
     [[nodiscard]] const std::filesystem::path& settingsDirectory() const { return settingsDirectory_; }
 
+    // Told of each zone whose settings were just read from its controller: every recognised zone when
+    // the list is built, and each read the windows ask for.
+    std::function<void(const TRegulator&)> onSettingsRead;
+
     TTrans trans;
     PortReconnect reconnect;
     ProgramSettings settings;
@@ -64,6 +69,8 @@ public:
     bool SettingsChanged = false;
 
 private:
+    void TellSettingsRead(const TRegulator& zone) const;
+
     std::filesystem::path settingsDirectory_;
     bool keepUnreadFile_ = false;
     std::unique_ptr<PollCycle> cycle_;

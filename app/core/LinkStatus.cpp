@@ -81,4 +81,32 @@ std::string CappedTimeoutText(const TTransSettings& settings) {
            std::to_string(timeout.ms) + " ms.";
 }
 
+std::string BrokerStatusText(const publish::BrokerStatus& status) {
+    using publish::BrokerState;
+    std::string text = "MQTT: ";
+    switch (status.state) {
+    case BrokerState::Unavailable:
+        return text + "program zbudowano bez klienta MQTT";
+    case BrokerState::Connecting:
+        text += "łączenie z " + status.broker + "...";
+        break;
+    case BrokerState::Connected:
+        text += "połączono z " + status.broker;
+        break;
+    case BrokerState::Retrying:
+        text += "brak połączenia — ponawiam";
+        if (!status.reason.empty()) {
+            text += " (" + status.reason + ")";
+        }
+        break;
+    }
+    if (status.queued > 0) {
+        text += "; w kolejce: " + std::to_string(status.queued);
+    }
+    if (status.dropped > 0) {
+        text += "; utracone: " + std::to_string(status.dropped);
+    }
+    return text;
+}
+
 } // namespace hz70

@@ -4,6 +4,7 @@
 #include "app/core/PortReconnect.h"
 #include "comm/SerialPort.h"
 #include "comm/Trans.h"
+#include "publish/Publisher.h"
 
 #include <string>
 
@@ -20,5 +21,9 @@ namespace hz70 {
 // What the status line says once when the settings' reply time-out is beyond what the link waits:
 // the value given and the one used. Empty when the time-out is used as given or from the baud table.
 [[nodiscard]] std::string CappedTimeoutText(const TTransSettings& settings);
+
+// The status line about the MQTT broker: connected to which, or why not and that it tries again, with
+// the zone states waiting for it and those lost when too many waited.
+[[nodiscard]] std::string BrokerStatusText(const publish::BrokerStatus& status);
 
 } // namespace hz70
