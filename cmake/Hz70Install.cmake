@@ -52,6 +52,22 @@ add_custom_command(OUTPUT ${hz70_changelog}
 add_custom_target(changelog ALL DEPENDS ${hz70_changelog})
 install(FILES ${hz70_changelog} DESTINATION ${hz70_doc_dir})
 
+# The gateway's service, installed disabled (nothing enables it), and its configuration under /etc. A
+# package or an install to /usr puts the configuration in /etc, as Debian has it; an install to any other
+# prefix keeps it under that prefix. Decided at install time, where cpack and --prefix choose the prefix.
+set(hz70_systemd_dir ${PROJECT_SOURCE_DIR}/dist/systemd)
+install(FILES ${hz70_systemd_dir}/hz70-gateway.service DESTINATION lib/systemd/system)
+install(CODE [[
+    if(CMAKE_INSTALL_PREFIX MATCHES "/usr/?$")
+        set(hz70_sysconf_dir ../etc)
+    else()
+        set(hz70_sysconf_dir etc)
+    endif()
+]])
+install(FILES ${hz70_systemd_dir}/gateway.conf DESTINATION "\${hz70_sysconf_dir}/hz70wiz")
+# The operator's edits to it survive an upgrade.
+file(WRITE ${PROJECT_BINARY_DIR}/debian/conffiles "/etc/hz70wiz/gateway.conf\n")
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME hz70wiz)
 set(CPACK_PACKAGE_VENDOR "HZ70wiz developers")
@@ -68,4 +84,5 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON) # the Depends line from the libraries the
 # Qt's own texts (message-box buttons, edit menus) in Polish, like the rest of the program.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, qt6-translations-l10n")
 set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/debian/conffiles)
 include(CPack)

@@ -56,6 +56,25 @@ done
 for file in usr/share/man/man1/hz70wiz.1.gz usr/share/man/man1/hz70cli.1.gz usr/share/man/man1/hz70sim.1.gz; do
   check "package holds $file" grep -q "\./$file\$" <<<"$contents"
 done
+# The gateway's service comes disabled: no link that enables it, and no maintainer script that would.
+for file in usr/lib/systemd/system/hz70-gateway.service etc/hz70wiz/gateway.conf; do
+  check "package holds $file" grep -q "\./$file\$" <<<"$contents"
+done
+check "the gateway's configuration is a conffile" grep -qx /etc/hz70wiz/gateway.conf \
+  <(dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./conffiles)
+check "the gateway's service is not enabled" bash -c '! grep -q "wants/hz70-gateway" <<<"$1"' _ "$contents"
+check "no maintainer script enables a service" bash -c \
+  '! dpkg-deb --ctrl-tarfile "$1" | tar -t | grep -qE "postinst|preinst"' _ "$deb"
+if command -v systemd-analyze >/dev/null; then
+  # Checked where the package was unpacked: its program, not one installed here.
+  unpacked=$(mktemp -d)
+  dpkg-deb -x "$deb" "$unpacked"
+  sed "s|/usr/bin/hz70cli|$unpacked/usr/bin/hz70cli|" "$unpacked/usr/lib/systemd/system/hz70-gateway.service" \
+    >"$unpacked/hz70-gateway.service"
+  check "systemd accepts the gateway's service" systemd-analyze verify --man=no "$unpacked/hz70-gateway.service"
+  rm -rf "$unpacked"
+fi
+
 # Errors and warnings both count; lintian says why on standard output.
 if lintian --fail-on error,warning --tag-display-limit 0 "$deb" 2>/dev/null; then
   echo "ok: lintian finds nothing"
