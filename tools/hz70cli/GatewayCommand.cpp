@@ -4,6 +4,7 @@
 #include "hz70cli/LinkCommands.h"
 #include "hz70cli/ZoneCommands.h"
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
@@ -69,17 +70,13 @@ public:
         : publisher_(publisher), report_(report), csv_(csv) {}
 
     void Started(const DeviceList& devices) override {
-        for (const auto& entry : devices) {
-            if (entry->record.identified == 1) { // an HZ70, whose settings attaching read
-                publisher_.PublishSettings(entry->record);
-            }
-        }
         if (csv_ != nullptr) {
             csv_->Started(devices);
         }
     }
 
     void Consume(const PollTickResult& tick) override {
+        PublishSettingsOnce(tick);
         publisher_.PublishTick(tick);
         report_.Update(publisher_.status());
         if (csv_ != nullptr) {
@@ -88,9 +85,22 @@ public:
     }
 
 private:
+    // Each HZ70's settings, as attaching read them, at its first update: only then does the status word
+    // tell the unit of its temperature settings.
+    void PublishSettingsOnce(const PollTickResult& tick) {
+        const auto slot = static_cast<std::size_t>(tick.slot);
+        if (tick.outcome != PollOutcome::kUpdated || !tick.record || tick.record->identified != 1 ||
+            slot >= settingsSent_.size() || settingsSent_[slot]) {
+            return;
+        }
+        settingsSent_[slot] = true;
+        publisher_.PublishSettings(*tick.record);
+    }
+
     publish::Publisher& publisher_;
     BrokerReport& report_;
     PollConsumer* csv_;
+    std::array<bool, kZoneSlots> settingsSent_{};
 };
 
 } // namespace

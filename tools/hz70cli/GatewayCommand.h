@@ -37,9 +37,9 @@ private:
     std::uint64_t dropped_ = 0;
 };
 
-// Polls the zones as RunPoll does and publishes them to `broker`: each HZ70's settings as read at start,
-// then every tick. Prints the poll's CSV only with --csv. Exits as RunPoll does, or with kExitFailed at
-// once when this build has no MQTT client.
+// Polls the zones as RunPoll does and publishes them to `broker`: every tick, and each HZ70's settings
+// (as read at start) at its first update. Prints the poll's CSV only with --csv. Exits as RunPoll does, or
+// with kExitFailed at once when this build has no MQTT client.
 int RunGateway(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& options,
                publish::BrokerSettings broker, const ZoneList& listedZones, StopCondition& stop,
                std::ostream& out, std::ostream& err);
