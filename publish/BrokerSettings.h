@@ -39,8 +39,8 @@ struct BrokerUrl {
 // "hz70/<system>".
 [[nodiscard]] std::string TopicPrefix(const BrokerSettings& settings);
 
-// "press3-COM1" from the host name and the port's name; characters that MQTT reserves in topics
-// ('/', '+', '#') and spaces become '-'.
+// "press3-COM1" from the host name and the port's name without its folder ("/dev/ttyUSB0" gives
+// "ttyUSB0"); characters that MQTT reserves in topics ('/', '+', '#') and spaces become '-'.
 [[nodiscard]] std::string DefaultSystemName(std::string_view hostName, std::string_view portName);
 
 } // namespace hz70::publish
