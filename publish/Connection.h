@@ -1,11 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "publish/Message.h"
 #include "publish/Publisher.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace hz70::publish {
 
-// The publisher's link to the broker; one implementation per platform.
+// The publisher's way to the broker. The network side is the platform's (Network); what goes out is
+// decided above it, in Publisher.
 class Publisher::Connection {
 public:
     explicit Connection(BrokerSettings settings);
@@ -13,7 +20,22 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
+    // Messages kept as the latest of their topics, and a zone's new state for the bounded queue; returns
+    // at once.
+    void enqueue(std::vector<Message> kept, std::optional<Message> state);
     [[nodiscard]] BrokerStatus status() const;
+
+    [[nodiscard]] const std::string& prefix() const { return prefix_; }
+    [[nodiscard]] const std::string& system() const { return system_; }
+    [[nodiscard]] bool haDiscovery() const { return haDiscovery_; }
+
+private:
+    struct Network;
+
+    std::string prefix_;
+    std::string system_;
+    bool haDiscovery_;
+    std::unique_ptr<Network> network_;
 };
 
 } // namespace hz70::publish

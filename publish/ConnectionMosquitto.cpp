@@ -1,16 +1,450 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "publish/Connection.h"
+#include "publish/OutgoingQueue.h"
+#include "publish/ZoneMessages.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <condition_variable>
+#include <fcntl.h>
+#include <map>
+#include <mosquitto.h>
+#include <mutex>
+#include <poll.h>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
 
 namespace hz70::publish {
+namespace {
 
-Publisher::Connection::Connection(BrokerSettings settings) {
-    (void)settings;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kKeepAliveSeconds = 30;
+constexpr Clock::duration kFirstRetry = 1s;
+constexpr Clock::duration kLastRetry = 30s;
+// Messages handed to the library and not yet acknowledged; the rest wait in our own queue, where the
+// bound applies.
+constexpr std::size_t kInFlightLimit = 32;
+// Keep-alive and retries need the library's attention now and then even when nothing happens.
+constexpr Clock::duration kIdleWait = 1s;
+// On the way out: for "offline" to be acknowledged, and for the whole of it.
+constexpr Clock::duration kGoodbyeTime = 600ms;
+constexpr Clock::duration kStopTime = 1s;
+
+constexpr std::string_view kOnline = "online";
+constexpr std::string_view kOffline = "offline";
+
+void InitLibrary() {
+    static std::once_flag once;
+    std::call_once(once, [] { mosquitto_lib_init(); });
 }
 
-Publisher::Connection::~Connection() = default;
+int Milliseconds(Clock::duration duration) {
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(duration).count();
+    return static_cast<int>(std::clamp<long long>(ms, 0, 60'000));
+}
+
+std::string HostAndPort(const BrokerSettings& settings) {
+    const bool ipv6 = settings.host.find(':') != std::string::npos;
+    return (ipv6 ? '[' + settings.host + ']' : settings.host) + ':' + std::to_string(settings.port);
+}
+
+// What a CONNACK return code of MQTT 3.1.1 means.
+std::string RefusalText(int code) {
+    switch (code) {
+    case 1:
+        return "the protocol version is not accepted";
+    case 2:
+        return "the client id is rejected";
+    case 3:
+        return "the server is unavailable";
+    case 4:
+        return "bad user name or password";
+    case 5:
+        return "not authorised";
+    default:
+        return "refusal code " + std::to_string(code);
+    }
+}
+
+// Why a library call failed; `error` is errno as the call left it.
+std::string FailureText(int result, int error) {
+    if (result == MOSQ_ERR_ERRNO && error != 0) {
+        return std::generic_category().message(error);
+    }
+    return mosquitto_strerror(result);
+}
+
+// A pipe whose one end wakes the network thread's poll().
+class WakePipe {
+public:
+    WakePipe() {
+        if (pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0) {
+            fds_[0] = fds_[1] = -1;
+        }
+    }
+    ~WakePipe() {
+        for (const int fd : fds_) {
+            if (fd >= 0) {
+                close(fd);
+            }
+        }
+    }
+    WakePipe(const WakePipe&) = delete;
+    WakePipe& operator=(const WakePipe&) = delete;
+
+    [[nodiscard]] int readEnd() const { return fds_[0]; }
+    void signal() const {
+        const char byte = 1;
+        [[maybe_unused]] const auto written = write(fds_[1], &byte, 1); // a full pipe wakes it as well
+    }
+    void drain() const {
+        char bytes[64];
+        while (read(fds_[0], bytes, sizeof bytes) > 0) {
+        }
+    }
+
+private:
+    int fds_[2];
+};
+
+// One libmosquitto client, driven through poll() by a thread of its own, so that a caller's message, a
+// stop and the socket each wake it at once, and a retry's wait ends when the publisher does. Only that
+// thread calls the library (the callbacks run inside it too); other threads only touch the queue and
+// the status, under the mutex.
+class Link {
+public:
+    explicit Link(BrokerSettings settings);
+    ~Link() { mosquitto_destroy(client_); }
+    Link(const Link&) = delete;
+    Link& operator=(const Link&) = delete;
+
+    void enqueue(std::vector<Message> kept, std::optional<Message> state);
+    [[nodiscard]] BrokerStatus status() const;
+
+    // The network thread's body: until a stop, connects, publishes, and retries with back-off.
+    void run();
+    void requestStop();
+    // True when run() has ended by `deadline`.
+    [[nodiscard]] bool waitFinished(Clock::time_point deadline);
+
+private:
+    static void OnConnect(mosquitto*, void* self, int code) { static_cast<Link*>(self)->connected(code); }
+    static void OnDisconnect(mosquitto*, void* self, int result) {
+        static_cast<Link*>(self)->disconnected(result, errno);
+    }
+    static void OnPublish(mosquitto*, void* self, int messageId) {
+        static_cast<Link*>(self)->acknowledged(messageId);
+    }
+    void connected(int code);
+    void disconnected(int result, int error);
+    void acknowledged(int messageId);
+
+    [[nodiscard]] bool stopRequested() const;
+    [[nodiscard]] bool online() const;
+    [[nodiscard]] bool hasSocket() const { return mosquitto_socket(client_) >= 0; }
+    bool startAttempt();
+    bool configureTls();
+    void failAttempt(std::string reason);
+    void pump();
+    void service(Clock::duration wait);
+    void sayGoodbye();
+
+    const BrokerSettings settings_;
+    const std::string broker_;
+    const std::string statusTopic_;
+    mosquitto* client_;
+    WakePipe wake_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable finishedChanged_;
+    OutgoingQueue queue_{Publisher::kQueueLimit};
+    BrokerStatus status_;
+    std::map<int, std::uint64_t> sending_; // the library's message id → the queue's
+    bool stopping_ = false;
+    bool finished_ = false;
+
+    // The network thread's own.
+    bool refused_ = false;
+    int offlineId_ = -1;
+    bool offlineAcknowledged_ = false;
+    Clock::duration retryDelay_ = kFirstRetry;
+    Clock::time_point nextAttempt_ = Clock::now();
+};
+
+Link::Link(BrokerSettings settings)
+    : settings_(std::move(settings)), broker_(HostAndPort(settings_)),
+      statusTopic_(StatusTopic(TopicPrefix(settings_))) {
+    InitLibrary();
+    const std::string clientId = "hz70-" + settings_.system;
+    client_ = mosquitto_new(clientId.c_str(), true, this);
+    status_.state = BrokerState::Connecting;
+    status_.broker = broker_;
+    if (client_ == nullptr) {
+        status_.state = BrokerState::Retrying;
+        status_.reason = "MQTT: cannot create a client: out of memory";
+        return;
+    }
+    mosquitto_connect_callback_set(client_, &Link::OnConnect);
+    mosquitto_disconnect_callback_set(client_, &Link::OnDisconnect);
+    mosquitto_publish_callback_set(client_, &Link::OnPublish);
+    mosquitto_will_set(client_, statusTopic_.c_str(), static_cast<int>(kOffline.size()), kOffline.data(), 1,
+                       true);
+    if (!settings_.user.empty()) {
+        mosquitto_username_pw_set(client_, settings_.user.c_str(),
+                                  settings_.password.empty() ? nullptr : settings_.password.c_str());
+    }
+}
+
+void Link::enqueue(std::vector<Message> kept, std::optional<Message> state) {
+    {
+        const std::lock_guard lock(mutex_);
+        for (Message& message : kept) {
+            queue_.keep(std::move(message));
+        }
+        if (state) {
+            queue_.pushState(std::move(*state));
+        }
+    }
+    wake_.signal();
+}
+
+BrokerStatus Link::status() const {
+    const std::lock_guard lock(mutex_);
+    BrokerStatus status = status_;
+    status.queued = queue_.queuedStates();
+    status.dropped = queue_.droppedStates();
+    return status;
+}
+
+void Link::requestStop() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.signal();
+}
+
+bool Link::waitFinished(Clock::time_point deadline) {
+    std::unique_lock lock(mutex_);
+    return finishedChanged_.wait_until(lock, deadline, [this] { return finished_; });
+}
+
+bool Link::stopRequested() const {
+    const std::lock_guard lock(mutex_);
+    return stopping_;
+}
+
+bool Link::online() const {
+    const std::lock_guard lock(mutex_);
+    return status_.state == BrokerState::Connected;
+}
+
+void Link::run() {
+    while (client_ != nullptr && !stopRequested()) {
+        if (!hasSocket()) {
+            const auto now = Clock::now();
+            if (now < nextAttempt_) {
+                service(nextAttempt_ - now);
+                continue;
+            }
+            if (!startAttempt()) {
+                continue;
+            }
+        }
+        pump();
+        service(kIdleWait);
+        if (!hasSocket()) {
+            nextAttempt_ = Clock::now() + retryDelay_;
+            retryDelay_ = std::min(retryDelay_ * 2, kLastRetry);
+        }
+    }
+    if (client_ != nullptr) {
+        sayGoodbye();
+    }
+    const std::lock_guard lock(mutex_);
+    finished_ = true;
+    finishedChanged_.notify_all();
+}
+
+bool Link::configureTls() {
+    const auto file = [](const std::string& path) { return path.empty() ? nullptr : path.c_str(); };
+    if (settings_.caFile.empty()) {
+        mosquitto_int_option(client_, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+    }
+    const int result = mosquitto_tls_set(client_, file(settings_.caFile), nullptr, file(settings_.certFile),
+                                         file(settings_.keyFile), nullptr);
+    if (result != MOSQ_ERR_SUCCESS) {
+        failAttempt("MQTT: cannot use the TLS files (authority, certificate and key): " +
+                    std::string(mosquitto_strerror(result)));
+        return false;
+    }
+    return true;
+}
+
+bool Link::startAttempt() {
+    refused_ = false;
+    // Without its TLS settings the client would connect in the clear, credentials and all.
+    if (settings_.tls && !configureTls()) {
+        return false;
+    }
+    errno = 0;
+    const int result =
+        mosquitto_connect_async(client_, settings_.host.c_str(), settings_.port, kKeepAliveSeconds);
+    const int error = errno;
+    if (result != MOSQ_ERR_SUCCESS) {
+        failAttempt("MQTT: cannot connect to " + broker_ + ": " + FailureText(result, error));
+        return false;
+    }
+    return true;
+}
+
+void Link::failAttempt(std::string reason) {
+    {
+        const std::lock_guard lock(mutex_);
+        status_.state = BrokerState::Retrying;
+        status_.reason = std::move(reason);
+    }
+    nextAttempt_ = Clock::now() + retryDelay_;
+    retryDelay_ = std::min(retryDelay_ * 2, kLastRetry);
+}
+
+void Link::connected(int code) {
+    if (code != 0) {
+        refused_ = true;
+        const std::lock_guard lock(mutex_);
+        status_.state = BrokerState::Retrying;
+        status_.reason = "MQTT: broker refused the connection: " + RefusalText(code);
+        return;
+    }
+    retryDelay_ = kFirstRetry;
+    mosquitto_publish(client_, nullptr, statusTopic_.c_str(), static_cast<int>(kOnline.size()),
+                      kOnline.data(), 1, true);
+    const std::lock_guard lock(mutex_);
+    status_.state = BrokerState::Connected;
+    status_.reason.clear();
+    sending_.clear();
+    queue_.reconnected();
+}
+
+void Link::disconnected(int result, int error) {
+    const std::lock_guard lock(mutex_);
+    if (status_.state == BrokerState::Connected) {
+        status_.reason = "MQTT: lost the connection to " + broker_ + ": " + FailureText(result, error);
+    } else if (!refused_) {
+        status_.reason = "MQTT: cannot connect to " + broker_ + ": " + FailureText(result, error);
+    }
+    status_.state = BrokerState::Retrying;
+}
+
+void Link::acknowledged(int messageId) {
+    const std::lock_guard lock(mutex_);
+    ++status_.published;
+    offlineAcknowledged_ = offlineAcknowledged_ || messageId == offlineId_;
+    if (const auto sent = sending_.find(messageId); sent != sending_.end()) {
+        queue_.acknowledged(sent->second);
+        sending_.erase(sent);
+    }
+}
+
+void Link::pump() {
+    std::unique_lock lock(mutex_);
+    while (status_.state == BrokerState::Connected && queue_.inFlight() < kInFlightLimit) {
+        const auto next = queue_.next();
+        if (!next) {
+            return;
+        }
+        lock.unlock();
+        int messageId = 0;
+        const std::string& payload = next->message.payload;
+        const int result = mosquitto_publish(client_, &messageId, next->message.topic.c_str(),
+                                             static_cast<int>(payload.size()), payload.data(), 1, true);
+        lock.lock();
+        if (result == MOSQ_ERR_SUCCESS) {
+            sending_[messageId] = next->id;
+        } else if (result != MOSQ_ERR_NO_CONN) {
+            queue_.acknowledged(next->id); // the broker would never take it (too large, say)
+        }
+    }
+}
+
+void Link::service(Clock::duration wait) {
+    pollfd fds[2] = {{wake_.readEnd(), POLLIN, 0}, {mosquitto_socket(client_), 0, 0}};
+    if (fds[1].fd >= 0) {
+        fds[1].events = static_cast<short>(POLLIN | (mosquitto_want_write(client_) ? POLLOUT : 0));
+    }
+    if (poll(fds, 2, Milliseconds(wait)) < 0) {
+        return;
+    }
+    if (fds[0].revents != 0) {
+        wake_.drain();
+    }
+    const short readable = POLLIN | POLLERR | POLLHUP;
+    if ((fds[1].revents & readable) != 0) {
+        mosquitto_loop_read(client_, 1);
+    }
+    if (hasSocket() && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP)) != 0) {
+        mosquitto_loop_write(client_, 1);
+    }
+    if (hasSocket()) {
+        mosquitto_loop_misc(client_);
+    }
+}
+
+// "offline" retained, acknowledged if the broker answers in time, then a clean disconnect (which
+// leaves the will unsent: the message says the same).
+void Link::sayGoodbye() {
+    if (!online()) {
+        return;
+    }
+    const auto deadline = Clock::now() + kGoodbyeTime;
+    const int result = mosquitto_publish(client_, &offlineId_, statusTopic_.c_str(),
+                                         static_cast<int>(kOffline.size()), kOffline.data(), 1, true);
+    const auto waiting = [this] {
+        const std::lock_guard lock(mutex_);
+        return !offlineAcknowledged_;
+    };
+    while (result == MOSQ_ERR_SUCCESS && hasSocket() && waiting() && Clock::now() < deadline) {
+        service(deadline - Clock::now());
+    }
+    mosquitto_disconnect(client_);
+    while (hasSocket() && mosquitto_want_write(client_) && Clock::now() < deadline) {
+        service(deadline - Clock::now());
+    }
+}
+
+} // namespace
+
+// The link outlives the publisher when its thread is stuck in a host name look-up at the end: the
+// thread then ends on its own, later, and takes the link with it.
+struct Publisher::Connection::Network {
+    std::shared_ptr<Link> link;
+    std::thread thread;
+};
+
+Publisher::Connection::Connection(BrokerSettings settings)
+    : prefix_(TopicPrefix(settings)), system_(settings.system), haDiscovery_(settings.haDiscovery) {
+    auto link = std::make_shared<Link>(std::move(settings));
+    network_ = std::make_unique<Network>(Network{link, std::thread([link] { link->run(); })});
+}
+
+Publisher::Connection::~Connection() {
+    network_->link->requestStop();
+    if (network_->link->waitFinished(Clock::now() + kStopTime)) {
+        network_->thread.join();
+    } else {
+        network_->thread.detach();
+    }
+}
+
+void Publisher::Connection::enqueue(std::vector<Message> kept, std::optional<Message> state) {
+    network_->link->enqueue(std::move(kept), std::move(state));
+}
 
 BrokerStatus Publisher::Connection::status() const {
-    return BrokerStatus{BrokerState::Unavailable, {}, {}, 0, 0, 0};
+    return network_->link->status();
 }
 
 } // namespace hz70::publish

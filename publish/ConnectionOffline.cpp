@@ -3,14 +3,25 @@
 
 namespace hz70::publish {
 
-Publisher::Connection::Connection(BrokerSettings settings) {
-    (void)settings;
-}
+// This build has no MQTT client: the messages go nowhere, and the status says so.
+struct Publisher::Connection::Network {
+    std::string broker;
+};
+
+Publisher::Connection::Connection(BrokerSettings settings)
+    : prefix_(TopicPrefix(settings)), system_(settings.system), haDiscovery_(settings.haDiscovery),
+      network_(std::make_unique<Network>(Network{settings.host + ':' + std::to_string(settings.port)})) {}
 
 Publisher::Connection::~Connection() = default;
 
+void Publisher::Connection::enqueue(std::vector<Message>, std::optional<Message>) {}
+
 BrokerStatus Publisher::Connection::status() const {
-    return BrokerStatus{BrokerState::Unavailable, {}, {}, 0, 0, 0};
+    BrokerStatus status;
+    status.state = BrokerState::Unavailable;
+    status.broker = network_->broker;
+    status.reason = "MQTT: this build has no MQTT client";
+    return status;
 }
 
 } // namespace hz70::publish

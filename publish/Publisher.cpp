@@ -2,6 +2,7 @@
 #include "publish/Publisher.h"
 
 #include "publish/Connection.h"
+#include "publish/ZoneMessages.h"
 
 namespace hz70::publish {
 
@@ -11,12 +12,22 @@ Publisher::Publisher(BrokerSettings settings)
 Publisher::~Publisher() = default;
 
 void Publisher::PublishTick(const PollTickResult& tick, std::chrono::system_clock::time_point when) {
-    (void)tick;
-    (void)when;
+    if (!tick.exchangeEnded()) {
+        return;
+    }
+    const TRegulator& zone = *tick.record;
+    std::vector<Message> configs;
+    if (connection_->haDiscovery()) {
+        configs = DiscoveryConfigs(zone, connection_->system(), connection_->prefix());
+    }
+    connection_->enqueue(std::move(configs),
+                         Message{ZoneTopic(connection_->prefix(), zone, "state"), ZoneStateJson(zone, when)});
 }
 
 void Publisher::PublishSettings(const TRegulator& zone) {
-    (void)zone;
+    Message settings{ZoneTopic(connection_->prefix(), zone, "settings"),
+                     ZoneSettingsJson(zone, std::chrono::system_clock::now())};
+    connection_->enqueue({std::move(settings)}, std::nullopt);
 }
 
 BrokerStatus Publisher::status() const {

@@ -1,0 +1,214 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "publish/Publisher.h"
+#include "support/MosquittoBroker.h"
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <mosquitto.h>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace hz70::publish {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// Waits (bounded) until `done` holds.
+bool Eventually(const std::function<bool()>& done, Clock::duration wait = 8s) {
+    const auto deadline = Clock::now() + wait;
+    while (!done()) {
+        if (Clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    return true;
+}
+
+// A client of the broker that records every message under "hz70/#", at QoS 1.
+class Subscriber {
+public:
+    explicit Subscriber(int port) {
+        mosquitto_lib_init();
+        client_ = mosquitto_new(nullptr, true, this);
+        mosquitto_subscribe_callback_set(client_, [](mosquitto*, void* self, int, int, const int*) {
+            static_cast<Subscriber*>(self)->Add({}, {});
+        });
+        mosquitto_message_callback_set(client_, [](mosquitto*, void* self, const mosquitto_message* message) {
+            const auto* bytes = static_cast<const char*>(message->payload);
+            static_cast<Subscriber*>(self)->Add(message->topic,
+                                                std::string(bytes, bytes + message->payloadlen));
+        });
+        subscribed_ = mosquitto_connect(client_, "127.0.0.1", port, 30) == MOSQ_ERR_SUCCESS &&
+                      mosquitto_subscribe(client_, nullptr, "hz70/#", 1) == MOSQ_ERR_SUCCESS &&
+                      mosquitto_loop_start(client_) == MOSQ_ERR_SUCCESS &&
+                      Eventually([this] { return Count({}, {}) > 0; });
+    }
+    ~Subscriber() {
+        mosquitto_disconnect(client_);
+        mosquitto_loop_stop(client_, false);
+        mosquitto_destroy(client_);
+    }
+    Subscriber(const Subscriber&) = delete;
+    Subscriber& operator=(const Subscriber&) = delete;
+
+    [[nodiscard]] bool subscribed() const { return subscribed_; }
+    // Messages on `topic` whose payload holds `fragment`.
+    [[nodiscard]] std::size_t Count(const std::string& topic, const std::string& fragment) const {
+        const std::lock_guard lock(mutex_);
+        return static_cast<std::size_t>(std::count_if(received_.begin(), received_.end(), [&](const auto& m) {
+            return m.first == topic && m.second.find(fragment) != std::string::npos;
+        }));
+    }
+
+private:
+    void Add(std::string topic, std::string payload) {
+        const std::lock_guard lock(mutex_);
+        received_.emplace_back(std::move(topic), std::move(payload));
+    }
+
+    mosquitto* client_;
+    mutable std::mutex mutex_;
+    std::vector<std::pair<std::string, std::string>> received_; // an empty one for the subscription's answer
+    bool subscribed_ = false;
+};
+
+BrokerSettings Settings(int port) {
+    BrokerSettings settings;
+    settings.host = "127.0.0.1";
+    settings.port = port;
+    settings.system = "press3";
+    return settings;
+}
+
+const std::string kStatus = "hz70/press3/status";
+
+std::string StateTopic(int zone) {
+    return "hz70/press3/zone/" + std::to_string(zone) + "/state";
+}
+
+// The temperature that tells a state made at `second` from the others.
+std::string Mark(int second) {
+    return "\"temperature\":" + std::to_string(100 + second) + ".0,";
+}
+
+// States of zones 1..7 at the seconds `first`..`last`, zone 8 only at `first`.
+class StatePlan {
+public:
+    static int Zone(int second) { return second % 8 + 1; }
+
+    static void Publish(Publisher& publisher, int first, int last) {
+        for (int second = first; second <= last; ++second) {
+            TRegulator record;
+            InitRegulator(record);
+            record.zoneNumber = static_cast<std::int16_t>(Zone(second));
+            record.measured[kMeasuredTemperature].value = 100.0 + second;
+            publisher.PublishTick({record.zoneNumber - 1, PollOutcome::kUpdated, record});
+        }
+    }
+    static bool AllArrived(const Subscriber& subscriber, int first, int last) {
+        for (int second = first; second <= last; ++second) {
+            if (subscriber.Count(StateTopic(Zone(second)), Mark(second)) == 0) {
+                return false;
+            }
+        }
+        return true;
+    }
+};
+
+TEST(PublisherBroker, DeliversEveryStateAcrossABrokerRestartAndSaysOnlineAndOffline) {
+    test::MosquittoBroker broker;
+    ASSERT_TRUE(broker.ok());
+    auto publisher = std::make_unique<Publisher>(Settings(broker.port()));
+    {
+        Subscriber subscriber(broker.port());
+        ASSERT_TRUE(subscriber.subscribed());
+        StatePlan::Publish(*publisher, 0, 7);
+        ASSERT_TRUE(Eventually([&] { return StatePlan::AllArrived(subscriber, 0, 7); }));
+        EXPECT_GE(subscriber.Count(kStatus, "online"), 1U);
+        EXPECT_EQ(publisher->status().state, BrokerState::Connected);
+
+        broker.Kill();
+        ASSERT_TRUE(Eventually([&] { return publisher->status().state == BrokerState::Retrying; }));
+        EXPECT_NE(publisher->status().reason.find("MQTT: lost the connection to 127.0.0.1:"),
+                  std::string::npos);
+    }
+    // While the broker is away, zones 1..7 only: zone 8's state from before must come back by itself, since
+    // the crash took the retained messages along.
+    for (const int second : {8, 9, 10, 11, 12, 13, 14, 17, 18, 19, 20, 21, 22}) {
+        StatePlan::Publish(*publisher, second, second);
+    }
+    EXPECT_EQ(publisher->status().queued, 13U);
+
+    ASSERT_TRUE(broker.Start());
+    Subscriber subscriber(broker.port()); // on the new broker well before the publisher's first retry (1 s)
+    ASSERT_TRUE(subscriber.subscribed());
+    ASSERT_TRUE(Eventually([&] { return publisher->status().queued == 0; }));
+    ASSERT_TRUE(Eventually([&] {
+        return StatePlan::AllArrived(subscriber, 8, 14) && StatePlan::AllArrived(subscriber, 17, 22) &&
+               subscriber.Count(StateTopic(8), Mark(7)) == 1 && subscriber.Count(kStatus, "online") == 1;
+    }));
+    const BrokerStatus status = publisher->status();
+    EXPECT_EQ(status.state, BrokerState::Connected);
+    EXPECT_EQ(status.dropped, 0U);
+    EXPECT_GE(status.published, 8U + 1 + 13 + 1 + 1);
+
+    const auto destroyed = Clock::now();
+    publisher.reset();
+    EXPECT_LT(Clock::now() - destroyed, 1s);
+    EXPECT_TRUE(Eventually([&] { return subscriber.Count(kStatus, "offline") == 1; }));
+}
+
+// What the status says of a broker that is not there, one that refuses the password, and one that takes it;
+// and that the publisher leaves at once even when the broker is away.
+TEST(PublisherBroker, SaysInWordsWhyItCannotConnectAndLeavesAtOnce) {
+    test::MosquittoBroker broker("allow_anonymous false\n", false);
+    ASSERT_FALSE(broker.WritePasswordFile("press3", "right-horse").empty());
+    std::ofstream(broker.dir() / "mosquitto.conf", std::ios::app)
+        << "password_file " << (broker.dir() / "passwords").string() << '\n';
+    struct Case {
+        bool brokerUp;
+        const char* password;
+        BrokerState state;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {false, "right-horse", BrokerState::Retrying,
+         "MQTT: cannot connect to 127.0.0.1:%: Connection refused"},
+        {true, "wrong-battery", BrokerState::Retrying, "MQTT: broker refused the connection: not authorised"},
+        {true, "right-horse", BrokerState::Connected, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.password);
+        if (c.brokerUp) {
+            ASSERT_TRUE(broker.Start());
+        }
+        BrokerSettings settings = Settings(broker.port());
+        settings.user = "press3";
+        settings.password = c.password;
+        std::string reason = c.reason;
+        if (const auto port = reason.find('%'); port != std::string::npos) {
+            reason.replace(port, 1, std::to_string(broker.port()));
+        }
+        const auto started = Clock::now();
+        auto publisher = std::make_unique<Publisher>(settings);
+        EXPECT_LT(Clock::now() - started, 100ms);
+        EXPECT_TRUE(Eventually([&] {
+            const BrokerStatus status = publisher->status();
+            return status.state == c.state && status.reason == reason;
+        })) << publisher->status().reason;
+        const auto destroyed = Clock::now();
+        publisher.reset();
+        EXPECT_LT(Clock::now() - destroyed, 1s);
+    }
+}
+
+} // namespace
+} // namespace hz70::publish
