@@ -138,16 +138,15 @@ void BrokerReport::Update(const publish::BrokerStatus& status) {
     }
     state_ = status.state;
     reason_ = status.reason;
-    err_ << "hz70cli: MQTT: ";
     switch (status.state) {
     case publish::BrokerState::Unavailable:
-        err_ << "this build of hz70cli has no MQTT client\n";
+        err_ << "hz70cli: " << status.reason << "\n";
         return;
     case publish::BrokerState::Connecting:
-        err_ << "connecting to " << status.broker << "\n";
+        err_ << "hz70cli: MQTT: connecting to " << status.broker << "\n";
         return;
     case publish::BrokerState::Connected:
-        err_ << "connected to " << status.broker;
+        err_ << "hz70cli: MQTT: connected to " << status.broker;
         if (status.dropped > dropped_) {
             err_ << "; the queue was full (" << publish::Publisher::kQueueLimit << " zone states), "
                  << status.dropped - dropped_ << " older ones were dropped";
@@ -156,7 +155,10 @@ void BrokerReport::Update(const publish::BrokerStatus& status) {
         dropped_ = status.dropped;
         return;
     case publish::BrokerState::Retrying:
-        err_ << "no connection to " << status.broker << ": " << status.reason << "; retrying\n";
+        // The reason names MQTT and the broker itself.
+        err_ << "hz70cli: "
+             << (status.reason.empty() ? "MQTT: no connection to " + status.broker : status.reason)
+             << "; retrying\n";
         return;
     }
 }
