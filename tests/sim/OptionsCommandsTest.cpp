@@ -55,12 +55,17 @@ TEST(Options, ReadsALineZonesForeignDevicesAndFaults) {
     EXPECT_EQ(Parse({"--link", "a", "--baud", "9"}).options.baud, 115200);
     EXPECT_TRUE(Parse({"--version"}).options.version);
     EXPECT_EQ(Parse({"--link", "a", "--delay", "900", "--late", "off"}).options.faults.extraDelay, 0ms);
+    EXPECT_EQ(Parse({"--tcp", "5020"}).options.tcpPort, 5020);
+    EXPECT_EQ(Parse({"--tcp=0"}).options.tcpPort, 0);
 }
 
 TEST(Options, RefusesWhatTheLineOrTheBusCannotHave) {
     for (const std::vector<std::string_view>& args : std::vector<std::vector<std::string_view>>{
              {},
              {"--link", "a", "--device", "b"},
+             {"--link", "a", "--tcp", "5020"},
+             {"--tcp", "65536"},
+             {"--tcp", "-1"},
              {"--link", "a", "--mode", "7"},
              {"--link", "a", "--baud", "14400"},
              {"--link", "a", "--zones", "0"},
@@ -96,12 +101,19 @@ TEST(TextParsing, AddressListsRoundTripAsRanges) {
     EXPECT_EQ(FormatAddressList(*ParseAddressList("9,1,2,3,5")), "1-3,5,9");
 }
 
-// Stands for the device: pulled and put back as told, unless it has a reason not to.
+// Stands for the device: pulled and put back as told, its connection dropped, unless it has a reason not
+// to.
 class FakeLine final : public LineSwitch {
 public:
     [[nodiscard]] bool plugged() const override { return plugged_; }
     [[nodiscard]] std::optional<std::string> unplug() override { return change(false); }
     [[nodiscard]] std::optional<std::string> plug() override { return change(true); }
+    [[nodiscard]] std::optional<std::string> disconnect() override {
+        disconnects += refusal ? 0 : 1;
+        return refusal;
+    }
+
+    int disconnects = 0;
 
     std::optional<std::string> refusal;
 
@@ -178,15 +190,19 @@ TEST_F(CommandsTest, SetAndClearAdapterHabits) {
     }
 }
 
-TEST_F(CommandsTest, UnplugAndPlugGoToTheLineOnceEach) {
+TEST_F(CommandsTest, UnplugPlugAndDisconnectGoToTheLineOnceEach) {
     EXPECT_EQ(run("unplug"), "line: echo off  stray -  trail -  unplugged\n");
     EXPECT_EQ(run("unplug").rfind("error: already unplugged", 0), 0u);
     EXPECT_NE(run("status").find("  unplugged\n"), std::string::npos);
     EXPECT_EQ(run("plug"), "line: echo off  stray -  trail -  plugged in\n");
     EXPECT_EQ(run("plug").rfind("error: already plugged in", 0), 0u);
+    EXPECT_EQ(run("disconnect"), "line: master disconnected\n");
+    EXPECT_EQ(line_.disconnects, 1);
     line_.refusal = "only --link can be unplugged";
     EXPECT_EQ(run("unplug"), "error: only --link can be unplugged\n");
+    EXPECT_EQ(run("disconnect"), "error: only --link can be unplugged\n");
     EXPECT_TRUE(line_.plugged());
+    EXPECT_EQ(line_.disconnects, 1);
 }
 
 TEST_F(CommandsTest, SilenceReviveAlarmsAndManualModeActOnTheirZone) {

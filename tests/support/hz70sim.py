@@ -1,7 +1,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""hz70sim for the Python tests: started on a pseudo-terminal link, ready once it has printed its banner,
-told what to do on its standard input, and never left running: leaving the `with` block ends it."""
+"""hz70sim for the Python tests: started on a pseudo-terminal link (or a loopback TCP port), ready once it
+has printed its banner, told what to do on its standard input, and never left running: leaving the `with`
+block ends it."""
 import os
+import re
 import select
 import shutil
 import signal
@@ -13,15 +15,19 @@ WAIT_S = 5.0
 
 class Simulator:
     """A running hz70sim serving the link COM1 in `dir`, a temporary folder of its own unless `directory`
-    names one; `options` are further command-line options. Starting fails unless its banner begins with
-    `banner`; with `log`, its request log is requests.log beside the link."""
+    names one; with `tcp`, a free loopback TCP port instead, as an Ethernet converter would. `port` is what
+    a master gives as its port: the link's path or "tcp:127.0.0.1:N". `options` are further command-line
+    options. Starting fails unless its banner begins with `banner`; with `log`, its request log is
+    requests.log in `dir`."""
 
-    def __init__(self, program, *options, zones, mode, directory=None, log=False, banner="hz70sim: zones "):
+    def __init__(self, program, *options, zones, mode, directory=None, log=False, banner="hz70sim: zones ",
+                 tcp=False):
         self._own_dir = directory is None
         self.dir = directory or tempfile.mkdtemp(prefix="hz70sim.")
-        self.link = os.path.join(self.dir, "COM1")
+        self.link = None if tcp else os.path.join(self.dir, "COM1")
         self.log = os.path.join(self.dir, "requests.log") if log else None
-        argv = [program, "--link", self.link, "--zones", zones, "--mode", str(mode), *options]
+        line = ["--tcp", "0"] if tcp else ["--link", self.link]
+        argv = [program, *line, "--zones", zones, "--mode", str(mode), *options]
         self.process = subprocess.Popen(argv + (["--log", self.log] if log else []), stdin=subprocess.PIPE,
                                         stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
         # The banner comes once the link is there and a signal would end it cleanly.
@@ -29,6 +35,8 @@ class Simulator:
         if not self.banner.startswith(banner):
             self.close()
             raise AssertionError("hz70sim did not start: %r %r" % (self.banner, self.process.stderr.read()))
+        # The port the system picked is in the banner.
+        self.port = re.search(r" on (tcp:\S+),", self.banner).group(1) if tcp else self.link
 
     def __enter__(self):
         return self
@@ -71,7 +79,7 @@ class Simulator:
     def stop(self, how=signal.SIGTERM):
         """Ends it by `how` and raises AssertionError unless it ended with status 0 and removed its link."""
         status = self._end(how)
-        link_left = os.path.lexists(self.link)
+        link_left = self.link is not None and os.path.lexists(self.link)
         if status != 0 or link_left:
             raise AssertionError("hz70sim ended with %s, link left: %s" % (status, link_left))
 

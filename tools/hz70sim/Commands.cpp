@@ -14,6 +14,7 @@ namespace {
 constexpr std::string_view kCommandHelp =
     "commands: drop P | corrupt P | wrongaddr P | noise P | delay MS | split N [GAP_MS] |\n"
     "          echo on|off | stray HEX|off | trail HEX|off | late MS|off | unplug | plug |\n"
+    "          disconnect |\n"
     "          silence ADDR|all | revive ADDR|all | alarm ADDR KIND | manual ADDR PERCENT |\n"
     "          auto ADDR | status | help | quit\n"
     "alarm kinds: sensor-open sensor-short load-open load-short leakage fuse ssr clear\n";
@@ -75,6 +76,10 @@ CommandInterpreter::Reply CommandInterpreter::execute(std::string_view line) {
     }
     if (command == "unplug" || command == "plug") {
         return {switchLine(command == "plug")};
+    }
+    if (command == "disconnect") {
+        const std::optional<std::string> why = line_.disconnect();
+        return {why ? Error(*why) : "line: master disconnected\n"};
     }
     if (command == "silence" || command == "revive") {
         return {setSilenced(arg(1), command == "silence")};

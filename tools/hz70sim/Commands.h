@@ -10,7 +10,8 @@
 
 namespace hz70::sim {
 
-// The device itself, which the operator can pull out and put back.
+// The device itself, which the operator can pull out and put back, and over TCP the master's connection,
+// which the operator can drop as a device server does.
 class LineSwitch {
 public:
     virtual ~LineSwitch() = default;
@@ -18,6 +19,7 @@ public:
     // Each returns why it could not be done, or nothing.
     [[nodiscard]] virtual std::optional<std::string> unplug() = 0;
     [[nodiscard]] virtual std::optional<std::string> plug() = 0;
+    [[nodiscard]] virtual std::optional<std::string> disconnect() = 0;
 };
 
 // The operator's commands on standard input (listed in the help text).

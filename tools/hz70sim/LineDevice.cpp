@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "hz70sim/LineDevice.h"
 
+#include <arpa/inet.h>
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <sys/inotify.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -129,6 +132,7 @@ bool ConfigureSerial(int fd, const LineMode& mode, int baud) {
 std::unique_ptr<LineDevice> LineDevice::CreatePseudoTerminal(const std::string& linkPath,
                                                              std::string& error) {
     std::unique_ptr<LineDevice> line(new LineDevice);
+    line->kind_ = Kind::PseudoTerminal;
     line->linkPath_ = linkPath;
     if (!line->openPseudoTerminal(error)) {
         return nullptr;
@@ -176,6 +180,29 @@ std::unique_ptr<LineDevice> LineDevice::OpenSerial(const std::string& path, cons
     return line;
 }
 
+std::unique_ptr<LineDevice> LineDevice::ListenTcp(int port, std::string& error) {
+    std::unique_ptr<LineDevice> line(new LineDevice);
+    line->kind_ = Kind::Tcp;
+    line->watchFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    socklen_t size = sizeof address;
+    const int reuse = 1; // a restarted simulator takes its port back at once
+    const std::string where = "127.0.0.1:" + std::to_string(port);
+    if (line->watchFd_ < 0 ||
+        ::setsockopt(line->watchFd_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) != 0 ||
+        ::bind(line->watchFd_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        ::listen(line->watchFd_, 4) != 0 ||
+        ::getsockname(line->watchFd_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+        error = SystemError("cannot listen on " + where);
+        return nullptr;
+    }
+    line->description_ = "tcp:127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    return line;
+}
+
 LineDevice::~LineDevice() {
     unplug();
 }
@@ -200,9 +227,30 @@ bool LineDevice::plug(std::string& error) {
     return false;
 }
 
-void LineDevice::drainOpenWatch() const {
-    std::array<char, 1024> events{};
-    while (::read(watchFd_, events.data(), events.size()) > 0) {
+std::string LineDevice::takeMaster() {
+    if (kind_ != Kind::Tcp) {
+        std::array<char, 1024> events{};
+        while (::read(watchFd_, events.data(), events.size()) > 0) {
+        }
+        return {};
+    }
+    sockaddr_in peer{};
+    socklen_t size = sizeof peer;
+    const int connection =
+        ::accept4(watchFd_, reinterpret_cast<sockaddr*>(&peer), &size, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (connection < 0) {
+        return {};
+    }
+    dropMaster();
+    fd_ = connection;
+    std::array<char, INET_ADDRSTRLEN> host{};
+    ::inet_ntop(AF_INET, &peer.sin_addr, host.data(), host.size());
+    return std::string(host.data()) + ":" + std::to_string(ntohs(peer.sin_port));
+}
+
+void LineDevice::dropMaster() {
+    if (kind_ == Kind::Tcp) {
+        Close(fd_);
     }
 }
 

@@ -72,6 +72,11 @@ const std::map<std::string_view, Setter>& Setters() {
          [](SimOptions& o, std::string_view v) { return !v.empty() && (o.link = std::string(v), true); }},
         {"--device",
          [](SimOptions& o, std::string_view v) { return !v.empty() && (o.device = std::string(v), true); }},
+        {"--tcp",
+         [](SimOptions& o, std::string_view v) {
+             const auto port = ParseInteger(v, 0, 65535);
+             return port && (o.tcpPort = static_cast<int>(*port), true);
+         }},
         {"--log",
          [](SimOptions& o, std::string_view v) { return !v.empty() && (o.logPath = std::string(v), true); }},
         {"--mode",
@@ -183,14 +188,15 @@ OptionsResult ParseOptions(std::span<const std::string_view> args) {
             return result;
         }
     }
-    if (result.options.link.has_value() == result.options.device.has_value()) {
-        result.error = "give either --link PATH or --device PATH";
+    const SimOptions& o = result.options;
+    if (o.link.has_value() + o.device.has_value() + o.tcpPort.has_value() != 1) {
+        result.error = "give one of --link PATH, --device PATH and --tcp PORT";
     }
     return result;
 }
 
 std::string HelpText() {
-    return R"(Usage: hz70sim (--link PATH | --device PATH) [options]
+    return R"(Usage: hz70sim (--link PATH | --device PATH | --tcp PORT) [options]
 
 Simulates a bus of HZ70 heating-zone controllers (Modbus slaves) for HZ70wiz.
 
@@ -200,6 +206,10 @@ Line:
                          while another hz70sim that runs owns PATH (it holds the lock file .NAME.lock
                          beside it); a link left behind by one that ended is replaced
   --device PATH          serve an existing serial device (an RS-485 adapter) instead
+  --tcp PORT             serve the bus on 127.0.0.1:PORT as an Ethernet converter (a serial device
+                         server) serves its line: raw bytes, one master at a time, a new connection
+                         replacing the one served; 0 takes a free port. Masters give the address
+                         printed at start as their port, e.g. hz70cli --port tcp:127.0.0.1:5020
   --mode NAME            framing: ascii-8n1 ascii-7e1 ascii-7o1 rtu-8n2 rtu-8e1 rtu-8o1 rtu-8n1, or
                          the program's mode index 0..6 in that order (default ascii-8n1)
   --baud RATE            300 600 1200 2400 4800 9600 19200 38400 57600 115200 (default 9600), or
@@ -238,7 +248,8 @@ Adapter habits (two-wire USB RS-485 adapters):
                          answer is ok or exceptionN, with ,dropped ,wrongaddr ,corrupt ,delayMS
                          ,noise ,splitN for injected faults and ,stray ,trail for adapter habits, or
                          one of bad-check, no-device, silenced, broadcast; then ,echoed when echo is
-                         on. unplug and plug write "<ms> - - - - unplugged" and "... plugged".
+                         on. unplug and plug write "<ms> - - - - unplugged" and "... plugged";
+                         with --tcp, a master's connection "... connected" and "... disconnected".
   --help                 this text
   --version              the version
 
@@ -250,7 +261,9 @@ reads none and says so: give it </dev/null there):
   echo on|off, stray HEX|off, trail HEX|off      set an adapter habit
   unplug, plug                                   pull the pseudo-terminal out (its link goes, the
                                                  master's reads fail) and put a new one in behind
-                                                 the same link; refused with --device
+                                                 the same link; refused with --device and --tcp
+  disconnect                                     with --tcp, drop the master's connection as a
+                                                 converter does; the master may connect again
   silence ADDR|all, revive ADDR|all              stop or resume answering
   alarm ADDR KIND                                raise an alarm: KIND is sensor-open,
                                                  sensor-short, load-open, load-short, leakage, fuse

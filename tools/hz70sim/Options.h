@@ -16,6 +16,7 @@ namespace hz70::sim {
 struct SimOptions {
     std::optional<std::string> link;   // make a pseudo-terminal and this link to its slave side
     std::optional<std::string> device; // or serve this serial device
+    std::optional<int> tcpPort;        // or listen on this loopback TCP port (0: a free one)
     int mode = 0;
     int baud = 9600;
     Micros responseDelay{5000};

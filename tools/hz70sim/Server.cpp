@@ -43,7 +43,8 @@ bool InBackgroundOfTerminal() {
 class EventLoop final : public LineSwitch {
 public:
     EventLoop(LineDevice& line, SlaveLink& link, Bus& bus, FaultInjector& faults, SlaveLink::LogSink log)
-        : line_(line), link_(link), bus_(bus), commands_(bus, faults, *this), log_(std::move(log)) {}
+        : line_(line), link_(link), bus_(bus), commands_(bus, faults, *this), log_(std::move(log)),
+          peerPresent_(line.kind() != LineDevice::Kind::Tcp) {}
 
     // Prints `banner` once SIGINT and SIGTERM are taken: whoever waits for it may stop us cleanly at once.
     int run(const std::string& banner);
@@ -51,6 +52,7 @@ public:
     [[nodiscard]] bool plugged() const override { return line_.plugged(); }
     [[nodiscard]] std::optional<std::string> unplug() override;
     [[nodiscard]] std::optional<std::string> plug() override;
+    [[nodiscard]] std::optional<std::string> disconnect() override;
 
 private:
     enum Slot { LineSlot, OpenWatchSlot, InputSlot, SignalSlot, SlotCount };
@@ -61,6 +63,8 @@ private:
     [[nodiscard]] bool readLine(Micros now);
     [[nodiscard]] bool lineGone(const char* why);
     void hangUp();
+    void takeMaster();
+    void dropMaster(const char* why);
     void readCommands();
     void writeOutbox();
     void logLineChange(const char* what) const;
@@ -71,7 +75,7 @@ private:
     CommandInterpreter commands_;
     SlaveLink::LogSink log_;
     int signalFd_ = -1;
-    bool peerPresent_ = true; // a pseudo-terminal says otherwise at the first poll
+    bool peerPresent_; // a pseudo-terminal says otherwise at the first poll; TCP once a master connects
     bool inputOpen_ = true;
     bool quit_ = false;
     std::string input_;
@@ -129,8 +133,7 @@ int EventLoop::run(const std::string& banner) {
             break;
         }
         if (fds[OpenWatchSlot].revents != 0) {
-            line_.drainOpenWatch();
-            peerPresent_ = true;
+            takeMaster();
         }
         if ((fds[LineSlot].revents & POLLIN) != 0) {
             if (!readLine(now)) {
@@ -164,7 +167,7 @@ bool EventLoop::readLine(Micros now) {
         if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
             return true;
         }
-        if (count == 0 && !line_.isPseudoTerminal()) {
+        if (count == 0 && line_.kind() == LineDevice::Kind::Serial) {
             return true; // a raw terminal with VMIN = VTIME = 0 says "nothing more for now" this way
         }
         return lineGone(count == 0 ? "end of file" : std::strerror(errno));
@@ -174,6 +177,10 @@ bool EventLoop::readLine(Micros now) {
 bool EventLoop::lineGone(const char* why) {
     if (line_.isPseudoTerminal()) {
         hangUp();
+        return true;
+    }
+    if (line_.kind() == LineDevice::Kind::Tcp) {
+        dropMaster(why);
         return true;
     }
     std::cerr << "hz70sim: the line failed: " << why << '\n';
@@ -193,6 +200,9 @@ void EventLoop::hangUp() {
 }
 
 std::optional<std::string> EventLoop::unplug() {
+    if (line_.kind() == LineDevice::Kind::Tcp) {
+        return "only --link can be unplugged: over TCP, disconnect drops the master's connection";
+    }
     if (!line_.isPseudoTerminal()) {
         return "only --link can be unplugged: a real line's adapter is on the master's side (try "
                "silence all)";
@@ -211,6 +221,43 @@ std::optional<std::string> EventLoop::plug() {
     peerPresent_ = true; // the first poll tells whether a master has the new one open yet
     logLineChange("plugged");
     return std::nullopt;
+}
+
+std::optional<std::string> EventLoop::disconnect() {
+    if (line_.kind() != LineDevice::Kind::Tcp) {
+        return "only --tcp has a connection to drop (try unplug)";
+    }
+    if (line_.fd() < 0) {
+        return "no master is connected";
+    }
+    dropMaster("dropped by command");
+    return std::nullopt;
+}
+
+// A pseudo-terminal's slave side was opened, or a master connected over TCP (in place of the one
+// served, whose unsent output goes with it).
+void EventLoop::takeMaster() {
+    const std::string master = line_.takeMaster();
+    if (line_.kind() != LineDevice::Kind::Tcp) {
+        peerPresent_ = true;
+        return;
+    }
+    if (master.empty()) {
+        return;
+    }
+    const bool replaced = peerPresent_;
+    hangUp();
+    peerPresent_ = true;
+    std::cerr << "hz70sim: master " << master
+              << (replaced ? " connected in place of the one before" : " connected") << std::endl;
+    logLineChange("connected");
+}
+
+void EventLoop::dropMaster(const char* why) {
+    line_.dropMaster();
+    hangUp();
+    std::cerr << "hz70sim: master disconnected: " << why << std::endl;
+    logLineChange("disconnected");
 }
 
 // A log line of its own, with no request fields, so that readers of the log see the gap.
@@ -295,8 +342,9 @@ int RunSimulator(const SimOptions& options) {
         }
     }
     const std::unique_ptr<LineDevice> line =
-        options.link ? LineDevice::CreatePseudoTerminal(*options.link, error)
-                     : LineDevice::OpenSerial(*options.device, mode, options.baud, error);
+        options.link      ? LineDevice::CreatePseudoTerminal(*options.link, error)
+        : options.tcpPort ? LineDevice::ListenTcp(*options.tcpPort, error)
+                          : LineDevice::OpenSerial(*options.device, mode, options.baud, error);
     if (!line) {
         std::cerr << "hz70sim: " << error << '\n';
         return 1;
