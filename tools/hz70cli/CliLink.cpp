@@ -96,6 +96,18 @@ std::string DescribeRemark(const SettingsRemark& remark) {
 }
 
 PortReport DescribePort(const std::string& name) {
+#ifdef _WIN32
+    if (name.rfind("tcp:", 0) == 0) {
+        return {name + ": lines behind an Ethernet converter (tcp:HOST:PORT) are reached from Linux only",
+                false};
+    }
+#else
+    if (IsTcpPortName(name)) {
+        const auto endpoint = ParseTcpPortName(name);
+        const auto* refusal = std::get_if<std::string>(&endpoint);
+        return {refusal ? *refusal : "", refusal == nullptr};
+    }
+#endif
     const auto com = ComIndex(name);
     if (!com) {
         const std::string link = LinkTarget(name);
@@ -110,6 +122,27 @@ PortReport DescribePort(const std::string& name) {
         places += (places.empty() ? "" : ", ") + Shown(candidate);
     }
     return {name + " leads to no device: none of " + places + " exists", false};
+}
+
+PortDevice::PortDevice(const std::string& portName) : device_(Choose(portName)) {}
+
+PortDevice::Device PortDevice::Choose(const std::string& portName) {
+#ifndef _WIN32
+    if (IsTcpPortName(portName)) {
+        return Device(std::in_place_type<TcpSerialPort>, portName);
+    }
+#endif
+    const bool comName = ComIndex(portName).has_value();
+    return Device(std::in_place_type<PlatformSerialPort>,
+                  comName ? std::nullopt : std::optional<std::string>(portName));
+}
+
+SerialPort& PortDevice::port() {
+    return std::visit([](SerialPort& device) -> SerialPort& { return device; }, device_);
+}
+
+const std::string& PortDevice::lastError() const {
+    return std::visit([](const auto& device) -> const std::string& { return device.lastError(); }, device_);
 }
 
 } // namespace hz70::cli

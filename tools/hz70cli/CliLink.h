@@ -2,7 +2,11 @@
 #pragma once
 
 #include "app/core/SettingsFile.h"
+#include "comm/PlatformSerialPort.h"
 #include "hz70cli/CliOptions.h"
+#ifndef _WIN32
+#include "comm/TcpSerialPort.h"
+#endif
 
 #include <filesystem>
 #include <string>
@@ -32,12 +36,35 @@ void TakeFileLink(CliOptions& options, const TTransSettings& fileLink);
 // "Baud=12 is out of range; 5 used": what reading the settings file made of one of its lines.
 [[nodiscard]] std::string DescribeRemark(const SettingsRemark& remark);
 
-// Where the port name leads, in words; `found` is false when a COM name leads to no device. The text
-// is empty for a device path that is no link: the user named the device itself.
+// Where the port name leads, in words; `found` is false when a COM name leads to no device or a
+// "tcp:" name is malformed (the text says why). The text is empty for a device path that is no link and
+// for a converter's address: the user named the device itself.
 struct PortReport {
     std::string text;
     bool found = true;
 };
 [[nodiscard]] PortReport DescribePort(const std::string& name);
+
+// The device --port names, which every open of the link's "COMn" goes to: a line behind an Ethernet
+// converter for "tcp:HOST:PORT" (not on Windows), otherwise the platform's serial port (a COM name
+// through the link's own lookup, any other name as the device itself).
+class PortDevice {
+public:
+    explicit PortDevice(const std::string& portName);
+
+    [[nodiscard]] SerialPort& port();
+    // Why the last open failed, naming the device.
+    [[nodiscard]] const std::string& lastError() const;
+
+private:
+#ifdef _WIN32
+    using Device = std::variant<PlatformSerialPort>;
+#else
+    using Device = std::variant<PlatformSerialPort, TcpSerialPort>;
+#endif
+    [[nodiscard]] static Device Choose(const std::string& portName);
+
+    Device device_;
+};
 
 } // namespace hz70::cli
