@@ -40,7 +40,7 @@ for program in hz70wiz hz70cli hz70sim; do
   check "manual page of $program" gzip -t "$prefix/share/man/man1/$program.1.gz"
 done
 # Made from hz70cli's --help: its newest option must be there (a dash is "\-" in the page's source).
-check "hz70cli's manual page lists its options" zgrep -q 'trace' "$prefix/share/man/man1/hz70cli.1.gz"
+check "hz70cli's manual page lists its options" zgrep -q 'ha\\-discovery' "$prefix/share/man/man1/hz70cli.1.gz"
 
 (cd "$build" && cpack >/dev/null)
 deb=$(ls -t "$build"/hz70wiz_*_amd64.deb | head -n 1)
