@@ -106,6 +106,13 @@ Connection ConnectTo(const addrinfo& address, Clock::time_point deadline) {
     return error == 0 ? Connection{fd, 0} : Failed(fd, error);
 }
 
+// A converter not reached because it is not there for now (switched off, booting, its network down):
+// as with a pulled-out adapter, opening again later may find it.
+bool ConverterAway(int error) {
+    return error == ECONNREFUSED || error == ETIMEDOUT || error == EHOSTUNREACH || error == ENETUNREACH ||
+           error == EHOSTDOWN || error == ENETDOWN || error == ECONNRESET;
+}
+
 // The resolver's refusals that a later look-up may not repeat (a name server back, a name added).
 bool NameNotFound(int status) {
     return status == EAI_NONAME || status == EAI_AGAIN || status == EAI_FAIL
@@ -166,7 +173,7 @@ struct TcpSerialPort::State {
     PortCondition condition;
 
     bool FailToOpen(PortCondition::State state, std::string reason) {
-        condition = PortCondition{state, name, {}, state == PortCondition::State::Failed ? reason : ""};
+        condition = PortCondition{state, name, {}, reason};
         lastError = name + ": " + reason;
         return false;
     }
@@ -212,7 +219,9 @@ struct TcpSerialPort::State {
         }
         ::freeaddrinfo(found);
         if (connection.fd < 0) {
-            return FailToOpen(PortCondition::State::Failed, ErrorText(connection.error));
+            return FailToOpen(ConverterAway(connection.error) ? PortCondition::State::NoDevice
+                                                              : PortCondition::State::Failed,
+                              ErrorText(connection.error));
         }
         fd = connection.fd;
         TuneConnection(fd);
@@ -237,8 +246,8 @@ struct TcpSerialPort::State {
         }
     }
 
-    // After a wake-up: whether something can be read, or the connection has ended.
-    bool Readable() {
+    // Whether the connection goes on (something to read, or nothing yet), or has ended.
+    bool StillConnected() {
         std::uint8_t first = 0;
         const ssize_t got = ::recv(fd, &first, 1, MSG_PEEK | MSG_DONTWAIT);
         if (got == 0) {
@@ -360,6 +369,11 @@ bool TcpSerialPort::ReadErrorState(PortErrorState& state) {
         s.Lose(ErrorText(errno));
         return false;
     }
+    // The link looks here at every tick while a reply is due, and reads only what is counted: an end
+    // of the connection must show here, or the link would wait out its time-out first.
+    if (queued == 0 && !s.StillConnected()) {
+        return false;
+    }
     state = PortErrorState{};
     state.queuedInput = static_cast<std::size_t>(queued);
     return true;
@@ -405,7 +419,7 @@ InputWait TcpSerialPort::WaitForInput(std::uint32_t milliseconds) {
         return InputWait::TimedOut;
     }
     // A reply the converter sent just before closing is still read; the end shows at the next wait.
-    return s.Readable() ? InputWait::Ready : InputWait::Failed;
+    return s.StillConnected() ? InputWait::Ready : InputWait::Failed;
 }
 
 PortCondition TcpSerialPort::Condition() const {

@@ -27,10 +27,12 @@ struct TcpEndpoint {
 // SerialPort on a raw TCP connection to a serial device server, which passes the bytes (RTU or ASCII)
 // to its line unchanged. The converter owns the line: its rate, character format, RS-485 direction
 // and queues are set in the converter itself, so Apply, SetQueueSizes, SaveState, RestoreState, the
-// modem lines and break are accepted and do nothing. Open connects within kConnectWait; the peer
-// closing or resetting the connection makes the port Lost, which the link's reconnection mends by
-// opening it again. A host name is looked up by the system's resolver before that, under the
-// resolver's own time-outs; a converter given by its address waits on no name server.
+// modem lines and break are accepted and do nothing. Open connects within kConnectWait. A converter
+// that cannot be reached for now (a name that does not resolve, a connection refused, timed out or
+// without a route) is NoDevice, as a missing adapter is, so that the link waits for it; `reason` has
+// the system's words. The peer closing or resetting the connection makes the port Lost, which the
+// link's reconnection mends by opening it again. A host name is looked up by the system's resolver
+// first, under the resolver's own time-outs; a converter given by its address waits on no name server.
 class TcpSerialPort final : public SerialPort {
 public:
     static constexpr std::uint32_t kConnectWait = 3000; // ms
