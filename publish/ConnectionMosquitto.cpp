@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <fcntl.h>
+#include <fstream>
 #include <map>
 #include <mosquitto.h>
 #include <mutex>
@@ -14,6 +15,7 @@
 #include <system_error>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace hz70::publish {
 namespace {
@@ -29,6 +31,8 @@ constexpr Clock::duration kLastRetry = 30s;
 constexpr std::size_t kInFlightLimit = 32;
 // Keep-alive and retries need the library's attention now and then even when nothing happens.
 constexpr Clock::duration kIdleWait = 1s;
+// While connecting, how often a stop is looked for.
+constexpr Clock::duration kHandshakeStep = 20ms;
 // On the way out: for "offline" to be acknowledged, and for the whole of it.
 constexpr Clock::duration kGoodbyeTime = 600ms;
 constexpr Clock::duration kStopTime = 1s;
@@ -71,6 +75,9 @@ std::string RefusalText(int code) {
 
 // Why a library call failed; `error` is errno as the call left it.
 std::string FailureText(int result, int error) {
+    if (result == MOSQ_ERR_SUCCESS) {
+        return "the connection was closed";
+    }
     if (result == MOSQ_ERR_ERRNO && error != 0) {
         return std::generic_category().message(error);
     }
@@ -141,6 +148,7 @@ private:
     void connected(int code);
     void disconnected(int result, int error);
     void acknowledged(int messageId);
+    void connectFailed(int result, int error);
 
     [[nodiscard]] bool stopRequested() const;
     [[nodiscard]] bool online() const;
@@ -168,6 +176,7 @@ private:
 
     // The network thread's own.
     bool refused_ = false;
+    std::pair<int, int> handshakeFailure_{MOSQ_ERR_SUCCESS, 0}; // as the callback saw it: result, errno
     int offlineId_ = -1;
     bool offlineAcknowledged_ = false;
     Clock::duration retryDelay_ = kFirstRetry;
@@ -254,8 +263,19 @@ void Link::run() {
                 continue;
             }
         }
-        pump();
-        service(kIdleWait);
+        if (online()) {
+            pump();
+            service(kIdleWait);
+        } else {
+            // Until the broker's answer: the library's own loop, which knows when the TCP and TLS
+            // handshakes need another step (a poll() on the socket alone can miss one).
+            errno = 0;
+            const int result = mosquitto_loop(client_, Milliseconds(kHandshakeStep), 1);
+            const int error = errno;
+            if (!hasSocket()) {
+                connectFailed(result, error);
+            }
+        }
         if (!hasSocket()) {
             nextAttempt_ = Clock::now() + retryDelay_;
             retryDelay_ = std::min(retryDelay_ * 2, kLastRetry);
@@ -269,7 +289,24 @@ void Link::run() {
     finishedChanged_.notify_all();
 }
 
+// Why the TLS files cannot serve, in words, or empty.
+std::string TlsFileProblem(const BrokerSettings& settings) {
+    if (settings.certFile.empty() != settings.keyFile.empty()) {
+        return "MQTT: a client certificate needs its key file, and a key its certificate";
+    }
+    for (const std::string* path : {&settings.caFile, &settings.certFile, &settings.keyFile}) {
+        if (!path->empty() && !std::ifstream(*path).good()) {
+            return "MQTT: cannot read the TLS file " + *path;
+        }
+    }
+    return {};
+}
+
 bool Link::configureTls() {
+    if (std::string problem = TlsFileProblem(settings_); !problem.empty()) {
+        failAttempt(std::move(problem));
+        return false;
+    }
     const auto file = [](const std::string& path) { return path.empty() ? nullptr : path.c_str(); };
     if (settings_.caFile.empty()) {
         mosquitto_int_option(client_, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
@@ -277,8 +314,7 @@ bool Link::configureTls() {
     const int result = mosquitto_tls_set(client_, file(settings_.caFile), nullptr, file(settings_.certFile),
                                          file(settings_.keyFile), nullptr);
     if (result != MOSQ_ERR_SUCCESS) {
-        failAttempt("MQTT: cannot use the TLS files (authority, certificate and key): " +
-                    std::string(mosquitto_strerror(result)));
+        failAttempt("MQTT: cannot use the TLS files: " + std::string(mosquitto_strerror(result)));
         return false;
     }
     return true;
@@ -286,6 +322,7 @@ bool Link::configureTls() {
 
 bool Link::startAttempt() {
     refused_ = false;
+    handshakeFailure_ = {MOSQ_ERR_SUCCESS, 0};
     // Without its TLS settings the client would connect in the clear, credentials and all.
     if (settings_.tls && !configureTls()) {
         return false;
@@ -332,11 +369,24 @@ void Link::connected(int code) {
 void Link::disconnected(int result, int error) {
     const std::lock_guard lock(mutex_);
     if (status_.state == BrokerState::Connected) {
+        status_.state = BrokerState::Retrying;
         status_.reason = "MQTT: lost the connection to " + broker_ + ": " + FailureText(result, error);
-    } else if (!refused_) {
-        status_.reason = "MQTT: cannot connect to " + broker_ + ": " + FailureText(result, error);
+    } else {
+        handshakeFailure_ = {result, error};
     }
+}
+
+void Link::connectFailed(int result, int error) {
+    if (refused_) {
+        return; // the refusal has said why
+    }
+    // The library reports some failures (TLS among them) to the callback as no error, and the real one
+    // only as the loop's result.
+    const auto [cause, causeError] =
+        handshakeFailure_.first != MOSQ_ERR_SUCCESS ? handshakeFailure_ : std::pair{result, error};
+    const std::lock_guard lock(mutex_);
     status_.state = BrokerState::Retrying;
+    status_.reason = "MQTT: cannot connect to " + broker_ + ": " + FailureText(cause, causeError);
 }
 
 void Link::acknowledged(int messageId) {

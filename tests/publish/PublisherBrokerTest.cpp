@@ -210,5 +210,59 @@ TEST(PublisherBroker, SaysInWordsWhyItCannotConnectAndLeavesAtOnce) {
     }
 }
 
+// A certificate authority made for the test, and a broker certificate for 127.0.0.1 that it signed.
+bool MakeAuthority(const test::MosquittoBroker& broker, const std::string& name) {
+    const auto file = [&](const std::string& suffix) { return (broker.dir() / (name + suffix)).string(); };
+    const std::vector<std::string> key = {"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                                          "-nodes"};
+    const auto request = [&](std::vector<std::string> args, const std::string& subject) {
+        args.insert(args.begin() + 2, key.begin(), key.end());
+        args.insert(args.end(), {"-subj", subject});
+        return broker.Run(args);
+    };
+    std::ofstream(file(".ext")) << "subjectAltName=IP:127.0.0.1\n";
+    return request(
+               {"openssl", "req", "-x509", "-days", "1", "-keyout", file("-ca.key"), "-out", file("-ca.pem")},
+               "/CN=" + name) &&
+           request({"openssl", "req", "-keyout", file("-server.key"), "-out", file("-server.csr")},
+                   "/CN=127.0.0.1") &&
+           broker.Run({"openssl", "x509", "-req", "-days", "1", "-in", file("-server.csr"), "-CA",
+                       file("-ca.pem"), "-CAkey", file("-ca.key"), "-CAcreateserial", "-extfile",
+                       file(".ext"), "-out", file("-server.pem")});
+}
+
+TEST(PublisherBroker, OverTlsTrustsOnlyTheBrokerItsAuthoritySigned) {
+    test::MosquittoBroker broker("allow_anonymous true\n", false);
+    ASSERT_TRUE(MakeAuthority(broker, "plant") && MakeAuthority(broker, "stranger"));
+    const auto file = [&](const std::string& name) { return (broker.dir() / name).string(); };
+    std::ofstream(file("mosquitto.conf"), std::ios::app)
+        << "cafile " << file("plant-ca.pem") << "\ncertfile " << file("plant-server.pem") << "\nkeyfile "
+        << file("plant-server.key") << '\n';
+    ASSERT_TRUE(broker.Start());
+    const std::string where = "MQTT: cannot connect to 127.0.0.1:" + std::to_string(broker.port()) + ": ";
+    struct Case {
+        std::string caFile;
+        BrokerState state;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {file("plant-ca.pem"), BrokerState::Connected, ""},
+        {file("stranger-ca.pem"), BrokerState::Retrying, where + "A TLS error occurred."},
+        {file("missing-ca.pem"), BrokerState::Retrying,
+         "MQTT: cannot read the TLS file " + file("missing-ca.pem")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.caFile);
+        BrokerSettings settings = Settings(broker.port());
+        settings.tls = true;
+        settings.caFile = c.caFile;
+        Publisher publisher(settings);
+        EXPECT_TRUE(Eventually([&] {
+            const BrokerStatus status = publisher.status();
+            return status.state == c.state && status.reason == c.reason;
+        })) << publisher.status().reason;
+    }
+}
+
 } // namespace
 } // namespace hz70::publish

@@ -92,11 +92,14 @@ public:
     // A password file in dir() with one user, made by mosquitto_passwd; its path, or empty.
     std::string WritePasswordFile(const std::string& user, const std::string& password) const {
         const std::string path = (dir_ / "passwords").string();
-        const pid_t pid = Spawn({"mosquitto_passwd", "-b", "-c", path, user, password});
+        return Run({"mosquitto_passwd", "-b", "-c", path, user, password}) ? path : std::string();
+    }
+
+    // Runs a program (openssl, say) to its end, its output in dir(); true when it succeeded.
+    bool Run(std::vector<std::string> args) const {
+        const pid_t pid = Spawn(std::move(args));
         int status = 0;
-        return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0
-                   ? path
-                   : std::string();
+        return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
 
 private:
