@@ -73,6 +73,9 @@ TEST_F(CliProgram, EveryRefusalNamesTheThingAndTheReason) {
                   "hz70cli: --mqtt-password-file shared-password: other users can read it; make it private "
                   "(chmod o-r shared-password)\n",
                   2},
+             Case{{"--mqtt", "mqtts://broker", "--mqtt-ca", "missing.pem", "gateway"},
+                  "hz70cli: --mqtt-ca missing.pem: No such file or directory\n",
+                  2},
              Case{{"--settings", "empty", "poll"},
                   "hz70cli: --settings empty: no settings file HZ70wiz.INI in it\n",
                   2},

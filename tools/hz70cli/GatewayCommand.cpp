@@ -5,6 +5,9 @@
 #include "hz70cli/ZoneCommands.h"
 
 #include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
@@ -51,6 +54,19 @@ std::variant<Password, std::string> ReadPasswordFile(const std::string& file) {
         return what + "its first line is empty";
     }
     return password;
+}
+
+// Why a TLS file given cannot be read, or nothing. Said at start: the broker would only ever be retried.
+std::optional<std::string> UnreadableFile(std::string_view option, const std::string& file) {
+    if (file.empty()) {
+        return std::nullopt;
+    }
+    std::FILE* opened = std::fopen(file.c_str(), "rb");
+    if (opened == nullptr) {
+        return std::string(option) + " " + file + ": " + std::strerror(errno);
+    }
+    std::fclose(opened);
+    return std::nullopt;
 }
 
 std::string HostName() {
@@ -122,6 +138,13 @@ std::variant<publish::BrokerSettings, std::string> GatewayBroker(const CliOption
     broker.haDiscovery = options.haDiscovery;
     broker.system = options.systemName.value_or(
         publish::DefaultSystemName(HostName(), fs::path(options.port).filename().string()));
+    for (const auto& [option, file] :
+         {std::pair{"--mqtt-ca", &options.caFile}, std::pair{"--mqtt-cert", &options.certFile},
+          std::pair{"--mqtt-key", &options.keyFile}}) {
+        if (auto error = UnreadableFile(option, *file)) {
+            return *std::move(error);
+        }
+    }
     if (options.passwordFile) {
         auto password = ReadPasswordFile(*options.passwordFile);
         if (auto* error = std::get_if<std::string>(&password)) {

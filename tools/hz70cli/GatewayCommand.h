@@ -20,7 +20,7 @@ namespace hz70::cli {
 
 // The broker of the command line: the URL's host, port, TLS and user, the TLS files, the password from
 // its file and the line's name (by default from the host name and the port). Or why it cannot be used:
-// the password file cannot be read, holds no password, or other users may read it.
+// a TLS file cannot be read; the password file cannot be read, holds no password, or others may read it.
 [[nodiscard]] std::variant<publish::BrokerSettings, std::string> GatewayBroker(const CliOptions& options);
 
 // Says on standard error how the connection to the broker changed, once per change: connected, or
