@@ -28,6 +28,16 @@ struct Password {
     std::string text;
 };
 
+bool OthersMayRead(const fs::file_status& status) {
+#ifdef _WIN32
+    // Windows reports every readable file as readable by all; there the folder's access list decides.
+    (void)status;
+    return false;
+#else
+    return (status.permissions() & fs::perms::others_read) != fs::perms::none;
+#endif
+}
+
 // The first line of `file`, or why it is no password to use.
 std::variant<Password, std::string> ReadPasswordFile(const std::string& file) {
     const std::string what = "--mqtt-password-file " + file + ": ";
@@ -36,12 +46,9 @@ std::variant<Password, std::string> ReadPasswordFile(const std::string& file) {
     if (error) {
         return what + error.message();
     }
-#ifndef _WIN32
-    // Windows reports every readable file as readable by all; there the folder's access list decides.
-    if ((status.permissions() & fs::perms::others_read) != fs::perms::none) {
+    if (OthersMayRead(status)) {
         return what + "other users can read it; make it private (chmod o-r " + file + ")";
     }
-#endif
     std::ifstream in(file, std::ios::binary);
     Password password;
     if (!in || !std::getline(in, password.text)) {
