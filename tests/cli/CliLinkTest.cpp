@@ -1,44 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "hz70cli/CliLink.h"
 
-#include <arpa/inet.h>
+#include "support/LoopbackPort.h"
+
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace hz70::cli {
 namespace {
 
-// A free loopback port nobody listens on while the test runs: connections to it are refused.
-class RefusingPort {
-public:
-    RefusingPort() {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        if (fd_ >= 0 && ::bind(fd_, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
-            name_ = "tcp:127.0.0.1:" + std::to_string(ntohs(address.sin_port));
-        }
-    }
-    ~RefusingPort() { ::close(fd_); }
-    RefusingPort(const RefusingPort&) = delete;
-    RefusingPort& operator=(const RefusingPort&) = delete;
-
-    [[nodiscard]] const std::string& name() const { return name_; }
-
-private:
-    int fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    std::string name_;
-};
-
 // The link's "COMn" goes to the device --port names; a converter's name is told apart from a device
 // path, and a malformed one is refused with the reason before any open.
 TEST(CliLink, APortNameLeadsToItsKindOfDevice) {
-    const RefusingPort converter;
-    ASSERT_FALSE(converter.name().empty());
+    const test::LoopbackPort converter; // bound, not listening: connections are refused
+    ASSERT_TRUE(converter.ok());
     struct Case {
         std::string name;
         std::string report; // what DescribePort says; empty: nothing

@@ -11,11 +11,10 @@
 #else
 #include "comm/PosixSerialPort.h"
 #include "comm/TcpSerialPort.h"
+#include "support/LoopbackPort.h"
 #include "support/PseudoTerminal.h"
 
-#include <arpa/inet.h>
 #include <linux/sockios.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -81,29 +80,13 @@ class LoopbackConverter {
 public:
     static constexpr std::chrono::milliseconds kWait{2000};
 
-    LoopbackConverter() {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        if (listener_ >= 0 && ::bind(listener_, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
-            ::listen(listener_, 4) == 0 &&
-            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
-            port_ = ntohs(address.sin_port);
-        }
-    }
-    ~LoopbackConverter() {
-        Close();
-        if (listener_ >= 0) {
-            ::close(listener_);
-        }
-    }
+    LoopbackConverter() { listening_ = listener_.Listen(4); }
+    ~LoopbackConverter() { Close(); }
     LoopbackConverter(const LoopbackConverter&) = delete;
     LoopbackConverter& operator=(const LoopbackConverter&) = delete;
 
-    [[nodiscard]] bool ok() const { return port_ != 0; }
-    [[nodiscard]] std::string name() const { return "tcp:127.0.0.1:" + std::to_string(port_); }
+    [[nodiscard]] bool ok() const { return listener_.ok() && listening_; }
+    [[nodiscard]] std::string name() const { return listener_.name(); }
 
     // Sends to the port and waits (bounded) until its side has taken every byte.
     [[nodiscard]] bool Send(const Bytes& bytes) {
@@ -156,18 +139,18 @@ private:
 
     // Takes a connection waiting at the listener in place of the one served.
     [[nodiscard]] bool Serve() {
-        pollfd pending{listener_, POLLIN, 0};
+        pollfd pending{listener_.fd(), POLLIN, 0};
         const auto wait = client_ < 0 ? static_cast<int>(kWait.count()) : 0;
         if (::poll(&pending, 1, wait) > 0) {
             Close();
-            client_ = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+            client_ = ::accept4(listener_.fd(), nullptr, nullptr, SOCK_CLOEXEC);
         }
         return client_ >= 0;
     }
 
-    int listener_ = -1;
+    test::LoopbackPort listener_;
+    bool listening_ = false;
     int client_ = -1;
-    std::uint16_t port_ = 0;
 };
 
 struct TcpRig {

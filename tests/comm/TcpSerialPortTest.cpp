@@ -3,11 +3,10 @@
 // it shares with every port is checked in SerialPortContractTest.
 #include "comm/TcpSerialPort.h"
 
-#include <arpa/inet.h>
+#include "support/LoopbackPort.h"
+
 #include <chrono>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace hz70 {
@@ -49,43 +48,6 @@ TEST(TcpSerialPortTest, NamesAreReadOrRefusedWithTheReason) {
     }
 }
 
-// A loopback socket bound to a free port; listening with a full queue when `backlog` is given.
-class LoopbackSocket {
-public:
-    explicit LoopbackSocket(std::optional<int> backlog) {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-            return;
-        }
-        port_ = ntohs(address.sin_port);
-        // Connections beyond the queue are not answered at all, as from a host that is not there.
-        if (backlog && ::listen(fd_, *backlog) == 0) {
-            filler_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            (void)::connect(filler_, reinterpret_cast<sockaddr*>(&address), size);
-        }
-    }
-    ~LoopbackSocket() {
-        ::close(fd_);
-        if (filler_ >= 0) {
-            ::close(filler_);
-        }
-    }
-    LoopbackSocket(const LoopbackSocket&) = delete;
-    LoopbackSocket& operator=(const LoopbackSocket&) = delete;
-
-    [[nodiscard]] std::string name() const { return "tcp:127.0.0.1:" + std::to_string(port_); }
-
-private:
-    int fd_ = -1;
-    int filler_ = -1;
-    std::uint16_t port_ = 0;
-};
-
 // Not there for now, as a missing adapter is: the link waits for it rather than give up.
 TEST(TcpSerialPortTest, AConverterNotReachedIsMissingInTheSystemsWordsWithinTheConnectWait) {
     struct Case {
@@ -97,7 +59,10 @@ TEST(TcpSerialPortTest, AConverterNotReachedIsMissingInTheSystemsWordsWithinTheC
         {0, "Connection timed out"},
     };
     for (const Case& c : cases) {
-        const LoopbackSocket converter(c.backlog);
+        test::LoopbackPort converter;
+        ASSERT_TRUE(converter.ok());
+        // Connections beyond a full queue are not answered at all, as from a host that is not there.
+        const int filler = c.backlog && converter.Listen(*c.backlog) ? converter.Connect() : -1;
         SCOPED_TRACE(converter.name());
         TcpSerialPort port(converter.name());
         const auto start = std::chrono::steady_clock::now();
@@ -110,6 +75,9 @@ TEST(TcpSerialPortTest, AConverterNotReachedIsMissingInTheSystemsWordsWithinTheC
         EXPECT_EQ(condition.device, converter.name());
         EXPECT_EQ(condition.reason, c.reason);
         EXPECT_EQ(port.lastError(), converter.name() + ": " + c.reason);
+        if (filler >= 0) {
+            ::close(filler);
+        }
     }
 }
 
