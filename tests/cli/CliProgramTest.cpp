@@ -73,6 +73,9 @@ TEST_F(CliProgram, EveryRefusalNamesTheThingAndTheReason) {
                   "hz70cli: --mqtt-password-file shared-password: other users can read it; make it private "
                   "(chmod o-r shared-password)\n",
                   2},
+             Case{{"--port", "tcp:127.0.0.1:70000", "poll", "1"},
+                  "hz70cli: tcp:127.0.0.1:70000: the port must be a number 1..65535\n",
+                  2},
              Case{{"--mqtt", "mqtts://broker", "--mqtt-ca", "missing.pem", "gateway"},
                   "hz70cli: --mqtt-ca missing.pem: No such file or directory\n",
                   2},

@@ -2,7 +2,6 @@
 #include "hz70cli/CliProgram.h"
 
 #include "comm/Clock.h"
-#include "comm/PlatformSerialPort.h"
 #include "comm/Trans.h"
 #include "hz70cli/CliLink.h"
 #include "hz70cli/CliOptions.h"
@@ -110,13 +109,14 @@ int RunCli(const std::vector<std::string>& args, std::string_view version, const
     if (!report.text.empty()) {
         err << "hz70cli: " << report.text << "\n";
     }
+    if (!report.found && options.port.starts_with("tcp:")) {
+        return kExitUsage; // a converter's address that cannot be one: unlike a device, it never turns up
+    }
 
-    // A COM name goes through the link's own lookup; any other name is the device itself.
-    const bool comName = ComIndex(options.port).has_value();
-    PlatformSerialPort device(comName ? std::nullopt : std::optional<std::string>(options.port));
+    PortDevice device(options.port);
     SteadyClock steadyClock;
     StopCondition stopCondition(stop, steadyClock);
-    InterruptiblePort port(device, stopCondition);
+    InterruptiblePort port(device.port(), stopCondition);
     InterruptibleClock clock(steadyClock, stopCondition);
     TTrans trans(port, clock);
     WireTrace trace(clock, err);
