@@ -32,7 +32,7 @@ constexpr std::chrono::milliseconds kWriteWait{1000};
 constexpr int kKeepAliveIdle = 10;    // s
 constexpr int kKeepAliveInterval = 5; // s
 constexpr int kKeepAliveProbes = 2;
-constexpr unsigned kUserTimeout = 20000; // ms
+constexpr int kUserTimeout = 20000; // ms
 
 std::string ErrorText(int error) {
     return std::generic_category().message(error);
@@ -62,7 +62,7 @@ void TuneConnection(int fd) {
     SetOption(fd, IPPROTO_TCP, TCP_KEEPCNT, kKeepAliveProbes);
 #endif
 #ifdef TCP_USER_TIMEOUT
-    SetOption(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, static_cast<int>(kUserTimeout));
+    SetOption(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, kUserTimeout);
 #endif
 }
 
