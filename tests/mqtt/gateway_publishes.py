@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 """hz70cli gateway between hz70sim and real mosquitto brokers on loopback, watched with mosquitto_sub:
-every zone's state and settings with their documented fields and "online" retained; "offline" when the
+every zone's state and settings with their documented fields, Home Assistant's discovery, and "online"
+retained; "offline" when the
 gateway is killed or stopped; nothing lost and the polling unchanged while the broker is killed and
 restarted; TLS with a password, and a wrong password refused in words; a site broker bridged to a plant
 broker. Each check runs on its own (name them on the command line) or all in turn."""
@@ -32,12 +33,12 @@ WAIT_S = 10.0
 
 
 class Subscriber:
-    """mosquitto_sub on `topic` at QoS 1, every message kept as (receipt time, retained, topic, payload).
+    """mosquitto_sub on `topic` (several: separated by spaces) at QoS 1, every message kept as (receipt time, retained, topic, payload).
     With `session`, a persistent session of that client id, which the broker keeps while it is away."""
 
     def __init__(self, broker, topic="hz70/#", user=None, password=None, session=None):
-        argv = ["mosquitto_sub", *broker.client_options(user, password), "-t", topic, "-q", "1",
-                "-F", "%U %r %t %p"]
+        topics = [option for t in topic.split() for option in ("-t", t)]
+        argv = ["mosquitto_sub", *broker.client_options(user, password), *topics, "-q", "1", "-F", "%U %r %t %p"]
         if session:
             argv += ["-c", "-i", session]
         self.process = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
@@ -152,13 +153,17 @@ def poll_time(state):
 
 
 def check_publishes(cli, sim_program):
-    """Every zone's state with the documented fields, its settings, and "online" retained."""
+    """Every zone's state with the documented fields, its settings, Home Assistant's discovery, and
+    "online" retained."""
     with Simulator(sim_program, zones=",".join(ADDRESSES), mode=0) as sim, Broker() as broker, \
-            Gateway(cli, sim, broker.url()) as gateway:
-        subscriber = Subscriber(broker)
+            Gateway(cli, sim, broker.url(), "--ha-discovery"):
+        subscriber = Subscriber(broker, "hz70/# homeassistant/#")
         try:
             subscriber.wait_for("state of every zone", every_zone_has("state"))
             subscriber.wait_for("settings of every zone", every_zone_has("settings"))
+            subscriber.wait_for("discovery of every zone", lambda ms: {
+                json.loads(m[3])["state_topic"] for m in ms if m[2].startswith("homeassistant/")} == {
+                f"{PREFIX}/zone/{n}/state" for n in range(1, len(ADDRESSES) + 1)})
         finally:
             subscriber.close()
         for zone, address in enumerate(ADDRESSES, start=1):
@@ -179,7 +184,6 @@ def check_publishes(cli, sim_program):
             late.wait_for("retained state of every zone", every_zone_has("state"))
         finally:
             late.close()
-        gateway.stop()
 
 
 def check_availability(cli, sim_program):
