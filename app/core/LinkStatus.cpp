@@ -100,7 +100,9 @@ std::string BrokerStatusText(const publish::BrokerStatus& status) {
         }
         break;
     }
-    if (status.queued > 0) {
+    // While connected the queue holds only what is on its way: counting it would redraw the line at
+    // every message.
+    if (status.queued > 0 && status.state != BrokerState::Connected) {
         text += "; w kolejce: " + std::to_string(status.queued);
     }
     if (status.dropped > 0) {

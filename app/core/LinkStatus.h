@@ -22,8 +22,8 @@ namespace hz70 {
 // the value given and the one used. Empty when the time-out is used as given or from the baud table.
 [[nodiscard]] std::string CappedTimeoutText(const TTransSettings& settings);
 
-// The status line about the MQTT broker: connected to which, or why not and that it tries again, with
-// the zone states waiting for it and those lost when too many waited.
+// The status line about the MQTT broker: connected to which, or why not and that it tries again with
+// the zone states waiting meanwhile; and those lost when too many waited.
 [[nodiscard]] std::string BrokerStatusText(const publish::BrokerStatus& status);
 
 } // namespace hz70
