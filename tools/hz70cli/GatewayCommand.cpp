@@ -92,9 +92,9 @@ public:
     GatewayPublishing(publish::Publisher& publisher, BrokerReport& report, PollConsumer* csv)
         : publisher_(publisher), report_(report), csv_(csv) {}
 
-    void Started(const DeviceList& devices) override {
+    void Started() override {
         if (csv_ != nullptr) {
-            csv_->Started(devices);
+            csv_->Started();
         }
     }
 

@@ -72,7 +72,7 @@ void ReportReconnect(ReconnectState before, const PortReconnect& reconnect, std:
 
 } // namespace
 
-void PollCsvWriter::Started(const DeviceList& /*devices*/) {
+void PollCsvWriter::Started() {
     out_ << kPollCsvHeader << "\n" << std::flush;
 }
 
@@ -100,7 +100,7 @@ int RunPolling(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& 
     KeepMonitoring question(err);
     PortReconnect reconnect(trans, port, clock);
     PollCycle cycle(devices, zones, trans, polling, question, &reconnect);
-    consumer.Started(devices);
+    consumer.Started();
     std::uint32_t nextTick = clock.GetTickCount();
     bool anyAnswered = false;
     while (!stop.Reached()) {

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "app/core/DeviceList.h"
 #include "comm/Clock.h"
 #include "comm/SerialPort.h"
 #include "comm/Trans.h"
@@ -21,7 +20,7 @@ class PollConsumer {
 public:
     virtual ~PollConsumer() = default;
     // The zones are attached (each HZ70's settings read) and the first tick is next.
-    virtual void Started(const DeviceList& devices) = 0;
+    virtual void Started() = 0;
     virtual void Consume(const PollTickResult& tick) = 0;
 };
 
@@ -29,7 +28,7 @@ public:
 class PollCsvWriter final : public PollConsumer {
 public:
     explicit PollCsvWriter(std::ostream& out) : out_(out) {}
-    void Started(const DeviceList& devices) override;
+    void Started() override;
     void Consume(const PollTickResult& tick) override;
 
 private:
