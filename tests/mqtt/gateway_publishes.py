@@ -25,6 +25,7 @@ from broker import Broker  # noqa: E402
 from hz70sim import Simulator  # noqa: E402
 
 ADDRESSES = ["1", "2", "3"]
+ZONES = range(1, len(ADDRESSES) + 1)
 SYSTEM = "line1"
 PREFIX = f"hz70/{SYSTEM}"
 STATE_KEYS = {"time", "zone", "address", "name", "temperature", "setpoint", "power", "current", "leakage",
@@ -33,12 +34,14 @@ WAIT_S = 10.0
 
 
 class Subscriber:
-    """mosquitto_sub on `topic` (several: separated by spaces) at QoS 1, every message kept as (receipt time, retained, topic, payload).
-    With `session`, a persistent session of that client id, which the broker keeps while it is away."""
+    """mosquitto_sub on `topic` (several: separated by spaces) at QoS 1, every message kept as (receipt
+    time, retained, topic, payload). With `session`, a persistent session of that client id, which the
+    broker keeps while it is away."""
 
     def __init__(self, broker, topic="hz70/#", user=None, password=None, session=None):
         topics = [option for t in topic.split() for option in ("-t", t)]
-        argv = ["mosquitto_sub", *broker.client_options(user, password), *topics, "-q", "1", "-F", "%U %r %t %p"]
+        argv = ["mosquitto_sub", *broker.client_options(user, password), *topics, "-q", "1",
+                "-F", "%U %r %t %p"]
         if session:
             argv += ["-c", "-i", session]
         self.process = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
@@ -87,8 +90,8 @@ class Gateway:
         self.stderr_path = os.path.join(self.dir, "stderr")
         self.csv_path = os.path.join(self.dir, "polls.csv")
         with open(self.stderr_path, "w", encoding="utf-8") as stderr, open(self.csv_path, "w") as csv:
-            self.process = subprocess.Popen(argv + ["--csv"] + ADDRESSES, stdin=subprocess.DEVNULL, stdout=csv,
-                                            stderr=stderr)
+            self.process = subprocess.Popen(argv + ["--csv"] + ADDRESSES, stdin=subprocess.DEVNULL,
+                                            stdout=csv, stderr=stderr)
 
     def __enter__(self):
         return self
@@ -144,7 +147,7 @@ def states(messages, zone):
 
 def every_zone_has(suffix):
     return lambda messages: all(any(m[2] == f"{PREFIX}/zone/{n}/{suffix}" for m in messages)
-                                for n in range(1, len(ADDRESSES) + 1))
+                                for n in ZONES)
 
 
 def status_is(value, prefix=PREFIX):
@@ -172,7 +175,7 @@ def check_publishes(cli, sim_program):
             subscriber.wait_for("settings of every zone", every_zone_has("settings"))
             subscriber.wait_for("discovery of every zone", lambda ms: {
                 json.loads(m[3])["state_topic"] for m in ms if m[2].startswith("homeassistant/")} == {
-                f"{PREFIX}/zone/{n}/state" for n in range(1, len(ADDRESSES) + 1)})
+                f"{PREFIX}/zone/{n}/state" for n in ZONES})
         finally:
             subscriber.close()
         for zone, address in enumerate(ADDRESSES, start=1):
@@ -181,7 +184,8 @@ def check_publishes(cli, sim_program):
             assert not missing, f"zone {zone}: no {sorted(missing)} in {state}"
             assert (state["zone"], state["address"]) == (zone, int(address)), state
             assert state["unit"] in ("°C", "°F") and state["comm_error"] is False, state
-            assert all(isinstance(state[key], (int, float)) for key in ("temperature", "setpoint", "power")), state
+            numbers = ("temperature", "setpoint", "power", "current", "leakage")
+            assert all(isinstance(state[key], (int, float)) for key in numbers), state
             datetime.fromisoformat(state["time"])
             settings = json.loads(subscriber.taken(f"{PREFIX}/zone/{zone}/settings")[-1][3])
             assert isinstance(settings, dict) and settings, settings
@@ -205,8 +209,8 @@ def check_availability(cli, sim_program):
                     subscriber.wait_for("online", lambda ms: last_status(ms) == "online")
                     gateway.wait_said(f"MQTT: connected to 127.0.0.1:{broker.port}\n")
                     assert gateway.stop(how) == status, f"signal {how}: exit status not {status}"
-                    subscriber.wait_for(f"offline after signal {how}", lambda ms: last_status(ms) == "offline",
-                                        timeout=3)
+                    subscriber.wait_for(f"offline after signal {how}",
+                                        lambda ms: last_status(ms) == "offline", timeout=3)
         finally:
             subscriber.close()
 
@@ -235,12 +239,11 @@ def check_broker_restart(cli, sim_program):
             broker.start()
             # Everything polled meanwhile arrives, then a few more rounds.
             subscriber.wait_for("states after the restart", lambda ms: all(
-                any(poll_time(s) > restarted_at + 2 for s in states(ms, n)) for n in range(1, len(ADDRESSES) + 1)),
-                timeout=15)
+                any(poll_time(s) > restarted_at + 2 for s in states(ms, n)) for n in ZONES), timeout=15)
             said, polls, log = gateway.stderr(), gateway.polls(), sim.log_lines()
         finally:
             subscriber.close()
-    received = {zone: [poll_time(s) for s in states(subscriber.taken(), zone)] for zone in range(1, len(ADDRESSES) + 1)}
+    received = {zone: [poll_time(s) for s in states(subscriber.taken(), zone)] for zone in ZONES}
     # The CSV line and the state of one update are stamped a moment apart; a zone's updates 0.6 s apart.
     lost = [(zone, when) for zone, when in polls if killed_at - 2 <= when <= restarted_at + 2
             and not any(abs(t - when) < 0.1 for t in received[zone])]
@@ -248,9 +251,10 @@ def check_broker_restart(cli, sim_program):
     log_ms = lambda t: int(t * 1000)  # noqa: E731 (time.monotonic and the simulator share CLOCK_MONOTONIC)
     before = request_gaps(log, log_ms(killed - 3), log_ms(killed))
     during = request_gaps(log, log_ms(killed), log_ms(restarted))
-    print(f"request gaps: before {statistics.median(before)} ms, during the outage {statistics.median(during)}"
-          f" ms (max {max(during)} ms); {len([p for p in polls if killed_at <= p[1] <= restarted_at])} updates "
-          f"during the outage, none lost")
+    polled = len([p for p in polls if killed_at <= p[1] <= restarted_at])
+    print(f"request gaps: before {statistics.median(before)} ms, during the outage "
+          f"{statistics.median(during)} ms (max {max(during)} ms); {polled} updates during the outage, "
+          f"none lost")
     # A tick that waited for the broker would show as a gap of a second or more.
     assert abs(statistics.median(during) - statistics.median(before)) <= 20 and max(during) < 1000, \
         "the polling slowed while the broker was away"
@@ -261,10 +265,12 @@ def check_tls_password(cli, sim_program):
     """Over TLS with a user and password; a wrong password is refused, said in words, and never shown."""
     users = {"gateway": "right-pass-1", "reader": "reader-pass"}
     wrong = "wrong-pass-2"
-    with Simulator(sim_program, zones=",".join(ADDRESSES), mode=0) as sim, Broker(users=users, tls=True) as broker:
+    with Simulator(sim_program, zones=",".join(ADDRESSES), mode=0) as sim, \
+            Broker(users=users, tls=True) as broker:
         subscriber = Subscriber(broker, "hz70/#", "reader", users["reader"])
         try:
-            with Gateway(cli, sim, broker.url("gateway"), "--mqtt-ca", broker.ca, password=users["gateway"]), \
+            with Gateway(cli, sim, broker.url("gateway"), "--mqtt-ca", broker.ca,
+                         password=users["gateway"]), \
                     Gateway(cli, sim, broker.url("gateway"), "--mqtt-ca", broker.ca, password=wrong,
                             system="intruder") as refused:
                 subscriber.wait_for("state of every zone over TLS", every_zone_has("state"))
@@ -291,8 +297,8 @@ def check_bridge(cli, sim_program):
             subscriber.close()
 
 
-CHECKS = {"publishes": check_publishes, "availability": check_availability, "broker_restart": check_broker_restart,
-          "tls_password": check_tls_password, "bridge": check_bridge}
+CHECKS = {"publishes": check_publishes, "availability": check_availability,
+          "broker_restart": check_broker_restart, "tls_password": check_tls_password, "bridge": check_bridge}
 
 
 def main():

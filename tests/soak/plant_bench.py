@@ -70,9 +70,9 @@ def main():
     sims, gateways = [], []
     with Broker(persistent=True) as broker:
         with open(received_path, "w", encoding="utf-8") as received:
-            subscriber = subprocess.Popen(["mosquitto_sub", *broker.client_options(), "-t", "hz70/#", "-q", "1",
-                                           "-c", "-i", "plant-bench", "-F", "%U %t %p"], stdout=received,
-                                          stderr=subprocess.DEVNULL)
+            subscriber = subprocess.Popen(["mosquitto_sub", *broker.client_options(), "-t", "hz70/#",
+                                           "-q", "1", "-c", "-i", "plant-bench", "-F", "%U %t %p"],
+                                          stdout=received, stderr=subprocess.DEVNULL)
         try:
             for n in range(args.gateways):
                 sim = Simulator(sim_program, "--seed", str(n + 1), zones=f"1-{ZONES}", mode=0)
@@ -80,9 +80,9 @@ def main():
                 base = os.path.join(args.out, f"gateway{n:02d}")
                 with open(base + ".csv", "w") as out, open(base + ".err", "w") as err:
                     gateways.append(subprocess.Popen(
-                        [cli, "--port", sim.link, "gateway", "--mqtt", broker.url(), "--system", f"line{n:02d}",
-                         "--csv", *map(str, range(1, ZONES + 1))], stdin=subprocess.DEVNULL, stdout=out,
-                        stderr=err))
+                        [cli, "--port", sim.link, "gateway", "--mqtt", broker.url(),
+                         "--system", f"line{n:02d}", "--csv", *map(str, range(1, ZONES + 1))],
+                        stdin=subprocess.DEVNULL, stdout=out, stderr=err))
             say(f"{args.gateways} gateways, {args.gateways * ZONES} zones, one broker; warming up")
             time.sleep(10)
             start_wall, start_cpu = time.time(), [cpu_seconds(g.pid) for g in gateways]
@@ -130,9 +130,10 @@ def main():
     say(f"messages at the subscriber: {len(window) / (end_wall - start_wall):.0f} zone states/s over "
         f"{end_wall - start_wall:.0f} s, a broker outage of {args.outage} s included")
     say(f"latency from the poll's end to receipt: median {statistics.median(steady):.1f} ms, "
-        f"p99 {percentile(steady, 0.99):.1f} ms ({len(steady)} states outside the outage and the catching up)")
-    say(f"the broker back after {args.outage} s: fresh states arrive {recovered - restarted:.1f} s later, and "
-        f"everything queued meanwhile has arrived {flushed - restarted:.1f} s later")
+        f"p99 {percentile(steady, 0.99):.1f} ms ({len(steady)} states outside the outage and the "
+        f"catching up)")
+    say(f"the broker back after {args.outage} s: fresh states arrive {recovered - restarted:.1f} s "
+        f"later, and everything queued meanwhile has arrived {flushed - restarted:.1f} s later")
     say(f"per gateway: CPU {statistics.mean(cpu):.2f} % of a core on average (max {max(cpu):.2f} %), "
         f"RSS {statistics.mean(rss) / 1024:.1f} MiB on average (max {max(rss) / 1024:.1f} MiB)")
     lost = 0
@@ -140,8 +141,9 @@ def main():
         system = f"line{n:02d}"
         for zone, when in csv_polls(os.path.join(args.out, f"gateway{n:02d}.csv")):
             stamp = datetime.strptime(when, "%Y-%m-%d %H:%M:%S.%f").timestamp()
+            received = states.get((system, zone), {})
             if killed - 5 <= stamp <= restarted + 5 and not any(
-                    abs(datetime.fromisoformat(t).timestamp() - stamp) < 0.05 for t in states.get((system, zone), {})):
+                    abs(datetime.fromisoformat(t).timestamp() - stamp) < 0.05 for t in received):
                 lost += 1
     polled = sum(1 for (_, _), polls in states.items() for t in polls
                  if killed - 5 <= datetime.fromisoformat(t).timestamp() <= restarted + 5)

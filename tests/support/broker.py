@@ -31,15 +31,17 @@ def make_authority(directory):
     """A certificate authority and a server certificate for 127.0.0.1 and localhost, signed by it, in
     `directory`; returns the paths (ca, cert, key)."""
     ca_key, ca = os.path.join(directory, "ca.key"), os.path.join(directory, "ca.crt")
-    key, request, cert = (os.path.join(directory, name) for name in ("server.key", "server.csr", "server.crt"))
+    key, request, cert = (os.path.join(directory, name)
+                          for name in ("server.key", "server.csr", "server.crt"))
     extensions = os.path.join(directory, "server.ext")
     with open(extensions, "w", encoding="ascii") as ext:
         ext.write("subjectAltName=IP:127.0.0.1,DNS:localhost\n")
     curve = ["-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"]
-    _run("openssl", "req", "-x509", *curve, "-keyout", ca_key, "-out", ca, "-days", "2", "-subj", "/CN=hz70 test CA")
+    _run("openssl", "req", "-x509", *curve, "-keyout", ca_key, "-out", ca, "-days", "2",
+         "-subj", "/CN=hz70 test CA")
     _run("openssl", "req", *curve, "-keyout", key, "-out", request, "-subj", "/CN=localhost")
-    _run("openssl", "x509", "-req", "-in", request, "-CA", ca, "-CAkey", ca_key, "-CAcreateserial", "-out", cert,
-         "-days", "2", "-extfile", extensions)
+    _run("openssl", "x509", "-req", "-in", request, "-CA", ca, "-CAkey", ca_key, "-CAcreateserial",
+         "-out", cert, "-days", "2", "-extfile", extensions)
     return ca, cert, key
 
 
@@ -92,7 +94,8 @@ class Broker:
         deadline = time.monotonic() + WAIT_S
         while time.monotonic() < deadline:
             if self.process.poll() is not None:
-                raise AssertionError(f"mosquitto did not start: {self.process.stderr.read()} {self.log_text()}")
+                raise AssertionError(f"mosquitto did not start: {self.process.stderr.read()} "
+                                     f"{self.log_text()}")
             try:
                 socket.create_connection(("127.0.0.1", self.port), timeout=0.2).close()
                 return
