@@ -67,9 +67,10 @@ const char* UsageText() {
 #ifdef _WIN32
            "  --port NAME         COM1..COM8 or another port, e.g. COM12 or \\\\.\\COM12 (default COM1)\n"
 #else
-           "  --port NAME         COM1..COM8 (any letter case) or a device path (default COM1; COMn is\n"
-           "                      looked up as ./COMn, then /dev/ttyUSB{n-1}, /dev/ttyACM{n-1},\n"
-           "                      /dev/ttyS{n-1}; where it led is said on standard error)\n"
+           "  --port NAME         COM1..COM8 (any letter case), a device path, or tcp:HOST:PORT for a\n"
+           "                      line behind an Ethernet converter (default COM1; COMn is looked up\n"
+           "                      as ./COMn, then /dev/ttyUSB{n-1}, /dev/ttyACM{n-1}, /dev/ttyS{n-1};\n"
+           "                      where it led is said on standard error)\n"
 #endif
            "  --baud RATE         300 600 1200 2400 4800 9600 19200 38400 57600 115200 bit/s, or the\n"
            "                      table index 0..9, whose rate is said on standard error (default 9600)\n"
@@ -151,7 +152,7 @@ bool StoreIf(std::optional<int> parsed, int& target, bool* given = nullptr) {
 }
 
 const ValuedOption kValuedOptions[] = {
-    {"--port", "COM1..COM8 or a device path",
+    {"--port", "COM1..COM8, a device path or tcp:HOST:PORT",
      [](CliOptions& o, const std::string& v) {
          const auto com = ComIndex(v);
          o.port = com ? "COM" + std::to_string(*com + 1) : v; // "com1" is COM1, said as such
