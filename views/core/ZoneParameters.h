@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "model/SettingInput.h"
 #include "model/Slohz70.h"
 
 #include <cstdint>
@@ -26,22 +27,6 @@ inline constexpr const char* kWriteFailedStatus = "Błąd zapisu";
 [[nodiscard]] std::string SettingNameLine(const TParametr& row);
 // The value the input field offers for a setting: its unsigned word.
 [[nodiscard]] std::string SettingValueText(const TParametr& row);
-
-// Lines whose limits do not depend on the temperature unit; the others are left to the controller.
-[[nodiscard]] bool IsRangeChecked(int line);
-
-enum class InputVerdict { kAccepted, kNotANumber, kOutOfRange };
-
-struct CheckedInput {
-    InputVerdict verdict = InputVerdict::kNotANumber;
-    std::uint16_t word = 0; // what to write when accepted
-};
-
-// Checks the operator's text for list line `line`. A decimal integer (optional sign, blanks around it)
-// is required; it must fit a register word (0..65535) - a larger number is refused rather than cut to
-// its low 16 bits, which would write a value nobody typed - and, on range-checked lines, the row's
-// limits.
-[[nodiscard]] CheckedInput CheckSettingInput(std::string_view text, int line, const TParametr& row);
 
 // How the dialog reports a write's result.
 struct WriteOutcome {
