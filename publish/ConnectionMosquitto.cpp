@@ -84,6 +84,19 @@ std::string FailureText(int result, int error) {
     return mosquitto_strerror(result);
 }
 
+// Why the TLS files cannot serve, in words, or empty.
+std::string TlsFileProblem(const BrokerSettings& settings) {
+    if (settings.certFile.empty() != settings.keyFile.empty()) {
+        return "MQTT: a client certificate needs its key file, and a key its certificate";
+    }
+    for (const std::string* path : {&settings.caFile, &settings.certFile, &settings.keyFile}) {
+        if (!path->empty() && !std::ifstream(*path).good()) {
+            return "MQTT: cannot read the TLS file " + *path;
+        }
+    }
+    return {};
+}
+
 // A pipe whose one end wakes the network thread's poll().
 class WakePipe {
 public:
@@ -287,19 +300,6 @@ void Link::run() {
     const std::lock_guard lock(mutex_);
     finished_ = true;
     finishedChanged_.notify_all();
-}
-
-// Why the TLS files cannot serve, in words, or empty.
-std::string TlsFileProblem(const BrokerSettings& settings) {
-    if (settings.certFile.empty() != settings.keyFile.empty()) {
-        return "MQTT: a client certificate needs its key file, and a key its certificate";
-    }
-    for (const std::string* path : {&settings.caFile, &settings.certFile, &settings.keyFile}) {
-        if (!path->empty() && !std::ifstream(*path).good()) {
-            return "MQTT: cannot read the TLS file " + *path;
-        }
-    }
-    return {};
 }
 
 bool Link::configureTls() {

@@ -166,6 +166,25 @@ TEST(PublisherBroker, DeliversEveryStateAcrossABrokerRestartAndSaysOnlineAndOffl
     EXPECT_TRUE(Eventually([&] { return subscriber.Count(kStatus, "offline") == 1; }));
 }
 
+// A gateway killed, or cut off, says no goodbye: the broker publishes the connection's will instead.
+TEST(PublisherBroker, LeavesOfflineBehindWhenItDiesWithoutAGoodbye) {
+    test::MosquittoBroker broker;
+    ASSERT_TRUE(broker.ok());
+    const pid_t child = ::fork(); // before this process has threads of its own
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        Publisher publisher(Settings(broker.port()));
+        const bool connected = Eventually([&] { return publisher.status().state == BrokerState::Connected; });
+        ::_exit(connected ? 0 : 1); // no destructor: the socket just closes
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    Subscriber subscriber(broker.port());
+    EXPECT_TRUE(Eventually([&] { return subscriber.Count(kStatus, "offline") == 1; }));
+    EXPECT_EQ(subscriber.Count(kStatus, "online"), 0U);
+}
+
 // What the status says of a broker that is not there, one that refuses the password, and one that takes it;
 // and that the publisher leaves at once even when the broker is away.
 TEST(PublisherBroker, SaysInWordsWhyItCannotConnectAndLeavesAtOnce) {
