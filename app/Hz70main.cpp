@@ -609,6 +609,7 @@ void TOmain::ShowPublishingStatus() {
     const QString text = QString::fromStdString(BrokerStatusText(publisher_->status()));
     if (PublishingLabel->text() != text) {
         PublishingLabel->setText(text);
+        PublishingLabel->setToolTip(text); // whole, where the line is too narrow
     }
     PublishingLabel->show();
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/core/LinkStatus.h"
 
+#include <string_view>
+
 namespace hz70 {
 namespace {
 
@@ -83,7 +85,8 @@ std::string CappedTimeoutText(const TTransSettings& settings) {
 
 std::string BrokerStatusText(const publish::BrokerStatus& status) {
     using publish::BrokerState;
-    std::string text = "MQTT: ";
+    constexpr std::string_view kPrefix = "MQTT: ";
+    std::string text(kPrefix);
     switch (status.state) {
     case BrokerState::Unavailable:
         return text + "program zbudowano bez klienta MQTT";
@@ -94,10 +97,7 @@ std::string BrokerStatusText(const publish::BrokerStatus& status) {
         text += "połączono z " + status.broker;
         break;
     case BrokerState::Retrying:
-        text += "brak połączenia — ponawiam";
-        if (!status.reason.empty()) {
-            text += " (" + status.reason + ")";
-        }
+        text += "brak połączenia z " + status.broker + " — ponawiam";
         break;
     }
     // While connected the queue holds only what is on its way: counting it would redraw the line at
@@ -107,6 +107,12 @@ std::string BrokerStatusText(const publish::BrokerStatus& status) {
     }
     if (status.dropped > 0) {
         text += "; utracone: " + std::to_string(status.dropped);
+    }
+    // Last, where a narrow window cuts the line; the line already says it is about MQTT.
+    if (status.state == BrokerState::Retrying && !status.reason.empty()) {
+        const std::string_view reason = status.reason;
+        text +=
+            " (" + std::string(reason.starts_with(kPrefix) ? reason.substr(kPrefix.size()) : reason) + ")";
     }
     return text;
 }
