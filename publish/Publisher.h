@@ -34,6 +34,9 @@ struct BrokerStatus {
 // thread of the publisher's own, which connects, reconnects with back-off, and publishes the queued
 // states at QoS 1. "<prefix>/status" is "online" while connected and "offline" otherwise (the
 // connection's last will); after every reconnect, "online" and every zone's latest state go out again.
+// Delivery is at least once: a state leaves the queue when the broker acknowledged it, and what was
+// unacknowledged when a connection dropped goes again, so a subscriber may see a state twice (with the
+// same "time").
 class Publisher {
 public:
     // The zone states kept while the broker is away; beyond it the oldest go, counted in `dropped`.
