@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "publish/BrokerSettings.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace hz70::publish {
@@ -113,7 +114,10 @@ std::string BrokerUrlText(const BrokerSettings& settings) {
 }
 
 std::string TopicPrefix(const BrokerSettings& settings) {
-    return "hz70/" + settings.system;
+    std::string prefix = "hz70/" + settings.system;
+    std::replace_if(
+        prefix.begin(), prefix.end(), [](char c) { return c == '+' || c == '#'; }, '-');
+    return prefix;
 }
 
 std::string DefaultSystemName(std::string_view hostName, std::string_view portName) {

@@ -36,7 +36,7 @@ struct BrokerUrl {
 // "mqtt://user@host:1883", never with the password.
 [[nodiscard]] std::string BrokerUrlText(const BrokerSettings& settings);
 
-// "hz70/<system>".
+// "hz70/<system>", '+' and '#' as '-': a topic to publish to must not hold the subscriptions' wildcards.
 [[nodiscard]] std::string TopicPrefix(const BrokerSettings& settings);
 
 // "press3-COM1" from the host name and the port's name without its folder ("/dev/ttyUSB0" gives

@@ -59,7 +59,10 @@ TEST(BrokerUrl, ParsesWhatItMayAndSaysWhatIsWrongWithTheRest) {
     }
 }
 
-TEST(BrokerUrl, DefaultSystemNameIsATopicLevel) {
+TEST(BrokerUrl, SystemNamesMakeTopicsOneMayPublishTo) {
+    BrokerSettings settings;
+    settings.system = "hall 2/press#3+";
+    EXPECT_EQ(TopicPrefix(settings), "hz70/hall 2/press-3-");
     EXPECT_EQ(DefaultSystemName("press3", "COM1"), "press3-COM1");
     EXPECT_EQ(DefaultSystemName("press3", "/dev/ttyUSB0"), "press3-ttyUSB0");
     EXPECT_EQ(DefaultSystemName("hall a", "tcp:10.0.0.7:4001#+"), "hall-a-tcp:10.0.0.7:4001--");
