@@ -139,9 +139,10 @@ std::string TOMqtt::Collect(PublishingSettings& chosen) const {
     if (!url.empty()) {
         auto parsed = publish::ParseBrokerUrl(url);
         if (const auto* reason = std::get_if<std::string>(&parsed)) {
-            return "Błędny adres brokera MQTT „" + url + "”:\n" + *reason +
-                   "\n\nAdres ma postać mqtt://[użytkownik@]host[:port] lub "
-                   "mqtts://[użytkownik@]host[:port].";
+            // Not the address itself: it may hold the password the address refuses.
+            return "Błędny adres brokera MQTT.\nAdres ma postać mqtt://[użytkownik@]host[:port] lub "
+                   "mqtts://[użytkownik@]host[:port]; hasło podaje się w polu „Hasło”.\n(" +
+                   *reason + ")";
         }
         const auto& address = std::get<publish::BrokerUrl>(parsed);
         broker.host = address.host;

@@ -143,7 +143,8 @@ private:
         auto url = publish::ParseBrokerUrl(value);
         if (const auto* reason = std::get_if<std::string>(&url)) {
             brokerFailed_ = true;
-            return "błędny adres brokera " + Quoted(value) + " (" + *reason + "); publikacja wyłączona";
+            // Not the address itself: it may hold a password.
+            return "błędny adres brokera (" + *reason + "); publikacja wyłączona";
         }
         auto& parsed = std::get<publish::BrokerUrl>(url);
         publish::BrokerSettings& broker = settings_.broker;

@@ -71,7 +71,7 @@ TEST(PublishingFileText, SaysWhatItLeftOutAndNeverThePassword) {
         {"# a comment\r\nEnabled=1\r\nBroker=mqtt://h\r\n\r\n", {}, true, ""},
         {"Enabled=1\nBroker=mqtt://ann@h:1884\n", {}, true, "ann"},
         {"Enabled=1\nBroker=mqtt://ann@h\nUser=bob\n", {}, true, "bob"},
-        {"Enabled=1\nBroker=http://h\n", {"wiersz 2: błędny adres brokera „http://h” ("}, false, ""},
+        {"Enabled=1\nBroker=http://h\n", {"wiersz 2: błędny adres brokera (the broker URL"}, false, ""},
         {"Enabled=tak\n", {"wiersz 1: wartość „Enabled” musi być 0 albo 1, a jest „tak”"}, false, ""},
         {"Discovery=\n", {"wiersz 1: wartość „Discovery” musi być 0 albo 1, a jest „”"}, false, ""},
         {"Kolor=zielony\n", {"wiersz 1: nieznany klucz „Kolor”"}, false, ""},
@@ -79,6 +79,10 @@ TEST(PublishingFileText, SaysWhatItLeftOutAndNeverThePassword) {
         {"System=hala 2/a\n", {"wiersz 1: nazwa systemu „hala 2/a” zawiera znak"}, false, ""},
         {"User=ann\nuser=bob\n", {"wiersz 2: klucz „User” powtórzony; obowiązuje pierwszy"}, false, "ann"},
         {"Password=first\nPassword=second\n", {"wiersz 2: klucz „Password” powtórzony"}, false, ""},
+        {"Broker=mqtt://u:second@h\n",
+         {"wiersz 1: błędny adres brokera (the broker URL must not"},
+         false,
+         ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
