@@ -83,7 +83,7 @@ TEST(MainWindow, FrameActionsMenuAndToolBarAreThoseOfTheProgram) {
     EXPECT_EQ(
         menus,
         QStringList({"Plik: &Zapisz ustawienia, &Rejestruj pomiary do pliku CSV..., -, &Wyjście",
-                     "Opcje: &Ustawienia portu..., &Lista HZ70...",
+                     "Opcje: &Ustawienia portu..., &Lista HZ70..., &Publikacja MQTT...",
                      "Okno: &Kaskada, &Sąsiadująco, -, &Obrazy synoptyczne, &Wykresy, &Tabela, &Bargrafy",
                      "Pomoc: &O programie..."}));
 
