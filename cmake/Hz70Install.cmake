@@ -51,6 +51,9 @@ add_custom_command(OUTPUT ${hz70_changelog}
                    DEPENDS ${PROJECT_SOURCE_DIR}/resources/debian/changelog)
 add_custom_target(changelog ALL DEPENDS ${hz70_changelog})
 install(FILES ${hz70_changelog} DESTINATION ${hz70_doc_dir})
+# A broker's access list and passwords for commands from the broker, to copy and adapt.
+install(FILES ${PROJECT_SOURCE_DIR}/dist/mosquitto/hz70-acl ${PROJECT_SOURCE_DIR}/dist/mosquitto/hz70-mosquitto.conf
+        DESTINATION ${hz70_doc_dir}/examples)
 
 # The gateway's service, installed disabled (nothing enables it), and its configuration under /etc. A
 # package or an install to /usr puts the configuration in /etc, as Debian has it; an install to any other

@@ -53,6 +53,9 @@ for file in usr/bin/hz70wiz usr/bin/hz70sim usr/bin/hz70cli usr/share/applicatio
   check "package holds $file" grep -q "\./$file\$" <<<"$contents"
 done
 
+for file in usr/share/doc/hz70wiz/examples/hz70-acl usr/share/doc/hz70wiz/examples/hz70-mosquitto.conf; do
+  check "package holds $file" grep -q "\./$file\$" <<<"$contents"
+done
 for file in usr/share/man/man1/hz70wiz.1.gz usr/share/man/man1/hz70cli.1.gz usr/share/man/man1/hz70sim.1.gz; do
   check "package holds $file" grep -q "\./$file\$" <<<"$contents"
 done

@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """A mosquitto broker for the Python tests: on a free loopback port, with a configuration written here,
-optionally with users and passwords, TLS by a certificate authority made here with openssl, and a bridge
+optionally with users, passwords and an access list, TLS by a certificate authority made here with openssl, and a bridge
 to another broker. It can be killed and started again on the same port, and never outlives its `with`
 block."""
 import getpass
@@ -47,11 +47,12 @@ def make_authority(directory):
 
 class Broker:
     """mosquitto on 127.0.0.1:`port` (a free one unless given). `users` maps user names to passwords and
-    turns anonymous access off; `tls` makes the listener TLS-only with a fresh authority (`ca` is its
+    turns anonymous access off; `acl` is the text of an access list (mosquitto's acl_file) that decides
+    what each user may read and write; `tls` makes the listener TLS-only with a fresh authority (`ca` is its
     certificate); `bridge_to` is another Broker that every hz70/# message is forwarded to; `persistent`
     keeps sessions and retained messages across a restart (saved every second)."""
 
-    def __init__(self, users=None, tls=False, bridge_to=None, persistent=False, port=None):
+    def __init__(self, users=None, tls=False, bridge_to=None, persistent=False, port=None, acl=None):
         self.dir = tempfile.mkdtemp(prefix="hz70broker.")
         self.port = port or free_port()
         self.ca = None
@@ -67,6 +68,11 @@ class Broker:
             lines += ["allow_anonymous false", f"password_file {passwords}"]
         else:
             lines.append("allow_anonymous true")
+        if acl is not None:
+            acl_file = os.path.join(self.dir, "acl")
+            with open(acl_file, "w", encoding="ascii") as file:
+                file.write(acl)
+            lines.append(f"acl_file {acl_file}")
         if tls:
             self.ca, cert, key = make_authority(self.dir)
             lines += [f"cafile {self.ca}", f"certfile {cert}", f"keyfile {key}"]
