@@ -19,6 +19,9 @@ struct BrokerSettings {
     std::string keyFile;
     std::string system; // the line's name: its topics are under "hz70/<system>"
     bool haDiscovery = false;
+    // Take commands from "<prefix>/zone/+/set/+" (the connection then speaks MQTT 5, for the requests'
+    // response topic and correlation data). Off unless the operator asks for it.
+    bool commands = false;
 };
 
 // What "mqtt://[USER@]HOST[:PORT]" or "mqtts://..." names. The port defaults to 1883, or 8883 with TLS.

@@ -30,6 +30,12 @@ void Publisher::PublishSettings(const TRegulator& zone) {
     connection_->enqueue({std::move(settings)}, std::nullopt);
 }
 
+std::vector<IncomingCommand> Publisher::TakeCommands() {
+    return {};
+}
+
+void Publisher::PublishResult(const IncomingCommand&, const CommandResult&) {}
+
 BrokerStatus Publisher::status() const {
     return connection_->status();
 }

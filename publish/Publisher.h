@@ -4,12 +4,14 @@
 #include "model/PollTickResult.h"
 #include "model/Slohz70.h"
 #include "publish/BrokerSettings.h"
+#include "publish/CommandMessages.h"
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace hz70::publish {
 
@@ -28,6 +30,8 @@ struct BrokerStatus {
     std::size_t queued = 0;      // zone states waiting for the broker
     std::uint64_t dropped = 0;   // zone states dropped because the queue was full, since the start
     std::uint64_t published = 0; // messages the broker has acknowledged, since the start
+    // Commands refused because the inbox was full, since the start; each was answered on its result topic.
+    std::uint64_t commandsRefused = 0;
 };
 
 // Publishes one line's zones to an MQTT broker. Every call returns at once: the network work runs on a
@@ -41,6 +45,8 @@ class Publisher {
 public:
     // The zone states kept while the broker is away; beyond it the oldest go, counted in `dropped`.
     static constexpr std::size_t kQueueLimit = 4096;
+    // Commands waiting for TakeCommands; beyond it a command is answered "zbyt wiele poleceń" at once.
+    static constexpr std::size_t kInboxLimit = 256;
 
     // Starts connecting in the background.
     explicit Publisher(BrokerSettings settings);
@@ -55,6 +61,13 @@ public:
                      std::chrono::system_clock::time_point when = std::chrono::system_clock::now());
     // The zone's settings as just read: "<prefix>/zone/<n>/settings" (retained).
     void PublishSettings(const TRegulator& zone);
+
+    // With `commands` on: the messages that arrived on "<prefix>/zone/+/set/+" since the last call, oldest
+    // first, retained ones included (flagged, for the caller to refuse). Returns at once.
+    [[nodiscard]] std::vector<IncomingCommand> TakeCommands();
+    // Answers a command: CommandResultJson on ResultTopic (QoS 1, not retained) and, when the request
+    // named a response topic, on that topic with the request's correlation data.
+    void PublishResult(const IncomingCommand& request, const CommandResult& result);
 
     [[nodiscard]] BrokerStatus status() const;
 

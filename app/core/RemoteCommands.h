@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "app/core/DeviceList.h"
+#include "comm/Clock.h"
+#include "comm/Trans.h"
+#include "model/PollTickResult.h"
+#include "model/PollingState.h"
+#include "publish/CommandMessages.h"
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace hz70 {
+
+class CommandAudit;
+
+// One command and what became of it: for the result message, the status line and the audit.
+struct CommandReport {
+    publish::IncomingCommand request;
+    publish::CommandResult result;
+    int address = 0; // the zone's Modbus address; 0 when the topic names no configured zone
+};
+
+// Commands from the broker for the line's zones, checked as the parameters dialog checks the
+// operator's input and written the way the dialog writes, between two poll exchanges.
+//
+// Topics: "<prefix>/zone/<n>/set/<name>", n a configured zone, <name> a settings register the dialog
+// can write (SP .. TCB, as the settings topic names them) with a decimal integer, or "mode" with "stop"
+// or "auto" (what the panel's S/AUTO button writes to the STOP register). The temperatures the dialog
+// leaves to the controller (SP, SPL, SPR, ADH, ADL) are held to their rows' limits as well, in the
+// zone's unit; a zone whose unit is not known yet (it has not answered a poll) is refused them.
+//
+// Bounded: at most kBurst writes at once and kWritesPerSecond on average, the rest refused "zbyt wiele
+// poleceń"; the same topic, payload and correlation again within kDuplicateWindow is refused
+// "powtórzone polecenie"; retained messages are refused.
+//
+// The poll loop, after each tick:
+//     for (const CommandReport& report : commands.Submit(publisher.TakeCommands()))
+//         publisher.PublishResult(report.request, report.result);
+//     if (const auto report = commands.RunNext(tick))
+//         publisher.PublishResult(report->request, report->result);
+class RemoteCommands {
+public:
+    static constexpr int kBurst = 4;
+    static constexpr int kWritesPerSecond = 2;
+    static constexpr std::chrono::seconds kDuplicateWindow{10};
+    static constexpr std::size_t kPayloadLimit = 16; // bytes
+
+    // The line's records (looked up by zone number at every use, so a rebuilt list is fine), its link
+    // and the poll flags the blocking exchanges use, and the clock for the bounds.
+    RemoteCommands(DeviceList& devices, TTrans& trans, PollingState& polling, Clock& clock);
+    ~RemoteCommands();
+    RemoteCommands(const RemoteCommands&) = delete;
+    RemoteCommands& operator=(const RemoteCommands&) = delete;
+
+    // Appends every command from now on to `file` (CSV, a header when the file is new): time, origin,
+    // topic, zone, address, setting, before, requested, read back, result. Empty, or why not.
+    [[nodiscard]] std::string StartAudit(const std::filesystem::path& file);
+
+    // Checks the commands. Refused ones come back at once, with their reasons; accepted ones wait for
+    // RunNext. Nothing goes to the line here.
+    [[nodiscard]] std::vector<CommandReport> Submit(std::vector<publish::IncomingCommand> commands);
+
+    // Runs the oldest accepted command, if any, and only when `tick` left no exchange open (its outcome
+    // is not kPending): writes the value (WriteSetting), reads the settings block back (ReadSettings)
+    // and reports. Blocking, at most two exchanges each bounded by the link's time-out. One command per
+    // call, so that a tick never holds the line long.
+    [[nodiscard]] std::optional<CommandReport> RunNext(const PollTickResult& tick);
+
+    // Accepted commands not yet run.
+    [[nodiscard]] std::size_t waiting() const { return accepted_.size(); }
+
+private:
+    struct Accepted;
+
+    DeviceList& devices_;
+    TTrans& trans_;
+    PollingState& polling_;
+    Clock& clock_;
+    std::deque<Accepted> accepted_;
+    std::unique_ptr<CommandAudit> audit_;
+};
+
+} // namespace hz70

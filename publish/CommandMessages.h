@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace hz70::publish {
+
+// The reason given for a command the inbox or the rate bound had no room for.
+inline constexpr std::string_view kTooManyCommands = "zbyt wiele poleceń";
+
+// One message that arrived on "<prefix>/zone/+/set/+", as the broker delivered it. Nothing in it has
+// been checked.
+struct IncomingCommand {
+    std::string topic;
+    std::string payload;       // the bytes as they came, binary included
+    bool retained = false;     // a retained message is never acted on: a broker restart replays it
+    std::string correlation;   // MQTT 5 correlation data (bytes); empty when the request has none
+    std::string responseTopic; // MQTT 5 response topic; empty when the request has none
+    std::string origin;        // the MQTT user name when the broker passes it on, else the topic
+    std::chrono::system_clock::time_point arrived;
+};
+
+// What became of one command. Values are scaled as the settings topic shows them; none where there is
+// no value (a refused command has no read-back, an unparsable one no requested value). For "mode" the
+// values are what the STOP register takes: 0 stop, 1 automatic.
+struct CommandResult {
+    int zone = 0;        // the zone's number; 0 when the topic names no configured zone
+    std::string setting; // the register name ("SP") or "mode"; empty when the topic names none
+    bool ok = false;
+    std::string reason; // in words when not ok
+    std::optional<double> before;
+    std::optional<double> requested;
+    std::optional<double> readBack;
+    std::string unit;
+    std::chrono::system_clock::time_point when;
+};
+
+// "<prefix>/zone/<n>/result" for a command that came on "<prefix>/zone/<n>/set/<setting>"; empty when the
+// topic is no such set topic or holds a wildcard.
+[[nodiscard]] std::string ResultTopic(std::string_view commandTopic);
+
+// The result as one JSON object: the request (topic, payload and correlation, each as a JSON string
+// whatever bytes it holds), "ok", "reason" when not ok, "zone", "setting", "before", "requested",
+// "read_back" (numbers or null), "unit" and "time" (as a zone state's).
+[[nodiscard]] std::string CommandResultJson(const IncomingCommand& request, const CommandResult& result);
+
+} // namespace hz70::publish
