@@ -24,6 +24,11 @@ public:
     // at once.
     void enqueue(std::vector<Message> kept, std::optional<Message> state);
     [[nodiscard]] BrokerStatus status() const;
+    // The commands that arrived since the last call; returns at once.
+    [[nodiscard]] std::vector<IncomingCommand> takeCommands();
+    // A message that is not kept (QoS 1, not retained), with MQTT 5 correlation data when not empty;
+    // returns at once.
+    void reply(Message message, std::string correlation);
 
     [[nodiscard]] const std::string& prefix() const { return prefix_; }
     [[nodiscard]] const std::string& system() const { return system_; }

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "publish/CommandMessages.h"
 #include "publish/Connection.h"
 #include "publish/OutgoingQueue.h"
 #include "publish/ZoneMessages.h"
@@ -6,10 +7,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdlib>
+#include <deque>
 #include <fcntl.h>
 #include <fstream>
 #include <map>
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
 #include <mutex>
 #include <poll.h>
 #include <system_error>
@@ -37,6 +41,11 @@ constexpr Clock::duration kHandshakeStep = 20ms;
 constexpr Clock::duration kGoodbyeTime = 600ms;
 constexpr Clock::duration kStopTime = 1s;
 
+// Results waiting for the broker; beyond it the oldest go.
+constexpr std::size_t kReplyLimit = Publisher::kInboxLimit;
+// The user property a broker may put the publisher's user name in.
+constexpr std::string_view kUserProperty = "username";
+
 constexpr std::string_view kOnline = "online";
 constexpr std::string_view kOffline = "offline";
 
@@ -55,18 +64,23 @@ std::string HostAndPort(const BrokerSettings& settings) {
     return (ipv6 ? '[' + settings.host + ']' : settings.host) + ':' + std::to_string(settings.port);
 }
 
-// What a CONNACK return code of MQTT 3.1.1 means.
+// What a CONNACK return code of MQTT 3.1.1, or reason code of MQTT 5, means.
 std::string RefusalText(int code) {
     switch (code) {
     case 1:
+    case MQTT_RC_UNSUPPORTED_PROTOCOL_VERSION:
         return "the protocol version is not accepted";
     case 2:
+    case MQTT_RC_CLIENTID_NOT_VALID:
         return "the client id is rejected";
     case 3:
+    case MQTT_RC_SERVER_UNAVAILABLE:
         return "the server is unavailable";
     case 4:
+    case MQTT_RC_BAD_USERNAME_OR_PASSWORD:
         return "bad user name or password";
     case 5:
+    case MQTT_RC_NOT_AUTHORIZED:
         return "not authorised";
     default:
         return "refusal code " + std::to_string(code);
@@ -95,6 +109,45 @@ std::string TlsFileProblem(const BrokerSettings& settings) {
         }
     }
     return {};
+}
+
+// The command as delivered, with what its MQTT 5 properties say of where to answer and who sent it.
+IncomingCommand ReadCommand(const mosquitto_message& message, const mosquitto_property* properties) {
+    IncomingCommand command;
+    command.topic = message.topic;
+    if (message.payloadlen > 0) {
+        command.payload.assign(static_cast<const char*>(message.payload),
+                               static_cast<std::size_t>(message.payloadlen));
+    }
+    command.retained = message.retain;
+    command.arrived = std::chrono::system_clock::now();
+    void* data = nullptr;
+    std::uint16_t length = 0;
+    if (mosquitto_property_read_binary(properties, MQTT_PROP_CORRELATION_DATA, &data, &length, false)) {
+        command.correlation.assign(static_cast<const char*>(data), length);
+        std::free(data);
+    }
+    char* text = nullptr;
+    if (mosquitto_property_read_string(properties, MQTT_PROP_RESPONSE_TOPIC, &text, false)) {
+        command.responseTopic = text;
+        std::free(text);
+    }
+    char* name = nullptr;
+    char* value = nullptr;
+    for (auto* pair =
+             mosquitto_property_read_string_pair(properties, MQTT_PROP_USER_PROPERTY, &name, &value, false);
+         pair != nullptr;
+         pair = mosquitto_property_read_string_pair(pair, MQTT_PROP_USER_PROPERTY, &name, &value, true)) {
+        if (name == kUserProperty && command.origin.empty()) {
+            command.origin = value;
+        }
+        std::free(name);
+        std::free(value);
+    }
+    if (command.origin.empty()) {
+        command.origin = command.topic;
+    }
+    return command;
 }
 
 // A pipe whose one end wakes the network thread's poll().
@@ -143,6 +196,8 @@ public:
 
     void enqueue(std::vector<Message> kept, std::optional<Message> state);
     [[nodiscard]] BrokerStatus status() const;
+    [[nodiscard]] std::vector<IncomingCommand> takeCommands();
+    void reply(Message message, std::string correlation);
 
     // The network thread's body: until a stop, connects, publishes, and retries with back-off.
     void run();
@@ -158,7 +213,12 @@ private:
     static void OnPublish(mosquitto*, void* self, int messageId) {
         static_cast<Link*>(self)->acknowledged(messageId);
     }
+    static void OnMessage(mosquitto*, void* self, const mosquitto_message* message,
+                          const mosquitto_property* properties) {
+        static_cast<Link*>(self)->arrived(ReadCommand(*message, properties));
+    }
     void connected(int code);
+    void arrived(IncomingCommand command);
     void disconnected(int result, int error);
     void acknowledged(int messageId);
     void connectFailed(int result, int error);
@@ -170,12 +230,14 @@ private:
     bool configureTls();
     void failAttempt(std::string reason);
     void pump();
+    void pumpReplies(std::unique_lock<std::mutex>& lock);
     void service(Clock::duration wait);
     void sayGoodbye();
 
     const BrokerSettings settings_;
     const std::string broker_;
     const std::string statusTopic_;
+    const std::string commandFilter_; // empty when commands are off
     mosquitto* client_;
     WakePipe wake_;
 
@@ -184,6 +246,12 @@ private:
     OutgoingQueue queue_{Publisher::kQueueLimit};
     BrokerStatus status_;
     std::map<int, std::uint64_t> sending_; // the library's message id → the queue's
+    struct Reply {
+        Message message;
+        std::string correlation;
+    };
+    std::deque<Reply> replies_;
+    std::deque<IncomingCommand> inbox_;
     bool stopping_ = false;
     bool finished_ = false;
 
@@ -198,7 +266,8 @@ private:
 
 Link::Link(BrokerSettings settings)
     : settings_(std::move(settings)), broker_(HostAndPort(settings_)),
-      statusTopic_(StatusTopic(TopicPrefix(settings_))) {
+      statusTopic_(StatusTopic(TopicPrefix(settings_))),
+      commandFilter_(settings_.commands ? TopicPrefix(settings_) + "/zone/+/set/+" : std::string()) {
     InitLibrary();
     const std::string clientId = "hz70-" + settings_.system;
     client_ = mosquitto_new(clientId.c_str(), true, this);
@@ -212,6 +281,11 @@ Link::Link(BrokerSettings settings)
     mosquitto_connect_callback_set(client_, &Link::OnConnect);
     mosquitto_disconnect_callback_set(client_, &Link::OnDisconnect);
     mosquitto_publish_callback_set(client_, &Link::OnPublish);
+    if (!commandFilter_.empty()) {
+        // For the requests' response topic and correlation data.
+        mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
+        mosquitto_message_v5_callback_set(client_, &Link::OnMessage);
+    }
     mosquitto_will_set(client_, statusTopic_.c_str(), static_cast<int>(kOffline.size()), kOffline.data(), 1,
                        true);
     if (!settings_.user.empty()) {
@@ -229,6 +303,25 @@ void Link::enqueue(std::vector<Message> kept, std::optional<Message> state) {
         if (state) {
             queue_.pushState(std::move(*state));
         }
+    }
+    wake_.signal();
+}
+
+std::vector<IncomingCommand> Link::takeCommands() {
+    const std::lock_guard lock(mutex_);
+    std::vector<IncomingCommand> commands(std::make_move_iterator(inbox_.begin()),
+                                          std::make_move_iterator(inbox_.end()));
+    inbox_.clear();
+    return commands;
+}
+
+void Link::reply(Message message, std::string correlation) {
+    {
+        const std::lock_guard lock(mutex_);
+        if (replies_.size() == kReplyLimit) {
+            replies_.pop_front();
+        }
+        replies_.push_back(Reply{std::move(message), std::move(correlation)});
     }
     wake_.signal();
 }
@@ -359,6 +452,12 @@ void Link::connected(int code) {
     retryDelay_ = kFirstRetry;
     mosquitto_publish(client_, nullptr, statusTopic_.c_str(), static_cast<int>(kOnline.size()),
                       kOnline.data(), 1, true);
+    if (!commandFilter_.empty()) {
+        // Retain-as-published, so that a command sent retained is seen as such (and refused) even when
+        // it arrives live, not only when the broker replays it.
+        mosquitto_subscribe_v5(client_, nullptr, commandFilter_.c_str(), 1, MQTT_SUB_OPT_RETAIN_AS_PUBLISHED,
+                               nullptr);
+    }
     const std::lock_guard lock(mutex_);
     status_.state = BrokerState::Connected;
     status_.reason.clear();
@@ -389,6 +488,27 @@ void Link::connectFailed(int result, int error) {
     status_.reason = "MQTT: cannot connect to " + broker_ + ": " + FailureText(cause, causeError);
 }
 
+// Runs on the network thread, inside the library's read.
+void Link::arrived(IncomingCommand command) {
+    std::unique_lock lock(mutex_);
+    if (inbox_.size() < Publisher::kInboxLimit) {
+        inbox_.push_back(std::move(command));
+        return;
+    }
+    ++status_.commandsRefused;
+    lock.unlock();
+    CommandResult result;
+    result.reason = kTooManyCommands;
+    result.when = std::chrono::system_clock::now();
+    const std::string json = CommandResultJson(command, result);
+    if (std::string topic = ResultTopic(command.topic); !topic.empty()) {
+        reply(Message{std::move(topic), json}, {});
+    }
+    if (!command.responseTopic.empty()) {
+        reply(Message{command.responseTopic, json}, command.correlation);
+    }
+}
+
 void Link::acknowledged(int messageId) {
     const std::lock_guard lock(mutex_);
     ++status_.published;
@@ -401,6 +521,7 @@ void Link::acknowledged(int messageId) {
 
 void Link::pump() {
     std::unique_lock lock(mutex_);
+    pumpReplies(lock);
     while (status_.state == BrokerState::Connected && queue_.inFlight() < kInFlightLimit) {
         const auto next = queue_.next();
         if (!next) {
@@ -416,6 +537,30 @@ void Link::pump() {
             sending_[messageId] = next->id;
         } else if (result != MOSQ_ERR_NO_CONN) {
             queue_.acknowledged(next->id); // the broker would never take it (too large, say)
+        }
+    }
+}
+
+// Results go before states: someone is waiting for them.
+void Link::pumpReplies(std::unique_lock<std::mutex>& lock) {
+    while (status_.state == BrokerState::Connected && !replies_.empty()) {
+        Reply next = std::move(replies_.front());
+        replies_.pop_front();
+        lock.unlock();
+        mosquitto_property* properties = nullptr;
+        if (!next.correlation.empty()) {
+            mosquitto_property_add_binary(&properties, MQTT_PROP_CORRELATION_DATA, next.correlation.data(),
+                                          static_cast<std::uint16_t>(next.correlation.size()));
+        }
+        const std::string& payload = next.message.payload;
+        const int result =
+            mosquitto_publish_v5(client_, nullptr, next.message.topic.c_str(),
+                                 static_cast<int>(payload.size()), payload.data(), 1, false, properties);
+        mosquitto_property_free_all(&properties);
+        lock.lock();
+        if (result == MOSQ_ERR_NO_CONN) {
+            replies_.push_front(std::move(next)); // for the next connection
+            return;
         }
     }
 }
@@ -491,6 +636,14 @@ Publisher::Connection::~Connection() {
 
 void Publisher::Connection::enqueue(std::vector<Message> kept, std::optional<Message> state) {
     network_->link->enqueue(std::move(kept), std::move(state));
+}
+
+std::vector<IncomingCommand> Publisher::Connection::takeCommands() {
+    return network_->link->takeCommands();
+}
+
+void Publisher::Connection::reply(Message message, std::string correlation) {
+    network_->link->reply(std::move(message), std::move(correlation));
 }
 
 BrokerStatus Publisher::Connection::status() const {

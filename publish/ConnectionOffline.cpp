@@ -16,6 +16,12 @@ Publisher::Connection::~Connection() = default;
 
 void Publisher::Connection::enqueue(std::vector<Message>, std::optional<Message>) {}
 
+std::vector<IncomingCommand> Publisher::Connection::takeCommands() {
+    return {};
+}
+
+void Publisher::Connection::reply(Message, std::string) {}
+
 BrokerStatus Publisher::Connection::status() const {
     BrokerStatus status;
     status.state = BrokerState::Unavailable;

@@ -31,10 +31,18 @@ void Publisher::PublishSettings(const TRegulator& zone) {
 }
 
 std::vector<IncomingCommand> Publisher::TakeCommands() {
-    return {};
+    return connection_->takeCommands();
 }
 
-void Publisher::PublishResult(const IncomingCommand&, const CommandResult&) {}
+void Publisher::PublishResult(const IncomingCommand& request, const CommandResult& result) {
+    const std::string json = CommandResultJson(request, result);
+    if (std::string topic = ResultTopic(request.topic); !topic.empty()) {
+        connection_->reply(Message{std::move(topic), json}, {});
+    }
+    if (!request.responseTopic.empty()) {
+        connection_->reply(Message{request.responseTopic, json}, request.correlation);
+    }
+}
 
 BrokerStatus Publisher::status() const {
     return connection_->status();

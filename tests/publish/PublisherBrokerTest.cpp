@@ -3,13 +3,17 @@
 #include "support/MosquittoBroker.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -204,28 +208,34 @@ TEST(PublisherBroker, SaysInWordsWhyItCannotConnectAndLeavesAtOnce) {
         {true, "wrong-battery", BrokerState::Retrying, "MQTT: broker refused the connection: not authorised"},
         {true, "right-horse", BrokerState::Connected, ""},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.password);
-        if (c.brokerUp) {
-            ASSERT_TRUE(broker.Start());
+    // With commands the connection speaks MQTT 5, whose refusals have codes of their own.
+    for (const bool commands : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.password) + (commands ? " MQTT 5" : ""));
+            if (c.brokerUp) {
+                ASSERT_TRUE(broker.Start());
+            } else {
+                broker.Kill();
+            }
+            BrokerSettings settings = Settings(broker.port());
+            settings.commands = commands;
+            settings.user = "press3";
+            settings.password = c.password;
+            std::string reason = c.reason;
+            if (const auto port = reason.find('%'); port != std::string::npos) {
+                reason.replace(port, 1, std::to_string(broker.port()));
+            }
+            const auto started = Clock::now();
+            auto publisher = std::make_unique<Publisher>(settings);
+            EXPECT_LT(Clock::now() - started, 100ms);
+            EXPECT_TRUE(Eventually([&] {
+                const BrokerStatus status = publisher->status();
+                return status.state == c.state && status.reason == reason;
+            })) << publisher->status().reason;
+            const auto destroyed = Clock::now();
+            publisher.reset();
+            EXPECT_LT(Clock::now() - destroyed, 1s);
         }
-        BrokerSettings settings = Settings(broker.port());
-        settings.user = "press3";
-        settings.password = c.password;
-        std::string reason = c.reason;
-        if (const auto port = reason.find('%'); port != std::string::npos) {
-            reason.replace(port, 1, std::to_string(broker.port()));
-        }
-        const auto started = Clock::now();
-        auto publisher = std::make_unique<Publisher>(settings);
-        EXPECT_LT(Clock::now() - started, 100ms);
-        EXPECT_TRUE(Eventually([&] {
-            const BrokerStatus status = publisher->status();
-            return status.state == c.state && status.reason == reason;
-        })) << publisher->status().reason;
-        const auto destroyed = Clock::now();
-        publisher.reset();
-        EXPECT_LT(Clock::now() - destroyed, 1s);
     }
 }
 
@@ -281,6 +291,143 @@ TEST(PublisherBroker, OverTlsTrustsOnlyTheBrokerItsAuthoritySigned) {
             return status.state == c.state && status.reason == c.reason;
         })) << publisher.status().reason;
     }
+}
+
+// An MQTT 5 client of the broker, as a control room's would be: it sends commands with a response topic
+// and correlation data, and records what comes back on the topics it subscribed to.
+class CommandClient {
+public:
+    struct Received {
+        std::string topic, payload, correlation;
+    };
+
+    CommandClient(int port, const std::vector<std::string>& filters) {
+        mosquitto_lib_init();
+        client_ = mosquitto_new(nullptr, true, this);
+        mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
+        mosquitto_subscribe_v5_callback_set(
+            client_, [](mosquitto*, void* self, int, int, const int*, const mosquitto_property*) {
+                ++static_cast<CommandClient*>(self)->subscriptions_;
+            });
+        mosquitto_message_v5_callback_set(client_, [](mosquitto*, void* self,
+                                                      const mosquitto_message* message,
+                                                      const mosquitto_property* props) {
+            Received received{message->topic,
+                              std::string(static_cast<const char*>(message->payload),
+                                          static_cast<std::size_t>(message->payloadlen)),
+                              {}};
+            void* data = nullptr;
+            std::uint16_t length = 0;
+            if (mosquitto_property_read_binary(props, MQTT_PROP_CORRELATION_DATA, &data, &length, false)) {
+                received.correlation.assign(static_cast<const char*>(data), length);
+                std::free(data);
+            }
+            auto& client = *static_cast<CommandClient*>(self);
+            const std::lock_guard lock(client.mutex_);
+            client.received_.push_back(std::move(received));
+        });
+        ready_ = mosquitto_connect(client_, "127.0.0.1", port, 30) == MOSQ_ERR_SUCCESS &&
+                 mosquitto_loop_start(client_) == MOSQ_ERR_SUCCESS;
+        for (const std::string& filter : filters) {
+            ready_ = ready_ && mosquitto_subscribe(client_, nullptr, filter.c_str(), 1) == MOSQ_ERR_SUCCESS;
+        }
+        ready_ = ready_ && Eventually([&] { return subscriptions_ == static_cast<int>(filters.size()); });
+    }
+    ~CommandClient() {
+        mosquitto_disconnect(client_);
+        mosquitto_loop_stop(client_, false);
+        mosquitto_destroy(client_);
+    }
+    CommandClient(const CommandClient&) = delete;
+    CommandClient& operator=(const CommandClient&) = delete;
+
+    [[nodiscard]] bool ready() const { return ready_; }
+    bool Send(const std::string& topic, const std::string& payload, bool retain,
+              const std::string& responseTopic = {}, const std::string& correlation = {}) {
+        mosquitto_property* props = nullptr;
+        if (!responseTopic.empty()) {
+            mosquitto_property_add_string(&props, MQTT_PROP_RESPONSE_TOPIC, responseTopic.c_str());
+            mosquitto_property_add_binary(&props, MQTT_PROP_CORRELATION_DATA, correlation.data(),
+                                          static_cast<std::uint16_t>(correlation.size()));
+        }
+        const int result =
+            mosquitto_publish_v5(client_, nullptr, topic.c_str(), static_cast<int>(payload.size()),
+                                 payload.data(), 1, retain, props);
+        mosquitto_property_free_all(&props);
+        return result == MOSQ_ERR_SUCCESS;
+    }
+    [[nodiscard]] std::optional<Received> On(const std::string& topic) const {
+        const std::lock_guard lock(mutex_);
+        for (const Received& received : received_) {
+            if (received.topic == topic) {
+                return received;
+            }
+        }
+        return std::nullopt;
+    }
+
+private:
+    mosquitto* client_;
+    mutable std::mutex mutex_;
+    std::vector<Received> received_;
+    std::atomic<int> subscriptions_ = 0;
+    bool ready_ = false;
+};
+
+// Commands arrive with what the requester sent along, retained ones flagged, and the result goes to the
+// zone's result topic and to the requester's response topic with its correlation data.
+TEST(PublisherBroker, TakesCommandsAndAnswersOnTheResultAndResponseTopics) {
+    test::MosquittoBroker broker;
+    ASSERT_TRUE(broker.ok());
+    CommandClient controlRoom(broker.port(), {"hz70/press3/zone/+/result", "desk/#"});
+    ASSERT_TRUE(controlRoom.ready());
+    // Left on the broker before the line connects: it comes as a replay, flagged, and shows the
+    // subscription stands.
+    ASSERT_TRUE(controlRoom.Send("hz70/press3/zone/1/set/mode", "stop", true));
+    BrokerSettings settings = Settings(broker.port());
+    settings.commands = true;
+    Publisher publisher(settings);
+    std::vector<IncomingCommand> taken;
+    const auto take = [&](std::size_t count) {
+        return Eventually([&] {
+            for (IncomingCommand& command : publisher.TakeCommands()) {
+                taken.push_back(std::move(command));
+            }
+            return taken.size() >= count;
+        });
+    };
+    ASSERT_TRUE(take(1));
+    const std::string correlation("\x00\x01req-7\xff", 8);
+    ASSERT_TRUE(controlRoom.Send("hz70/press3/zone/2/set/SP", "180", false, "desk/answers", correlation));
+    ASSERT_TRUE(controlRoom.Send("hz70/press3/zone/3/set/SP", "190", true)); // live, yet retained
+    ASSERT_TRUE(take(3));
+    ASSERT_EQ(taken.size(), 3U);
+    EXPECT_TRUE(taken[0].retained);
+    EXPECT_EQ(taken[0].payload, "stop");
+    EXPECT_FALSE(taken[1].retained);
+    EXPECT_EQ(taken[1].topic, "hz70/press3/zone/2/set/SP");
+    EXPECT_EQ(taken[1].payload, "180");
+    EXPECT_EQ(taken[1].correlation, correlation);
+    EXPECT_EQ(taken[1].responseTopic, "desk/answers");
+    EXPECT_EQ(taken[1].origin, taken[1].topic) << "mosquitto passes on no user name";
+    EXPECT_TRUE(taken[2].retained);
+
+    CommandResult result;
+    result.zone = 2;
+    result.setting = "SP";
+    result.ok = true;
+    result.before = 200;
+    result.requested = result.readBack = 180;
+    result.unit = "°C";
+    publisher.PublishResult(taken[1], result);
+    ASSERT_TRUE(Eventually(
+        [&] { return controlRoom.On("hz70/press3/zone/2/result") && controlRoom.On("desk/answers"); }));
+    const auto onResultTopic = *controlRoom.On("hz70/press3/zone/2/result");
+    const auto onResponseTopic = *controlRoom.On("desk/answers");
+    EXPECT_EQ(onResultTopic.payload, CommandResultJson(taken[1], result));
+    EXPECT_EQ(onResponseTopic.payload, onResultTopic.payload);
+    EXPECT_EQ(onResponseTopic.correlation, correlation);
+    EXPECT_TRUE(onResultTopic.correlation.empty());
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "publish/ZoneMessages.h"
 
 #include "model/StatusWord.h"
+#include "publish/CommandMessages.h"
 
 #include <chrono>
 #include <clocale>
@@ -136,6 +137,46 @@ TEST_F(Messages, SettingsAndDiscoveryNameEveryValueWithItsUnit) {
         << "output power is a share, not watts";
     EXPECT_NE(configs[4].payload.find(R"("unit_of_measurement":"mA","device_class":"current")"),
               std::string::npos);
+}
+
+// A result says what was asked, byte for byte as valid JSON, and where it goes: never to a topic made
+// from a wildcard or from anything but a set topic under a zone.
+TEST_F(Messages, CommandResultQuotesTheRequestAndGoesToTheZonesResultTopic) {
+    UseTimeZone("UTC");
+    const auto when = sys_days{2026y / December / 9} + 18h;
+    IncomingCommand binary{
+        "hz70/p/zone/2/set/SP", std::string("1\x00\xff\"", 4), false, "\x01id", "", "", {}};
+    CommandResult refused;
+    refused.reason = "nie jest liczbą całkowitą";
+    refused.zone = 2;
+    refused.setting = "SP";
+    refused.before = 200;
+    refused.unit = "°C";
+    refused.when = when;
+    EXPECT_EQ(
+        CommandResultJson(binary, refused),
+        R"({"request":{"topic":"hz70/p/zone/2/set/SP","payload":"1\u0000�\"","correlation":"\u0001id"},)"
+        R"("ok":false,"reason":"nie jest liczbą całkowitą","zone":2,"setting":"SP","before":200,)"
+        R"("requested":null,"read_back":null,"unit":"°C","time":"2026-12-09T18:00:00.000+00:00"})");
+    CommandResult written{2, "SP", true, "", 200, 180, 180, "°C", when};
+    EXPECT_NE(CommandResultJson(binary, written)
+                  .find(R"("ok":true,"zone":2,"setting":"SP","before":200,)"
+                        R"("requested":180,"read_back":180,)"),
+              std::string::npos);
+
+    const std::pair<const char*, const char*> topics[] = {
+        {"hz70/p/zone/2/set/SP", "hz70/p/zone/2/result"},
+        {"hz70/p/zone/x9/set/mode", "hz70/p/zone/x9/result"},
+        {"hz70/p/zone/+/set/SP", ""},
+        {"hz70/p/zone/2/set/#", ""},
+        {"hz70/p/zone/2/set/SP/more", ""},
+        {"hz70/p/zone//set/SP", ""},
+        {"hz70/p/zonal/2/set/SP", ""},
+        {"hz70/p/zone/2/get/SP", ""},
+    };
+    for (const auto& [topic, result] : topics) {
+        EXPECT_EQ(ResultTopic(topic), result) << topic;
+    }
 }
 
 } // namespace
