@@ -57,7 +57,7 @@ TOMqtt::TOMqtt(const PublishingSettings& current, std::string defaultSystem, QWi
     : QDialog(parent), settings_(current), defaultSystem_(std::move(defaultSystem)) {
     setObjectName(QStringLiteral("OMqtt"));
     setWindowTitle(QStringLiteral("Publikacja MQTT"));
-    setFixedSize(420, 358);
+    setFixedSize(420, 380);
     setFont(ArialFont(kTextPixels));
     CreateControls();
     connect(Button1, &QPushButton::clicked, this, &TOMqtt::Button1Click);
@@ -67,7 +67,7 @@ TOMqtt::TOMqtt(const PublishingSettings& current, std::string defaultSystem, QWi
 
 void TOMqtt::CreateControls() {
     auto* frame = new QGroupBox(this);
-    frame->setGeometry(8, 6, 404, 310);
+    frame->setGeometry(8, 6, 404, 332);
     CheckBoxPub = Check(this, "CheckBoxPub", "Publikuj do brokera MQTT", {kLeft, 14, kFieldWidth, 18});
     Label(this, "Adres brokera: mqtt://[użytkownik@]host[:port] lub mqtts://... (TLS)",
           {kLeft, 38, kFieldWidth, 16});
@@ -86,14 +86,16 @@ void TOMqtt::CreateControls() {
                         QStringLiteral("Klucze (*.pem *.key);;Wszystkie pliki (*)"));
     CheckBoxHa = Check(this, "CheckBoxHa", "Wykrywanie w Home Assistant (MQTT discovery)",
                        {kLeft, 292, kFieldWidth, 18});
+    CheckBoxCommands = Check(this, "CheckBoxCommands", "Przyjmuj polecenia z brokera (nastawy i tryb stref)",
+                             {kLeft, 314, kFieldWidth, 18});
 
     Button1 = new QPushButton(QStringLiteral("OK"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(256, 325, 75, 25);
+    Button1->setGeometry(256, 347, 75, 25);
     Button1->setDefault(true);
     Button2 = new QPushButton(QStringLiteral("Anuluj"), this);
     Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(337, 325, 75, 25);
+    Button2->setGeometry(337, 347, 75, 25);
 }
 
 // A file name field with its "..." chooser beside it.
@@ -127,6 +129,7 @@ void TOMqtt::FormShow() {
     EditCert->setText(FromUtf8(broker.certFile));
     EditKey->setText(FromUtf8(broker.keyFile));
     CheckBoxHa->setChecked(broker.haDiscovery);
+    CheckBoxCommands->setChecked(broker.commands);
 }
 
 std::string TOMqtt::Collect(PublishingSettings& chosen) const {
@@ -175,6 +178,7 @@ std::string TOMqtt::Collect(PublishingSettings& chosen) const {
         return "Pliki certyfikatów są używane tylko z szyfrowanym połączeniem: podaj adres mqtts://...";
     }
     broker.haDiscovery = CheckBoxHa->isChecked();
+    broker.commands = CheckBoxCommands->isChecked();
     return {};
 }
 

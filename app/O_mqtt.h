@@ -12,8 +12,9 @@ class QPushButton;
 
 namespace hz70 {
 
-// "Publikacja MQTT": whether the zones go to a broker, which one, with which credentials and under
-// which name. OK refuses what cannot be used and says why; what it accepts is `settings()`.
+// "Publikacja MQTT": whether the zones go to a broker, which one, with which credentials, under which
+// name, and whether the broker may command them. OK refuses what cannot be used and says why; what it accepts
+// is `settings()`.
 class TOMqtt : public QDialog {
     Q_OBJECT
 public:
@@ -31,6 +32,7 @@ public:
     QLineEdit* EditCert = nullptr;
     QLineEdit* EditKey = nullptr;
     QCheckBox* CheckBoxHa = nullptr;
+    QCheckBox* CheckBoxCommands = nullptr;
     QPushButton* Button1 = nullptr;
     QPushButton* Button2 = nullptr;
 

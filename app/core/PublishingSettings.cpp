@@ -14,7 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum class Key { Enabled, Broker, User, Password, CaFile, CertFile, KeyFile, System, Discovery };
+enum class Key { Enabled, Broker, User, Password, CaFile, CertFile, KeyFile, System, Discovery, Commands };
 
 struct KeyName {
     Key key;
@@ -22,7 +22,7 @@ struct KeyName {
 };
 
 // In the order they are written.
-constexpr std::array<KeyName, 9> kKeys{{
+constexpr std::array<KeyName, 10> kKeys{{
     {Key::Enabled, "Enabled"},
     {Key::Broker, "Broker"},
     {Key::User, "User"},
@@ -32,6 +32,7 @@ constexpr std::array<KeyName, 9> kKeys{{
     {Key::KeyFile, "KeyFile"},
     {Key::System, "System"},
     {Key::Discovery, "Discovery"},
+    {Key::Commands, "Commands"},
 }};
 
 bool SameKey(std::string_view a, std::string_view b) {
@@ -76,6 +77,8 @@ std::string Value(const PublishingSettings& settings, Key key) {
         return broker.system;
     case Key::Discovery:
         return broker.haDiscovery ? "1" : "0";
+    case Key::Commands:
+        return broker.commands ? "1" : "0";
     }
     return {};
 }
@@ -116,6 +119,8 @@ public:
             return {};
         case Key::Discovery:
             return Flag(key.name, value, broker.haDiscovery);
+        case Key::Commands:
+            return Flag(key.name, value, broker.commands);
         }
         return {};
     }

@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 auto Fields(const PublishingSettings& s) {
     const publish::BrokerSettings& b = s.broker;
     return std::tie(s.enabled, b.host, b.port, b.tls, b.user, b.password, b.caFile, b.certFile, b.keyFile,
-                    b.system, b.haDiscovery);
+                    b.system, b.haDiscovery, b.commands);
 }
 
 class PublishingFile : public testing::Test {
@@ -39,8 +39,8 @@ protected:
 TEST_F(PublishingFile, RoundTripsEveryFieldInAFileOnlyItsOwnerMayRead) {
     PublishingSettings saved;
     saved.enabled = true;
-    saved.broker = {"broker.plant", 8883,         true,         "press3",      "p=ss word",
-                    "/etc/ca.pem",  "/etc/c.pem", "/etc/k.pem", "press3-COM1", true};
+    saved.broker = {"broker.plant", 8883,         true,          "press3", "p=ss word", "/etc/ca.pem",
+                    "/etc/c.pem",   "/etc/k.pem", "press3-COM1", true,     true};
     const fs::path file = folder_ / kPublishingFileName;
     std::ofstream(file) << "Enabled=0\n";
     fs::permissions(file, fs::perms(0644));
@@ -74,6 +74,7 @@ TEST(PublishingFileText, SaysWhatItLeftOutAndNeverThePassword) {
         {"Enabled=1\nBroker=http://h\n", {"wiersz 2: błędny adres brokera (the broker URL"}, false, ""},
         {"Enabled=tak\n", {"wiersz 1: wartość „Enabled” musi być 0 albo 1, a jest „tak”"}, false, ""},
         {"Discovery=\n", {"wiersz 1: wartość „Discovery” musi być 0 albo 1, a jest „”"}, false, ""},
+        {"Commands=tak\n", {"wiersz 1: wartość „Commands” musi być 0 albo 1, a jest „tak”"}, false, ""},
         {"Kolor=zielony\n", {"wiersz 1: nieznany klucz „Kolor”"}, false, ""},
         {"Enabled\n", {"wiersz 1: brak znaku „=” w wierszu"}, false, ""},
         {"System=hala 2/a\n", {"wiersz 1: nazwa systemu „hala 2/a” zawiera znak"}, false, ""},

@@ -49,6 +49,7 @@ TEST(PublishingDialog, RefusesABadAddressAndStartsPublishingFromAPrivateFile) {
         EXPECT_FALSE(dialog.CheckBoxPub->isChecked());
         EXPECT_TRUE(dialog.EditSystem->text().endsWith(QStringLiteral("-COM1")));
         EXPECT_EQ(dialog.EditPassword->echoMode(), QLineEdit::Password);
+        EXPECT_FALSE(dialog.CheckBoxCommands->isChecked());
         dialog.CheckBoxPub->setChecked(true);
         dialog.Button2->click();
     });
@@ -64,6 +65,7 @@ TEST(PublishingDialog, RefusesABadAddressAndStartsPublishingFromAPrivateFile) {
         EXPECT_TRUE(dialog.isVisible());
         dialog.EditUrl->setText(QString::fromStdString("mqtt://tester@" + broker));
         dialog.EditPassword->setText(QStringLiteral("sekret"));
+        dialog.CheckBoxCommands->setChecked(true);
         dialog.Button1->click();
     });
     ASSERT_EQ(answerer.seen().size(), 1u);
@@ -75,6 +77,7 @@ TEST(PublishingDialog, RefusesABadAddressAndStartsPublishingFromAPrivateFile) {
     ASSERT_EQ(::stat(file.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, 0600u);
     EXPECT_NE(FileBytes(file).find("Password=sekret\n"), std::string::npos);
+    EXPECT_NE(FileBytes(file).find("Commands=1\n"), std::string::npos);
     EXPECT_EQ(FileBytes(program.folder() / "HZ70wiz.INI"), settingsBefore);
     ASSERT_NE(main.publisher(), nullptr);
     EXPECT_EQ(main.publisher()->status().broker, broker);
