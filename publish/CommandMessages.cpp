@@ -11,12 +11,22 @@ namespace {
 constexpr std::string_view kZoneLevel = "/zone";
 constexpr std::string_view kSetLevel = "/set/";
 
-// Settings are whole words: no digits after the point.
-std::string Value(const std::optional<double>& value) {
-    return JsonNumber(value.value_or(kNoValue), 0);
+// Settings are whole words: no digits after the point. A mode by its name, as the state names it.
+std::string Value(const CommandResult& result, const std::optional<double>& value) {
+    if (result.setting != kModeSetting || !value) {
+        return JsonNumber(value.value_or(kNoValue), 0);
+    }
+    return JsonString(ModeName(*value));
 }
 
 } // namespace
+
+std::string ModeName(double mode) {
+    if (mode == kModeAuto) {
+        return "auto";
+    }
+    return mode == kModeManual ? "manual" : "stop";
+}
 
 std::string ResultTopic(std::string_view commandTopic) {
     const std::size_t set = commandTopic.rfind(kSetLevel);
@@ -46,9 +56,9 @@ std::string CommandResultJson(const IncomingCommand& request, const CommandResul
     }
     json.member("zone", result.zone > 0 ? std::to_string(result.zone) : "null")
         .member("setting", result.setting.empty() ? "null" : JsonString(result.setting))
-        .member("before", Value(result.before))
-        .member("requested", Value(result.requested))
-        .member("read_back", Value(result.readBack))
+        .member("before", Value(result, result.before))
+        .member("requested", Value(result, result.requested))
+        .member("read_back", Value(result, result.readBack))
         .text("unit", result.unit)
         .text("time", IsoLocalTime(result.when));
     return json.json();

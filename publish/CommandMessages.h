@@ -23,9 +23,18 @@ struct IncomingCommand {
     std::chrono::system_clock::time_point arrived;
 };
 
+// The setting name of the zone's mode, and its values in a CommandResult: what the STOP register takes
+// (0 stop, 1 automatic), and 2 for manual control, which the status word may also show.
+inline constexpr std::string_view kModeSetting = "mode";
+inline constexpr double kModeStop = 0;
+inline constexpr double kModeAuto = 1;
+inline constexpr double kModeManual = 2;
+
+// "stop", "auto" or "manual".
+[[nodiscard]] std::string ModeName(double mode);
+
 // What became of one command. Values are scaled as the settings topic shows them; none where there is
-// no value (a refused command has no read-back, an unparsable one no requested value). For "mode" the
-// values are what the STOP register takes: 0 stop, 1 automatic.
+// no value (a refused command has no read-back, an unparsable one no requested value).
 struct CommandResult {
     int zone = 0;        // the zone's number; 0 when the topic names no configured zone
     std::string setting; // the register name ("SP") or "mode"; empty when the topic names none
@@ -44,7 +53,8 @@ struct CommandResult {
 
 // The result as one JSON object: the request (topic, payload and correlation, each as a JSON string
 // whatever bytes it holds), "ok", "reason" when not ok, "zone", "setting", "before", "requested",
-// "read_back" (numbers or null), "unit" and "time" (as a zone state's).
+// "read_back" (numbers, for "mode" "stop", "auto" or "manual" as in the zone's state, or null), "unit"
+// and "time" (as a zone state's).
 [[nodiscard]] std::string CommandResultJson(const IncomingCommand& request, const CommandResult& result);
 
 } // namespace hz70::publish

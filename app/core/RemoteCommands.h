@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace hz70 {
@@ -41,6 +42,14 @@ struct CommandReport {
 // poleceń"; the same topic, payload and correlation again within kDuplicateWindow is refused
 // "powtórzone polecenie"; retained messages are refused.
 //
+// Reasons, in the order they are looked for: kRetained; "nieznany temat „T”" (no ".../zone/N/set/S");
+// "brak strefy N" (N not 1..8 in plain digits, or no zone of that number configured); "nieznane
+// ustawienie „S”"; "za długa wartość (ponad 16 bajtów)"; for mode "nieznany tryb „X” (stop albo auto)";
+// for a setting kNotANumber (empty and binary payloads too), kUnitUnknown, "poza zakresem 0..537" (the
+// limits in the zone's unit); kNoAnswer while the zone's last exchange failed; kRepeated; "zbyt wiele
+// poleceń". After the write: kNoAnswer, "wyjątek Modbus 3 (illegal data value)", kNotReadBack, or
+// "regulator ma inną wartość" when the value read back is not the one written.
+//
 // The poll loop, after each tick:
 //     for (const CommandReport& report : commands.Submit(publisher.TakeCommands()))
 //         publisher.PublishResult(report.request, report.result);
@@ -52,6 +61,13 @@ public:
     static constexpr int kWritesPerSecond = 2;
     static constexpr std::chrono::seconds kDuplicateWindow{10};
     static constexpr std::size_t kPayloadLimit = 16; // bytes
+
+    static constexpr std::string_view kRetained = "wiadomość zachowana (retained) — zignorowana";
+    static constexpr std::string_view kRepeated = "powtórzone polecenie";
+    static constexpr std::string_view kNotANumber = "nie jest liczbą całkowitą";
+    static constexpr std::string_view kUnitUnknown = "jednostka temperatury strefy jeszcze nieznana";
+    static constexpr std::string_view kNoAnswer = "regulator nie odpowiada";
+    static constexpr std::string_view kNotReadBack = "zapisano, lecz odczyt nie powiódł się";
 
     // The line's records (looked up by zone number at every use, so a rebuilt list is fine), its link
     // and the poll flags the blocking exchanges use, and the clock for the bounds.
@@ -78,12 +94,36 @@ public:
     [[nodiscard]] std::size_t waiting() const { return accepted_.size(); }
 
 private:
-    struct Accepted;
+    struct Accepted {
+        CommandReport report;
+        std::optional<int> line; // the settings line; none for the mode
+        std::uint16_t word = 0;  // what to write
+    };
+    struct Recent {
+        std::string key;
+        std::uint32_t acceptedMs;
+    };
+
+    [[nodiscard]] DeviceEntry* FindZone(int number) const;
+    // Empty when the command may run; fills in what it learns on the way.
+    [[nodiscard]] std::string Check(Accepted& command);
+    [[nodiscard]] std::string CheckMode(Accepted& command) const;
+    [[nodiscard]] std::string CheckSetting(Accepted& command) const;
+    [[nodiscard]] static std::string DuplicateKey(const publish::IncomingCommand& request);
+    [[nodiscard]] bool Repeated(const publish::IncomingCommand& request);
+    [[nodiscard]] bool TakeToken();
+    void Run(Accepted& command, TRegulator& record);
+    [[nodiscard]] std::optional<double> ReadBackSetting(TRegulator& record, int line);
+    [[nodiscard]] std::optional<double> ReadBackMode(TRegulator& record);
+    void Audit(const CommandReport& report);
 
     DeviceList& devices_;
     TTrans& trans_;
     PollingState& polling_;
     Clock& clock_;
+    double tokens_;
+    std::uint32_t lastRefill_;
+    std::vector<Recent> recent_; // accepted within the duplicate window
     std::deque<Accepted> accepted_;
     std::unique_ptr<CommandAudit> audit_;
 };

@@ -163,6 +163,10 @@ TEST_F(Messages, CommandResultQuotesTheRequestAndGoesToTheZonesResultTopic) {
                   .find(R"("ok":true,"zone":2,"setting":"SP","before":200,)"
                         R"("requested":180,"read_back":180,)"),
               std::string::npos);
+    CommandResult stopped{2, "mode", true, "", kModeAuto, kModeStop, kModeStop, "", when};
+    EXPECT_NE(
+        CommandResultJson(binary, stopped).find(R"("before":"auto","requested":"stop","read_back":"stop",)"),
+        std::string::npos);
 
     const std::pair<const char*, const char*> topics[] = {
         {"hz70/p/zone/2/set/SP", "hz70/p/zone/2/result"},

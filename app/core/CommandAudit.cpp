@@ -1,0 +1,87 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/core/CommandAudit.h"
+
+#include "app/core/FileAccess.h"
+#include "app/core/RemoteCommands.h"
+#include "publish/Json.h"
+#include "publish/ZoneMessages.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace hz70 {
+namespace {
+
+std::string CsvText(std::string_view text) {
+    std::string field = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7F) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            field += escaped;
+        } else {
+            field += c == '"' ? std::string("\"\"") : std::string(1, c);
+        }
+    }
+    return field + '"';
+}
+
+std::string CsvValue(const publish::CommandResult& result, const std::optional<double>& value) {
+    if (!value) {
+        return {};
+    }
+    return result.setting == publish::kModeSetting ? publish::ModeName(*value)
+                                                   : publish::JsonNumber(*value, 0);
+}
+
+std::string CsvNumber(int value) {
+    return value > 0 ? std::to_string(value) : std::string();
+}
+
+} // namespace
+
+std::string CommandAuditLine(const CommandReport& report) {
+    const publish::CommandResult& result = report.result;
+    return publish::IsoLocalTime(result.when) + ',' + CsvText(report.request.origin) + ',' +
+           CsvText(report.request.topic) + ',' + CsvText(report.request.payload) + ',' +
+           CsvNumber(result.zone) + ',' + CsvNumber(report.address) + ',' + CsvText(result.setting) + ',' +
+           CsvValue(result, result.before) + ',' + CsvValue(result, result.requested) + ',' +
+           CsvValue(result, result.readBack) + ',' + CsvText(result.ok ? std::string("ok") : result.reason);
+}
+
+std::string CommandAudit::Start(const std::filesystem::path& file) {
+    appender_.reset();
+    const int fd = OpenForAppending(file);
+    if (fd < 0) {
+        return std::strerror(errno);
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return std::strerror(error);
+    }
+    auto appender =
+        std::make_unique<DurableAppender>(fd, [](int descriptor) { return SyncToDisk(descriptor); });
+    if (status.st_size == 0) {
+        appender->Append(std::string(kCommandAuditHeader) + "\n");
+        appender->Flush();
+        if (const std::error_code failure = appender->failure()) {
+            return failure.message();
+        }
+    }
+    appender_ = std::move(appender);
+    return {};
+}
+
+void CommandAudit::Append(const CommandReport& report) {
+    if (appender_) {
+        appender_->Append(CommandAuditLine(report) + "\n");
+    }
+}
+
+} // namespace hz70
