@@ -35,6 +35,9 @@ TEST(CliOptions, RatesFramingsBrokerOptionsVersionAndUnknownOptions) {
                   "--mqtt-ca, --mqtt-cert and --mqtt-key need an mqtts:// broker"},
              Case{{"--mqtt", "mqtts://broker", "--mqtt-cert", "gw.pem", "gateway"},
                   "--mqtt-cert and --mqtt-key go together"},
+             Case{{"--commands", "--audit", "/var/lib/hz70/commands.csv", "gateway", "1"}, ""},
+             Case{{"--audit", "commands.csv", "gateway"},
+                  "--audit logs the commands of --commands, which is not given"},
          }) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
         const auto parsed = ParseCliOptions(c.args);

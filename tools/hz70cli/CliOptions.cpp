@@ -100,6 +100,15 @@ const char* UsageText() {
            "                      gateway, mqtts: a client certificate and its key\n"
            "  --ha-discovery      gateway: also publish Home Assistant discovery under homeassistant/\n"
            "  --csv               gateway: also print the poll's CSV on standard output\n"
+           "  --commands          gateway: take commands from the broker: a setting or the mode on\n"
+           "                      hz70/SYSTEM/zone/N/set/NAME (SP .. TCB as in the settings topic,\n"
+           "                      or mode with stop or auto), checked as the program's parameters\n"
+           "                      dialog checks them, written between polls, read back and\n"
+           "                      answered on zone/N/result; each said on standard error. Off by\n"
+           "                      default; the broker's access list decides who may send them\n"
+           "  --audit FILE        gateway --commands: append every command, taken or refused, to FILE\n"
+           "                      (default hz70-commands.csv in $STATE_DIRECTORY, which systemd gives\n"
+           "                      the service, else in the working folder)\n"
            "  --trace             write every link event to standard error, one line each: seconds since\n"
            "                      the start, the event (sent, received, reply ok, echo dropped, skipped\n"
            "                      N bytes, bad check, not our reply, time-out, input never ends) and\n"
@@ -198,6 +207,8 @@ const ValuedOption kValuedOptions[] = {
     {"--mqtt-ca", "a file", [](CliOptions& o, const std::string& v) { return o.caFile = v, !v.empty(); }},
     {"--mqtt-cert", "a file", [](CliOptions& o, const std::string& v) { return o.certFile = v, !v.empty(); }},
     {"--mqtt-key", "a file", [](CliOptions& o, const std::string& v) { return o.keyFile = v, !v.empty(); }},
+    {"--audit", "a file",
+     [](CliOptions& o, const std::string& v) { return !v.empty() && (o.auditFile = v, true); }},
 };
 
 bool NumbersFit(const std::vector<std::string>& arguments, long firstMaximum, long secondMinimum,
@@ -219,6 +230,9 @@ std::optional<std::string> BrokerError(const CliOptions& o) {
     }
     if (o.certFile.empty() != o.keyFile.empty()) {
         return std::string("--mqtt-cert and --mqtt-key go together");
+    }
+    if (o.auditFile && !o.commands) {
+        return std::string("--audit logs the commands of --commands, which is not given");
     }
     return std::nullopt;
 }
@@ -279,6 +293,8 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
             options.haDiscovery = true;
         } else if (arg == "--csv") {
             options.csv = true;
+        } else if (arg == "--commands") {
+            options.commands = true;
         } else if (arg == "--version") {
             options.version = true;
         } else if (!arg.starts_with("--")) {

@@ -37,8 +37,14 @@ struct CliOptions {
     std::string certFile;
     std::string keyFile;
     bool haDiscovery = false;
-    bool csv = false; // gateway: also the poll's CSV on standard output
+    bool csv = false;                     // gateway: also the poll's CSV on standard output
+    bool commands = false;                // gateway: take commands from the broker
+    std::optional<std::string> auditFile; // where the commands are logged; default below
 };
+
+// Where --commands logs every command unless --audit says: the folder a service manager keeps for the
+// service ($STATE_DIRECTORY), else the working folder.
+inline constexpr const char* kAuditFileName = "hz70-commands.csv";
 
 // Parses the command line (without the program name) and checks the command's arguments. Returns the
 // options or a message for the user.

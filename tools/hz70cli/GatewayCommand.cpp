@@ -1,21 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "hz70cli/GatewayCommand.h"
 
+#include "app/core/RemoteCommands.h"
 #include "hz70cli/LinkCommands.h"
 #include "hz70cli/ZoneCommands.h"
 
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
+#include <sstream>
 #include <utility>
 
-#ifdef _WIN32
-#include <cstdlib>
-#else
+#ifndef _WIN32
 #include <unistd.h>
 #endif
 
@@ -86,11 +87,74 @@ std::string HostName() {
 #endif
 }
 
-// The gateway's work on each tick: publishing, the broker's state, and the CSV when asked for.
+// The audit log's place when --audit names none: the folder systemd keeps for the service (the first
+// of $STATE_DIRECTORY's), else the working folder.
+fs::path DefaultAuditFile() {
+    const char* state = std::getenv("STATE_DIRECTORY");
+    if (state == nullptr || *state == '\0') {
+        return kAuditFileName;
+    }
+    const std::string_view folders(state);
+    return fs::path(folders.substr(0, folders.find(':'))) / kAuditFileName;
+}
+
+// A payload as one line of standard error can show it: printable ASCII as it is, other bytes as \xNN, and
+// no more than a number or a mode needs.
+std::string ShownPayload(std::string_view payload) {
+    constexpr std::size_t kShown = 24;
+    std::string shown;
+    for (const char c : payload.substr(0, kShown)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7f && byte != '\\') {
+            shown += c;
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            shown += escaped;
+        }
+    }
+    return payload.size() > kShown ? shown + "... (" + std::to_string(payload.size()) + " bytes)" : shown;
+}
+
+std::string ShownValue(const publish::CommandResult& result, double value) {
+    if (result.setting == "mode") {
+        return value == 0 ? "stop" : "auto";
+    }
+    std::ostringstream text;
+    text << value;
+    if (!result.unit.empty()) {
+        text << " " << result.unit;
+    }
+    return text.str();
+}
+
+// "hz70cli: MQTT: zone 2 SP 180 from alice: written, read back 180 °C", or the reason it was refused.
+std::string CommandLine(const CommandReport& report) {
+    const publish::IncomingCommand& request = report.request;
+    const publish::CommandResult& result = report.result;
+    std::string line = "hz70cli: MQTT: ";
+    line += result.zone != 0 && !result.setting.empty()
+                ? "zone " + std::to_string(result.zone) + " " + result.setting
+                : request.topic;
+    line += " \"" + ShownPayload(request.payload) + "\"";
+    if (!request.origin.empty() && request.origin != request.topic) {
+        line += " from " + request.origin;
+    }
+    if (!result.ok) {
+        return line + ": refused: " + result.reason;
+    }
+    return line + ": written" +
+           (result.readBack ? ", read back " + ShownValue(result, *result.readBack) : std::string());
+}
+
+// The gateway's work on each tick: publishing, the broker's state, the commands when taken, and the
+// CSV when asked for.
 class GatewayPublishing final : public PollConsumer {
 public:
-    GatewayPublishing(publish::Publisher& publisher, BrokerReport& report, PollConsumer* csv)
-        : publisher_(publisher), report_(report), csv_(csv) {}
+    GatewayPublishing(publish::Publisher& publisher, BrokerReport& report, PollConsumer* csv,
+                      RemoteCommands* commands, const DeviceList& devices, std::ostream& err)
+        : publisher_(publisher), report_(report), csv_(csv), commands_(commands), devices_(devices),
+          err_(err) {}
 
     void Started() override {
         if (csv_ != nullptr) {
@@ -101,6 +165,9 @@ public:
     void Consume(const PollTickResult& tick) override {
         PublishSettingsOnce(tick);
         publisher_.PublishTick(tick);
+        if (commands_ != nullptr) {
+            RunCommands(tick);
+        }
         report_.Update(publisher_.status());
         if (csv_ != nullptr) {
             csv_->Consume(tick);
@@ -108,6 +175,30 @@ public:
     }
 
 private:
+    // Refused commands are answered at once; one accepted command runs once the tick left the line free.
+    void RunCommands(const PollTickResult& tick) {
+        for (const CommandReport& report : commands_->Submit(publisher_.TakeCommands())) {
+            Answer(report);
+        }
+        if (const auto report = commands_->RunNext(tick)) {
+            Answer(*report);
+        }
+    }
+
+    // The result on the broker and standard error; a written zone's settings go out again as read back.
+    void Answer(const CommandReport& report) {
+        publisher_.PublishResult(report.request, report.result);
+        err_ << CommandLine(report) << "\n" << std::flush;
+        if (!report.result.ok) {
+            return;
+        }
+        for (const auto& entry : devices_) {
+            if (entry->record.zoneNumber == report.result.zone) {
+                publisher_.PublishSettings(entry->record);
+            }
+        }
+    }
+
     // Each HZ70's settings, as attaching read them, at its first update: only then does the status word
     // tell the unit of its temperature settings.
     void PublishSettingsOnce(const PollTickResult& tick) {
@@ -123,6 +214,9 @@ private:
     publish::Publisher& publisher_;
     BrokerReport& report_;
     PollConsumer* csv_;
+    RemoteCommands* commands_;
+    const DeviceList& devices_;
+    std::ostream& err_;
     std::array<bool, kZoneSlots> settingsSent_{};
 };
 
@@ -196,6 +290,19 @@ void BrokerReport::Update(const publish::BrokerStatus& status) {
 int RunGateway(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& options,
                publish::BrokerSettings broker, const ZoneList& listedZones, StopCondition& stop,
                std::ostream& out, std::ostream& err) {
+    PollLine line;
+    std::optional<RemoteCommands> commands;
+    if (options.commands) {
+        const fs::path audit = options.auditFile ? fs::path(*options.auditFile) : DefaultAuditFile();
+        commands.emplace(line.devices, trans, line.polling, clock);
+        if (const std::string error = commands->StartAudit(audit); !error.empty()) {
+            err << "hz70cli: --audit " << audit.string() << ": " << error << "\n";
+            return kExitUsage;
+        }
+        broker.commands = true;
+        err << "hz70cli: MQTT: taking commands on " << publish::TopicPrefix(broker)
+            << "/zone/N/set/NAME; logging them to " << audit.string() << "\n";
+    }
     err << "hz70cli: MQTT: publishing under " << publish::TopicPrefix(broker) << "/\n";
     publish::Publisher publisher(std::move(broker));
     BrokerReport report(err);
@@ -204,8 +311,9 @@ int RunGateway(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& 
         return kExitFailed;
     }
     PollCsvWriter csv(out);
-    GatewayPublishing publishing(publisher, report, options.csv ? &csv : nullptr);
-    return RunPolling(trans, port, clock, options, listedZones, stop, publishing, err);
+    GatewayPublishing publishing(publisher, report, options.csv ? &csv : nullptr,
+                                 commands ? &*commands : nullptr, line.devices, err);
+    return RunPolling(trans, port, clock, options, listedZones, stop, line, publishing, err);
 }
 
 } // namespace hz70::cli

@@ -38,8 +38,10 @@ private:
 };
 
 // Polls the zones as RunPoll does and publishes them to `broker`: every tick, and each HZ70's settings
-// (as read at start) at its first update. Prints the poll's CSV only with --csv. Exits as RunPoll does, or
-// with kExitFailed at once when this build has no MQTT client.
+// (as read at start) at its first update. With --commands, also takes the commands the broker passes on,
+// runs them between polls, answers each on the broker and says it on `err`, and logs them to the
+// --audit file. Prints the poll's CSV only with --csv. Exits as RunPoll does, with kExitUsage at once
+// when the audit file cannot be opened, or with kExitFailed at once when this build has no MQTT client.
 int RunGateway(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& options,
                publish::BrokerSettings broker, const ZoneList& listedZones, StopCondition& stop,
                std::ostream& out, std::ostream& err);

@@ -83,14 +83,15 @@ void PollCsvWriter::Consume(const PollTickResult& tick) {
 }
 
 int RunPolling(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& options,
-               const ZoneList& listedZones, StopCondition& stop, PollConsumer& consumer, std::ostream& err) {
+               const ZoneList& listedZones, StopCondition& stop, PollLine& line, PollConsumer& consumer,
+               std::ostream& err) {
     const std::uint32_t start = clock.GetTickCount();
     if (options.seconds) {
         stop.SetDeadlineIn(static_cast<std::uint32_t>(*options.seconds) * 1000u);
     }
     ZoneList zones = ZonesToPoll(options, listedZones);
-    DeviceList devices;
-    PollingState polling;
+    DeviceList& devices = line.devices;
+    PollingState& polling = line.polling;
     RebuildDeviceList(devices, zones, trans, polling);
     if (devices.empty()) {
         err << "hz70cli: no zones to poll: give their addresses, or a settings file that lists some\n";
@@ -129,7 +130,8 @@ int RunPolling(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& 
 int RunPoll(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& options,
             const ZoneList& listedZones, StopCondition& stop, std::ostream& out, std::ostream& err) {
     PollCsvWriter csv(out);
-    return RunPolling(trans, port, clock, options, listedZones, stop, csv, err);
+    PollLine line;
+    return RunPolling(trans, port, clock, options, listedZones, stop, line, csv, err);
 }
 
 int RunScan(TTrans& trans, Clock& clock, const CliOptions& options, StopCondition& stop, std::ostream& out,

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "app/core/DeviceList.h"
 #include "comm/Clock.h"
 #include "comm/SerialPort.h"
 #include "comm/Trans.h"
@@ -35,11 +36,19 @@ private:
     std::ostream& out_;
 };
 
-// The poll loop of poll and gateway: attaches the zones, then ticks as the program does, every 100 ms,
-// handing every tick to `consumer`, until `stop` is reached (see RunPoll). Returns kExitUsage when there
-// is no zone, kExitFailed when none answered, otherwise kExitOk.
+// The zone records and poll flags of a poll loop. A consumer that also talks on the line, between the
+// loop's exchanges, works on the same ones.
+struct PollLine {
+    DeviceList devices;
+    PollingState polling;
+};
+
+// The poll loop of poll and gateway: attaches the zones into `line`, then ticks as the program does,
+// every 100 ms, handing every tick to `consumer`, until `stop` is reached (see RunPoll). Returns
+// kExitUsage when there is no zone, kExitFailed when none answered, otherwise kExitOk.
 int RunPolling(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& options,
-               const ZoneList& listedZones, StopCondition& stop, PollConsumer& consumer, std::ostream& err);
+               const ZoneList& listedZones, StopCondition& stop, PollLine& line, PollConsumer& consumer,
+               std::ostream& err);
 
 // Polls the zones as the program does, a tick every 100 ms, until `stop` is reached; options.seconds
 // sets its deadline, which the start's blocking exchanges keep as well. Polls the addresses given, else
