@@ -8,6 +8,7 @@
 #include "app/O_port.h"
 #include "app/core/LinkStatus.h"
 #include "app/core/PollCsv.h"
+#include "app/core/RemoteCommands.h"
 #include "model/Captions.h"
 #include "publish/Publisher.h"
 #include "views/O_barg.h"
@@ -33,6 +34,8 @@
 #include <QSysInfo>
 #include <QTimer>
 #include <QToolBar>
+#include <algorithm>
+#include <sstream>
 #include <utility>
 
 // Resources linked from a static library must be registered by name.
@@ -47,7 +50,41 @@ namespace {
 constexpr int kPollIntervalMs = 100;
 constexpr int kToolBarHeight = 33;
 constexpr int kCappedTimeoutShownMs = 15000;
+constexpr int kCommandShownMs = 15000;
 const QString kCaption = Text(kProgramCaption);
+
+// The value a command asked for, as the operator would have typed it: the mode by its name, a setting
+// with its unit; one that was not taken, as it came when that is short plain text.
+std::string RequestedText(const CommandReport& report) {
+    const publish::CommandResult& result = report.result;
+    if (result.requested && result.setting == "mode") {
+        return *result.requested == 0 ? "stop" : "auto";
+    }
+    if (result.requested) {
+        std::ostringstream text;
+        text << *result.requested << (result.unit.empty() ? "" : " " + result.unit);
+        return text.str();
+    }
+    const std::string& payload = report.request.payload;
+    const bool plain =
+        payload.size() <= RemoteCommands::kPayloadLimit &&
+        std::all_of(payload.begin(), payload.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
+    return plain ? payload : "(nieczytelna wartość)";
+}
+
+// "MQTT: strefa 2, SP = 180 °C — zapisano", or the reason it was refused.
+std::string CommandStatusText(const CommandReport& report) {
+    const publish::CommandResult& result = report.result;
+    std::string text = "MQTT: ";
+    if (result.zone != 0 && !result.setting.empty()) {
+        text += "strefa " + std::to_string(result.zone) + ", " +
+                (result.setting == "mode" ? std::string("tryb") : result.setting) + " = " +
+                RequestedText(report);
+    } else {
+        text += "polecenie " + report.request.topic;
+    }
+    return text + " — " + (result.ok ? std::string("zapisano") : result.reason);
+}
 
 QIcon ToolImage(int index) {
     return QIcon(QStringLiteral(":/icons/tool-%1.svg").arg(index, 2, 10, QLatin1Char('0')));
@@ -138,7 +175,7 @@ private:
 } // namespace
 
 TOmain::TOmain(SerialPort& port, Clock& clock, std::filesystem::path settingsDirectory, QWidget* parent)
-    : QMainWindow(parent), port_(port), state_(port, clock, std::move(settingsDirectory)) {
+    : QMainWindow(parent), port_(port), clock_(clock), state_(port, clock, std::move(settingsDirectory)) {
     InitResources();
     setObjectName(QStringLiteral("Omain"));
     setWindowTitle(kCaption);
@@ -430,6 +467,9 @@ void TOmain::Timer1Timer() {
     if (publisher_) {
         publisher_->PublishTick(tick);
     }
+    if (commands_) {
+        RunCommands(tick);
+    }
     ShowLinkStatus();
     ShowPublishingStatus();
     // From the event loop, after this tick: a timer never ticks inside its own tick, and polling must go
@@ -590,8 +630,11 @@ void TOmain::ApplyPublishing(const PublishingSettings& settings) {
 void TOmain::StartPublishing() {
     // The old connection says "offline" before the new one says "online", which may be the same topic.
     publisher_.reset();
+    commands_.reset();
     if (publishing_.enabled) {
-        publisher_ = std::make_unique<publish::Publisher>(publishing_.broker);
+        publish::BrokerSettings broker = publishing_.broker;
+        broker.commands = broker.commands && StartCommands();
+        publisher_ = std::make_unique<publish::Publisher>(std::move(broker));
         for (const auto& device : state_.devices) {
             if (device->record.identified != 0) {
                 publisher_->PublishSettings(device->record);
@@ -599,6 +642,43 @@ void TOmain::StartPublishing() {
         }
     }
     ShowPublishingStatus();
+}
+
+bool TOmain::StartCommands() {
+    auto commands = std::make_unique<RemoteCommands>(state_.devices, state_.trans, state_.polling, clock_);
+    const std::filesystem::path audit = state_.settingsDirectory() / kCommandAuditFileName;
+    if (const std::string error = commands->StartAudit(audit); !error.empty()) {
+        const QString text = QStringLiteral("Nie można zapisać dziennika poleceń MQTT %1:\n%2\n"
+                                            "Polecenia z brokera nie są przyjmowane.")
+                                 .arg(QString::fromStdString(audit.string()), QString::fromStdString(error));
+        // After the caller's step: the box's own event loop must not run inside it.
+        QTimer::singleShot(0, this, [this, text] { QMessageBox::warning(this, kCaption, text); });
+        return false;
+    }
+    commands_ = std::move(commands);
+    return true;
+}
+
+void TOmain::RunCommands(const PollTickResult& tick) {
+    for (const CommandReport& report : commands_->Submit(publisher_->TakeCommands())) {
+        AnswerCommand(report);
+    }
+    if (const auto report = commands_->RunNext(tick)) {
+        AnswerCommand(*report);
+    }
+}
+
+void TOmain::AnswerCommand(const CommandReport& report) {
+    publisher_->PublishResult(report.request, report.result);
+    statusBar()->showMessage(QString::fromStdString(CommandStatusText(report)), kCommandShownMs);
+    if (!report.result.ok) {
+        return;
+    }
+    for (const auto& device : state_.devices) {
+        if (device->record.zoneNumber == report.result.zone) {
+            publisher_->PublishSettings(device->record);
+        }
+    }
 }
 
 void TOmain::ShowPublishingStatus() {

@@ -24,7 +24,9 @@ class Publisher;
 }
 
 class Clock;
+class RemoteCommands;
 class SerialPort;
+struct CommandReport;
 class TAboutBox;
 class TMdiChildWindow;
 class TOBarg;
@@ -129,9 +131,18 @@ private:
     // Starts or stops the publisher as `publishing_` says; a new one gets every zone's settings read so far.
     void StartPublishing();
     void ShowPublishingStatus();
+    // Takes commands from the broker from now on, logged beside the settings file; false, said in a box,
+    // when the log cannot be written.
+    bool StartCommands();
+    // Answers the commands taken since the last tick that were refused; runs one accepted command if the
+    // tick left the line free.
+    void RunCommands(const PollTickResult& tick);
+    // The result on the broker and in the status line; a written zone's settings go out again.
+    void AnswerCommand(const CommandReport& report);
     [[nodiscard]] std::string DefaultSystemName() const;
 
     SerialPort& port_;
+    Clock& clock_;
     AppState state_;
     QMdiArea* mdiArea_ = nullptr;
     QToolBar* toolBar_ = nullptr;
@@ -140,6 +151,7 @@ private:
     PublishingSettings publishing_;
     QString publishingWarning_; // what was wrong with the publishing file at start, until shown
     std::unique_ptr<publish::Publisher> publisher_;
+    std::unique_ptr<RemoteCommands> commands_; // none unless publishing takes commands
     bool shown_ = false;
     bool loadFailed_ = false;
 };

@@ -20,6 +20,8 @@ struct PublishingSettings {
 };
 
 inline constexpr const char* kPublishingFileName = "HZ70wiz-mqtt.ini";
+// Beside it: every command taken from the broker, while that is on.
+inline constexpr const char* kCommandAuditFileName = "HZ70wiz-polecenia.csv";
 inline constexpr std::size_t kMaxPublishingFileSize = 64 * 1024;
 
 // Why `system` cannot name the line in topics, in Polish words that follow the name ("zawiera znak

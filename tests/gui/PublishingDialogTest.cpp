@@ -3,17 +3,21 @@
 #include "gui/GuiTestSupport.h"
 #include "publish/Publisher.h"
 #include "support/FileText.h"
+#include "support/MosquittoBroker.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <arpa/inet.h>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace hz70::test {
@@ -90,6 +94,57 @@ TEST(PublishingDialog, RefusesABadAddressAndStartsPublishingFromAPrivateFile) {
     TOmain& again = program.Start();
     ASSERT_NE(again.publisher(), nullptr);
     EXPECT_EQ(again.publishing().broker.user, "tester");
+}
+
+// A command from the broker is written as the operator's own would be, and shown, answered and logged;
+// a refused one writes nothing.
+TEST(PublishingDialog, TakesCommandsFromTheBrokerWhenAskedTo) {
+    MosquittoBroker broker;
+    ASSERT_TRUE(broker.ok());
+    ProgramOnFakeBus program;
+    program.ListZones();
+    std::ofstream(program.folder() / kPublishingFileName)
+        << "Enabled=1\nBroker=mqtt://127.0.0.1:" << broker.port() << "\nSystem=hala\nCommands=1\n";
+    TOmain& main = program.Start();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    // Ticks in real time, so that the publisher's thread keeps up, until `done` or the deadline.
+    const auto tickUntil = [&](const std::function<bool()>& done) {
+        while (!done() && std::chrono::steady_clock::now() < deadline) {
+            program.Ticks(1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return done();
+    };
+    ASSERT_NE(main.publisher(), nullptr);
+    const TRegulator& zone = main.state().devices.front()->record;
+    // Temperatures are taken once a poll told the zone's unit.
+    ASSERT_TRUE(tickUntil([&] {
+        return main.publisher()->status().state == publish::BrokerState::Connected && zone.commError == 0;
+    }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the subscription follows the connection
+
+    struct Case {
+        const char* payload;
+        const char* shown;
+        std::uint16_t setpoint;                             // register 4000 afterwards
+        std::optional<std::uint8_t> refusal = std::nullopt; // the controller's exception to writes
+    };
+    for (const Case& c :
+         {Case{"180", "MQTT: strefa 1, SP = 180 °C — zapisano", 180},
+          Case{"600", "MQTT: strefa 1, SP = 600 — poza zakresem 0..537", 180},
+          Case{"190", "MQTT: strefa 1, SP = 190 °C — wyjątek Modbus 3 (illegal data value)", 180, 3}}) {
+        SCOPED_TRACE(c.payload);
+        program.bus.slaves[1].writeException = c.refusal;
+        ASSERT_TRUE(broker.Run({"mosquitto_pub", "-p", std::to_string(broker.port()), "-h", "127.0.0.1", "-q",
+                                "1", "-t", "hz70/hala/zone/1/set/SP", "-m", c.payload}));
+        EXPECT_TRUE(tickUntil([&] {
+            return main.statusBar()->currentMessage() == QString::fromUtf8(c.shown);
+        })) << main.statusBar()->currentMessage().toStdString();
+        EXPECT_EQ(program.bus.slaves[1].registers[4000], c.setpoint);
+    }
+    EXPECT_EQ(zone.settings[0].raw, 180);
+    const std::string audit = FileBytes(program.folder() / kCommandAuditFileName);
+    EXPECT_NE(audit.find("hz70/hala/zone/1/set/SP"), std::string::npos) << audit;
 }
 
 } // namespace
