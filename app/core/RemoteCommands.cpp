@@ -16,9 +16,9 @@ namespace {
 using publish::CommandResult;
 using publish::IncomingCommand;
 
-// Lines whose values are temperatures (SP, SPL, SPR) or differences of two (ADH, ADL).
+// Lines whose values are temperatures (SP, SPL, SPR); the other lines left to the controller, ADH and
+// ADL, are differences of two.
 constexpr int kAbsoluteTemperatureLines[] = {0, 1, 2};
-constexpr int kTemperatureDifferenceLines[] = {4, 5};
 
 constexpr std::string_view kStop = "stop";
 constexpr std::string_view kAuto = "auto";
@@ -137,8 +137,7 @@ std::string WriteFailure(ExchangeResult result, std::uint16_t writeException) {
 } // namespace
 
 RemoteCommands::RemoteCommands(DeviceList& devices, TTrans& trans, PollingState& polling, Clock& clock)
-    : devices_(devices), trans_(trans), polling_(polling), clock_(clock), tokens_(kBurst),
-      lastRefill_(clock.GetTickCount()) {}
+    : devices_(devices), trans_(trans), polling_(polling), clock_(clock) {}
 
 RemoteCommands::~RemoteCommands() = default;
 
@@ -210,7 +209,7 @@ std::string RemoteCommands::Check(Accepted& command) {
     if (Repeated(request)) {
         return std::string(kRepeated);
     }
-    if (!TakeToken()) {
+    if (accepted_.size() >= kWaitingLimit) {
         return std::string(publish::kTooManyCommands);
     }
     recent_.push_back({DuplicateKey(request), clock_.GetTickCount()});
@@ -276,21 +275,13 @@ bool RemoteCommands::Repeated(const IncomingCommand& request) {
                        [&](const Recent& recent) { return recent.key == key; });
 }
 
-bool RemoteCommands::TakeToken() {
-    const std::uint32_t now = clock_.GetTickCount();
-    tokens_ = std::min<double>(kBurst, tokens_ + (now - lastRefill_) * kWritesPerSecond / 1000.0);
-    lastRefill_ = now;
-    if (tokens_ < 1.0) {
-        return false;
-    }
-    tokens_ -= 1.0;
-    return true;
-}
-
 std::optional<CommandReport> RemoteCommands::RunNext(const PollTickResult& tick) {
-    if (tick.outcome == PollOutcome::kPending || accepted_.empty()) {
+    const std::uint32_t now = clock_.GetTickCount();
+    const bool resting = lastRunMs_ && now - *lastRunMs_ < static_cast<std::uint32_t>(kRunInterval.count());
+    if (tick.outcome == PollOutcome::kPending || accepted_.empty() || resting) {
         return std::nullopt;
     }
+    lastRunMs_ = now;
     Accepted command = std::move(accepted_.front());
     accepted_.pop_front();
     CommandResult& result = command.report.result;
@@ -325,25 +316,27 @@ void RemoteCommands::Run(Accepted& command, TRegulator& record) {
     result.ok = result.reason.empty();
 }
 
+// Only the register written: at 9600 bit/s the whole block would take longer than the tick has left,
+// and the poll cycle's next exchange would wait for it.
 std::optional<double> RemoteCommands::ReadBackSetting(TRegulator& record, int line) {
-    if (ReadSettings(record, trans_, polling_, kFirstSettingRegister, kSettingsBlock) != ReadOutcome::kRead) {
+    const auto reg = static_cast<std::uint16_t>(kFirstSettingRegister + line);
+    if (ReadSettings(record, trans_, polling_, reg, 1) != ReadOutcome::kRead) {
         return std::nullopt;
     }
     return Value(record.settings[static_cast<std::size_t>(line)]);
 }
 
-// The STOP register is only written: the mode shows in the status word, read with the rest of the
-// measured block as the poll reads it.
+// The STOP register is only written: the mode shows in the status word.
 std::optional<double> RemoteCommands::ReadBackMode(TRegulator& record) {
     const PollingPause pause(polling_);
     const auto address = static_cast<std::uint8_t>(record.address);
-    const ExchangeResult read = trans_.ReadRegisters(address, kFirstMeasuredRegister, kMeasuredRows);
+    const ExchangeResult read = trans_.ReadRegisters(address, kFirstMeasuredRegister + kStatusWord, 1);
     const auto words = trans_.ReplyRegisters();
-    if (read != ExchangeResult::kReadOk || words.size() < static_cast<std::size_t>(kMeasuredRows)) {
+    if (read != ExchangeResult::kReadOk || words.empty()) {
         return std::nullopt;
     }
-    record.measured[kStatusWord].raw = static_cast<std::int16_t>(words[kStatusWord]);
-    return Mode(words[kStatusWord]);
+    record.measured[kStatusWord].raw = static_cast<std::int16_t>(words[0]);
+    return Mode(words[0]);
 }
 
 void RemoteCommands::Audit(const CommandReport& report) {

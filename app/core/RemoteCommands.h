@@ -38,9 +38,12 @@ struct CommandReport {
 // leaves to the controller (SP, SPL, SPR, ADH, ADL) are held to their rows' limits as well, in the
 // zone's unit; a zone whose unit is not known yet (it has not answered a poll) is refused them.
 //
-// Bounded: at most kBurst writes at once and kWritesPerSecond on average, the rest refused "zbyt wiele
-// poleceń"; the same topic, payload and correlation again within kDuplicateWindow is refused
-// "powtórzone polecenie"; retained messages are refused.
+// Bounded: accepted commands wait, at most kWaitingLimit of them, the rest refused "zbyt wiele
+// poleceń"; they run one at a time, at least kRunInterval apart. A command costs the poll cycle one
+// tick (its exchanges and the bus's quiet before the next polled request take longer than what is left
+// of the tick), so that the interval keeps the polling cadence within a few per cent of its own. The
+// same topic, payload and correlation again within kDuplicateWindow is refused "powtórzone polecenie";
+// retained messages are refused.
 //
 // Reasons, in the order they are looked for: kRetained; "nieznany temat „T”" (no ".../zone/N/set/S");
 // "brak strefy N" (N not 1..8 in plain digits, or no zone of that number configured); "nieznane
@@ -57,8 +60,8 @@ struct CommandReport {
 //         publisher.PublishResult(report->request, report->result);
 class RemoteCommands {
 public:
-    static constexpr int kBurst = 4;
-    static constexpr int kWritesPerSecond = 2;
+    static constexpr std::size_t kWaitingLimit = 4;
+    static constexpr std::chrono::milliseconds kRunInterval{3000};
     static constexpr std::chrono::seconds kDuplicateWindow{10};
     static constexpr std::size_t kPayloadLimit = 16; // bytes
 
@@ -85,9 +88,10 @@ public:
     [[nodiscard]] std::vector<CommandReport> Submit(std::vector<publish::IncomingCommand> commands);
 
     // Runs the oldest accepted command, if any, and only when `tick` left no exchange open (its outcome
-    // is not kPending): writes the value (WriteSetting), reads the settings block back (ReadSettings)
-    // and reports. Blocking, at most two exchanges each bounded by the link's time-out. One command per
-    // call, so that a tick never holds the line long.
+    // is not kPending) and kRunInterval has passed since the last: writes the value (WriteSetting), reads
+    // the register back (ReadSettings; the status word for the mode) and reports. Blocking, at most two
+    // exchanges each bounded by the link's time-out. One command per call, so that a tick never holds the
+    // line long.
     [[nodiscard]] std::optional<CommandReport> RunNext(const PollTickResult& tick);
 
     // Accepted commands not yet run.
@@ -111,7 +115,6 @@ private:
     [[nodiscard]] std::string CheckSetting(Accepted& command) const;
     [[nodiscard]] static std::string DuplicateKey(const publish::IncomingCommand& request);
     [[nodiscard]] bool Repeated(const publish::IncomingCommand& request);
-    [[nodiscard]] bool TakeToken();
     void Run(Accepted& command, TRegulator& record);
     [[nodiscard]] std::optional<double> ReadBackSetting(TRegulator& record, int line);
     [[nodiscard]] std::optional<double> ReadBackMode(TRegulator& record);
@@ -121,8 +124,7 @@ private:
     TTrans& trans_;
     PollingState& polling_;
     Clock& clock_;
-    double tokens_;
-    std::uint32_t lastRefill_;
+    std::optional<std::uint32_t> lastRunMs_;
     std::vector<Recent> recent_; // accepted within the duplicate window
     std::deque<Accepted> accepted_;
     std::unique_ptr<CommandAudit> audit_;

@@ -134,12 +134,12 @@ TEST(RemoteCommands, WritesBetweenExchangesReadsBackAndReportsEachOutcome) {
          "180",
          [](test::FakeSlave&) {},
          {1, "SP", true, "", 200, 180, 180, "°C", {}},
-         {{6, 4000, 180}, {3, 4000, 16}}},
+         {{6, 4000, 180}, {3, 4000, 1}}},
         {"1/set/mode",
          "stop",
          [](test::FakeSlave& s) { s.registers[4019] = 0; },
          {1, "mode", true, "", publish::kModeAuto, publish::kModeStop, publish::kModeStop, "", {}},
-         {{6, 4016, 0}, {3, 4018, 7}}},
+         {{6, 4016, 0}, {3, 4019, 1}}},
         {"1/set/XP",
          "50",
          [](test::FakeSlave& s) { s.writeException = 3; },
@@ -189,32 +189,43 @@ TEST(RemoteCommands, WritesBetweenExchangesReadsBackAndReportsEachOutcome) {
     std::filesystem::remove_all(folder);
 }
 
-TEST(RemoteCommands, BoundsTheRateAndRefusesRepeatsWithinTheWindow) {
+TEST(RemoteCommands, BoundsWhatWaitsPacesTheRunsAndRefusesRepeatsWithinTheWindow) {
+    const std::string kRun = "run"; // a step that runs the next command instead of sending one
     const struct {
         std::uint32_t afterMs;
         std::string payload;
         std::string correlation;
-        std::string reason;
+        std::string outcome; // the refusal, empty when accepted; for a run the value written, or none
     } steps[] = {
         {0, "150", "", ""},
         {0, "151", "", ""},
         {0, "151", "", "powtórzone polecenie"},
         {0, "151", "second", ""}, // another request that happens to ask the same
         {0, "152", "", ""},
-        {0, "153", "", "zbyt wiele poleceń"}, // the burst is spent
-        {499, "153", "", "zbyt wiele poleceń"},
-        {1, "153", "", ""}, // half a second: one more
-        {9'000, "150", "", "powtórzone polecenie"},
-        {1'000, "150", "", ""}, // ten seconds on: no longer a repeat
+        {0, "153", "", "zbyt wiele poleceń"}, // four wait already
+        {0, kRun, "", "150"},
+        {0, "153", "", ""},
+        {0, kRun, "", ""}, // too soon after the last
+        {2'999, kRun, "", ""},
+        {1, kRun, "", "151"},
+        {6'999, "150", "", "powtórzone polecenie"},
+        {1, "150", "", ""}, // ten seconds on: no longer a repeat
+        {0, "154", "", "zbyt wiele poleceń"},
     };
     CommandLine line;
     for (const auto& step : steps) {
-        SCOPED_TRACE(step.payload + " " + step.correlation);
+        SCOPED_TRACE(step.payload + " " + step.correlation + " " + step.outcome);
         line.commandClock.Advance(step.afterMs);
-        EXPECT_EQ(line.Verdict(CommandLine::Command("1/set/SP", step.payload, step.correlation)),
-                  step.reason);
+        if (step.payload != kRun) {
+            EXPECT_EQ(line.Verdict(CommandLine::Command("1/set/SP", step.payload, step.correlation)),
+                      step.outcome);
+            continue;
+        }
+        line.bus.requests.clear();
+        const auto report = line.commands->RunNext(kBetweenExchanges);
+        EXPECT_EQ(report ? report->request.payload : std::string(), step.outcome);
+        EXPECT_EQ(line.bus.requests.size(), report ? 2U : 0U);
     }
-    EXPECT_EQ(line.commands->waiting(), 6U);
 }
 
 } // namespace
