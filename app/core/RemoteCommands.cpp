@@ -199,12 +199,8 @@ std::string RemoteCommands::Check(Accepted& command) {
     if (request.payload.size() > kPayloadLimit) {
         return "za długa wartość (ponad " + std::to_string(kPayloadLimit) + " bajtów)";
     }
-    std::string reason = mode ? CheckMode(command) : CheckSetting(command);
-    if (!reason.empty()) {
+    if (std::string reason = CheckValue(command); !reason.empty()) {
         return reason;
-    }
-    if (record.commError != 0) {
-        return std::string(kNoAnswer);
     }
     if (Repeated(request)) {
         return std::string(kRepeated);
@@ -214,6 +210,14 @@ std::string RemoteCommands::Check(Accepted& command) {
     }
     recent_.push_back({DuplicateKey(request), clock_.GetTickCount()});
     return {};
+}
+
+std::string RemoteCommands::CheckValue(Accepted& command) const {
+    std::string reason = command.line ? CheckSetting(command) : CheckMode(command);
+    if (reason.empty() && FindZone(command.report.result.zone)->record.commError != 0) {
+        reason = kNoAnswer;
+    }
+    return reason;
 }
 
 std::string RemoteCommands::CheckMode(Accepted& command) const {
@@ -285,11 +289,13 @@ std::optional<CommandReport> RemoteCommands::RunNext(const PollTickResult& tick)
     Accepted command = std::move(accepted_.front());
     accepted_.pop_front();
     CommandResult& result = command.report.result;
+    // Checked again: while it waited, the list may have been rebuilt, the zone may have stopped
+    // answering or changed its unit.
     DeviceEntry* zone = FindZone(result.zone);
     if (zone == nullptr) {
-        result.reason = "brak strefy " + std::to_string(result.zone); // the list was rebuilt meanwhile
-    } else if (zone->record.commError != 0) {
-        result.reason = kNoAnswer;
+        result.reason = "brak strefy " + std::to_string(result.zone);
+    } else if (std::string reason = CheckValue(command); !reason.empty()) {
+        result.reason = std::move(reason);
     } else {
         Run(command, zone->record);
     }

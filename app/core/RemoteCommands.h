@@ -88,8 +88,9 @@ public:
     [[nodiscard]] std::vector<CommandReport> Submit(std::vector<publish::IncomingCommand> commands);
 
     // Runs the oldest accepted command, if any, and only when `tick` left no exchange open (its outcome
-    // is not kPending) and kRunInterval has passed since the last: writes the value (WriteSetting), reads
-    // the register back (ReadSettings; the status word for the mode) and reports. Blocking, at most two
+    // is not kPending) and kRunInterval has passed since the last: checks it again against the zone as
+    // it is now, writes the value (WriteSetting), reads the register back (ReadSettings; the status word
+    // for the mode) and reports. Blocking, at most two
     // exchanges each bounded by the link's time-out. One command per call, so that a tick never holds the
     // line long.
     [[nodiscard]] std::optional<CommandReport> RunNext(const PollTickResult& tick);
@@ -111,6 +112,8 @@ private:
     [[nodiscard]] DeviceEntry* FindZone(int number) const;
     // Empty when the command may run; fills in what it learns on the way.
     [[nodiscard]] std::string Check(Accepted& command);
+    // The value against the zone as it is now, and whether the zone answers.
+    [[nodiscard]] std::string CheckValue(Accepted& command) const;
     [[nodiscard]] std::string CheckMode(Accepted& command) const;
     [[nodiscard]] std::string CheckSetting(Accepted& command) const;
     [[nodiscard]] static std::string DuplicateKey(const publish::IncomingCommand& request);

@@ -126,30 +126,36 @@ TEST(RemoteCommands, WritesBetweenExchangesReadsBackAndReportsEachOutcome) {
     const struct {
         std::string levels;
         std::string payload;
-        void (*slave)(test::FakeSlave&);
-        publish::CommandResult result; // zone, setting, ok, reason, before, requested, read back, unit
+        void (*meanwhile)(CommandLine&); // while the command waits
+        publish::CommandResult result;   // zone, setting, ok, reason, before, requested, read back, unit
         std::vector<Request> requests;
     } cases[] = {
         {"1/set/SP",
          "180",
-         [](test::FakeSlave&) {},
+         [](CommandLine&) {},
          {1, "SP", true, "", 200, 180, 180, "°C", {}},
          {{6, 4000, 180}, {3, 4000, 1}}},
         {"1/set/mode",
          "stop",
-         [](test::FakeSlave& s) { s.registers[4019] = 0; },
+         [](CommandLine& l) { l.bus.slaves[11].registers[4019] = 0; },
          {1, "mode", true, "", publish::kModeAuto, publish::kModeStop, publish::kModeStop, "", {}},
          {{6, 4016, 0}, {3, 4019, 1}}},
         {"1/set/XP",
          "50",
-         [](test::FakeSlave& s) { s.writeException = 3; },
+         [](CommandLine& l) { l.bus.slaves[11].writeException = 3; },
          {1, "XP", false, "wyjątek Modbus 3 (illegal data value)", 20, 50, std::nullopt, "%", {}},
          {{6, 4006, 50}, {6, 4006, 50}}},
         {"1/set/XP",
          "50",
-         [](test::FakeSlave& s) { s.silent = true; },
+         [](CommandLine& l) { l.bus.slaves[11].silent = true; },
          {1, "XP", false, "regulator nie odpowiada", 20, 50, std::nullopt, "%", {}},
          {{6, 4006, 50}, {6, 4006, 50}}},
+        // Checked again when it runs: the zone went over to °F meanwhile, where 20 is too cold.
+        {"1/set/SP",
+         "20",
+         [](CommandLine& l) { l.Polled(0, kAutomaticBit | kFahrenheitBit); },
+         {1, "SP", false, "poza zakresem 32..998", 200, 20, std::nullopt, "°F", {}},
+         {}},
     };
     const auto folder =
         std::filesystem::temp_directory_path() / ("hz70commands." + std::to_string(::getpid()));
@@ -159,8 +165,8 @@ TEST(RemoteCommands, WritesBetweenExchangesReadsBackAndReportsEachOutcome) {
         SCOPED_TRACE(c.levels + " " + c.payload);
         CommandLine line;
         ASSERT_EQ(line.commands->StartAudit(folder / "commands.csv"), "");
-        c.slave(line.bus.slaves[kAddresses[0]]);
         EXPECT_EQ(line.Verdict(CommandLine::Command(c.levels, c.payload)), "");
+        c.meanwhile(line);
         EXPECT_FALSE(line.commands->RunNext({0, PollOutcome::kPending, std::nullopt}))
             << "an exchange is open";
         EXPECT_TRUE(line.bus.requests.empty());
