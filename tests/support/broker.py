@@ -1,8 +1,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """A mosquitto broker for the Python tests: on a free loopback port, with a configuration written here,
-optionally with users, passwords and an access list, TLS by a certificate authority made here with openssl, and a bridge
-to another broker. It can be killed and started again on the same port, and never outlives its `with`
-block."""
+optionally with users, passwords and an access list, TLS by a certificate authority made here with
+openssl, and a bridge to another broker. It can be killed and started again on the same port, and never
+outlives its `with` block."""
 import getpass
 import os
 import shutil
@@ -56,6 +56,7 @@ class Broker:
         self.dir = tempfile.mkdtemp(prefix="hz70broker.")
         self.port = port or free_port()
         self.ca = None
+        self.users = users or {}
         self.log = os.path.join(self.dir, "mosquitto.log")
         lines = [f"listener {self.port} 127.0.0.1", f"user {getpass.getuser()}", f"log_dest file {self.log}",
                  "log_type error", "log_type warning", "log_type notice", "log_type information",
