@@ -19,7 +19,9 @@ struct IncomingCommand {
     bool retained = false;     // a retained message is never acted on: a broker restart replays it
     std::string correlation;   // MQTT 5 correlation data (bytes); empty when the request has none
     std::string responseTopic; // MQTT 5 response topic; empty when the request has none
-    std::string origin;        // the MQTT user name when the broker passes it on, else the topic
+    // The MQTT user name when the broker passes it on (a user property "username"), else the topic. A
+    // client may set that property itself: it names the sender only where the broker overwrites it.
+    std::string origin;
     std::chrono::system_clock::time_point arrived;
 };
 

@@ -349,6 +349,9 @@ public:
             mosquitto_property_add_string(&props, MQTT_PROP_RESPONSE_TOPIC, responseTopic.c_str());
             mosquitto_property_add_binary(&props, MQTT_PROP_CORRELATION_DATA, correlation.data(),
                                           static_cast<std::uint16_t>(correlation.size()));
+            // What a broker that passes the user name on adds, beside another property.
+            mosquitto_property_add_string_pair(&props, MQTT_PROP_USER_PROPERTY, "client", "desk");
+            mosquitto_property_add_string_pair(&props, MQTT_PROP_USER_PROPERTY, "username", "controlroom");
         }
         const int result =
             mosquitto_publish_v5(client_, nullptr, topic.c_str(), static_cast<int>(payload.size()),
@@ -409,8 +412,9 @@ TEST(PublisherBroker, TakesCommandsAndAnswersOnTheResultAndResponseTopics) {
     EXPECT_EQ(taken[1].payload, "180");
     EXPECT_EQ(taken[1].correlation, correlation);
     EXPECT_EQ(taken[1].responseTopic, "desk/answers");
-    EXPECT_EQ(taken[1].origin, taken[1].topic) << "mosquitto passes on no user name";
+    EXPECT_EQ(taken[1].origin, "controlroom");
     EXPECT_TRUE(taken[2].retained);
+    EXPECT_EQ(taken[2].origin, taken[2].topic) << "mosquitto passes on no user name";
 
     CommandResult result;
     result.zone = 2;
