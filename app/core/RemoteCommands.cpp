@@ -71,7 +71,7 @@ std::optional<int> SettingsLine(std::string_view name) {
     return std::nullopt;
 }
 
-// Anything but printable ASCII, blanks and tabs included: no number and no mode holds it.
+// Control characters (a tab aside) or bytes beyond ASCII: no number and no mode holds them.
 bool Binary(std::string_view payload) {
     return std::any_of(payload.begin(), payload.end(), [](char c) {
         const auto byte = static_cast<unsigned char>(c);
@@ -83,7 +83,7 @@ bool StatusKnown(const TRegulator& record) {
     return !IsNoValue(record.measured[kStatusWord].value);
 }
 
-std::optional<double> Mode(std::uint16_t statusWord) {
+double Mode(std::uint16_t statusWord) {
     if ((statusWord & kAutomaticBit) != 0) {
         return publish::kModeAuto;
     }
@@ -247,6 +247,9 @@ std::string RemoteCommands::CheckSetting(Accepted& command) const {
     if (input.verdict == InputVerdict::kNotANumber) {
         return std::string(kNotANumber);
     }
+    if (input.verdict == InputVerdict::kAccepted) {
+        result.requested = input.word;
+    }
     const bool temperature = !IsRangeChecked(line);
     if (temperature && !StatusKnown(record)) {
         return std::string(kUnitUnknown);
@@ -257,7 +260,6 @@ std::string RemoteCommands::CheckSetting(Accepted& command) const {
         return RangeReason(min, max);
     }
     command.word = input.word;
-    result.requested = input.word;
     return {};
 }
 
@@ -285,7 +287,6 @@ std::optional<CommandReport> RemoteCommands::RunNext(const PollTickResult& tick)
     if (tick.outcome == PollOutcome::kPending || accepted_.empty() || resting) {
         return std::nullopt;
     }
-    lastRunMs_ = now;
     Accepted command = std::move(accepted_.front());
     accepted_.pop_front();
     CommandResult& result = command.report.result;
@@ -297,6 +298,7 @@ std::optional<CommandReport> RemoteCommands::RunNext(const PollTickResult& tick)
     } else if (std::string reason = CheckValue(command); !reason.empty()) {
         result.reason = std::move(reason);
     } else {
+        lastRunMs_ = now;
         Run(command, zone->record);
     }
     result.when = std::chrono::system_clock::now();
@@ -322,8 +324,7 @@ void RemoteCommands::Run(Accepted& command, TRegulator& record) {
     result.ok = result.reason.empty();
 }
 
-// Only the register written: at 9600 bit/s the whole block would take longer than the tick has left,
-// and the poll cycle's next exchange would wait for it.
+// Only the register written: the whole block's reply would hold the line five times as long.
 std::optional<double> RemoteCommands::ReadBackSetting(TRegulator& record, int line) {
     const auto reg = static_cast<std::uint16_t>(kFirstSettingRegister + line);
     if (ReadSettings(record, trans_, polling_, reg, 1) != ReadOutcome::kRead) {
