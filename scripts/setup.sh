@@ -22,7 +22,7 @@ packages=(
   xvfb xauth imagemagick xdotool desktop-file-utils appstream dpkg-dev
   file  # CPack computes the package's dependencies with it
   # publishing to a plant's MQTT broker: the client library, and a real broker and clients to test against
-  libmosquitto-dev mosquitto mosquitto-clients openssl
+  pkg-config libmosquitto-dev mosquitto mosquitto-clients openssl
 )
 
 install_missing "${packages[@]}"

@@ -14,6 +14,7 @@ build=$root/build-windows
 packages=(
   g++-mingw-w64-x86-64-posix wine wine64 googletest  # the cross build, its tests and Wine
   cmake ninja-build g++ python3                       # hz70sim for this machine, the line peer
+  pkg-config libmosquitto-dev                         # the host build configures the publisher too
 )
 install_missing "${packages[@]}"
 
