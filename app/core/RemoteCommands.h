@@ -88,11 +88,10 @@ public:
     [[nodiscard]] std::vector<CommandReport> Submit(std::vector<publish::IncomingCommand> commands);
 
     // Runs the oldest accepted command, if any, and only when `tick` left no exchange open (its outcome
-    // is not kPending) and kRunInterval has passed since the last write: checks it again against the zone as
-    // it is now, writes the value (WriteSetting), reads the register back (ReadSettings; the status word
-    // for the mode) and reports. Blocking, at most two
-    // exchanges each bounded by the link's time-out. One command per call, so that a tick never holds the
-    // line long.
+    // is not kPending) and kRunInterval has passed since the last write: checks it again against the
+    // zone as it is now, writes the value (WriteSetting), reads the register back (ReadSettings; the
+    // status word for the mode) and reports. Blocking, at most two exchanges each bounded by the link's
+    // time-out. One command per call, so that a tick never holds the line long.
     [[nodiscard]] std::optional<CommandReport> RunNext(const PollTickResult& tick);
 
     // Accepted commands not yet run.
