@@ -106,9 +106,9 @@ TEST(PublishingDialog, TakesCommandsFromTheBrokerWhenAskedTo) {
     std::ofstream(program.folder() / kPublishingFileName)
         << "Enabled=1\nBroker=mqtt://127.0.0.1:" << broker.port() << "\nSystem=hala\nCommands=1\n";
     TOmain& main = program.Start();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    // Ticks in real time, so that the publisher's thread keeps up, until `done` or the deadline.
+    // Ticks in real time, so that the publisher's thread keeps up, until `done` or 10 s have passed.
     const auto tickUntil = [&](const std::function<bool()>& done) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (!done() && std::chrono::steady_clock::now() < deadline) {
             program.Ticks(1);
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -131,7 +131,7 @@ TEST(PublishingDialog, TakesCommandsFromTheBrokerWhenAskedTo) {
     };
     for (const Case& c :
          {Case{"180", "MQTT: strefa 1, SP = 180 °C — zapisano", 180},
-          Case{"600", "MQTT: strefa 1, SP = 600 — poza zakresem 0..537", 180},
+          Case{"600", "MQTT: strefa 1, SP = 600 °C — poza zakresem 0..537", 180},
           Case{"190", "MQTT: strefa 1, SP = 190 °C — wyjątek Modbus 3 (illegal data value)", 180, 3}}) {
         SCOPED_TRACE(c.payload);
         program.bus.slaves[1].writeException = c.refusal;

@@ -5,16 +5,20 @@
 #include "hz70cli/LinkCommands.h"
 #include "hz70cli/ZoneCommands.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <ostream>
 #include <sstream>
 #include <utility>
+#include <vector>
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -175,9 +179,22 @@ public:
     }
 
 private:
-    // Refused commands are answered at once; one accepted command runs once the tick left the line free.
+    // A few of the commands that came are checked each tick, the refused ones answered at once, so that
+    // a flood never makes one tick late; one accepted command runs once the tick left the line free.
+    // New ones are taken only when those taken before are checked: meanwhile the publisher's bounded
+    // inbox holds them, and refuses what it has no room for.
     void RunCommands(const PollTickResult& tick) {
-        for (const CommandReport& report : commands_->Submit(publisher_.TakeCommands())) {
+        if (arrived_.empty()) {
+            for (publish::IncomingCommand& command : publisher_.TakeCommands()) {
+                arrived_.push_back(std::move(command));
+            }
+        }
+        const auto checked =
+            arrived_.begin() + static_cast<std::ptrdiff_t>(std::min(arrived_.size(), kCheckedPerTick));
+        std::vector<publish::IncomingCommand> batch(std::make_move_iterator(arrived_.begin()),
+                                                    std::make_move_iterator(checked));
+        arrived_.erase(arrived_.begin(), checked);
+        for (const CommandReport& report : commands_->Submit(std::move(batch))) {
             Answer(report);
         }
         if (const auto report = commands_->RunNext(tick)) {
@@ -188,7 +205,7 @@ private:
     // The result on the broker and standard error; a written zone's settings go out again as read back.
     void Answer(const CommandReport& report) {
         publisher_.PublishResult(report.request, report.result);
-        err_ << CommandLine(report) << "\n" << std::flush;
+        err_ << CommandLine(report) + "\n" << std::flush; // one write: a flood may bring hundreds
         if (!report.result.ok) {
             return;
         }
@@ -218,6 +235,9 @@ private:
     const DeviceList& devices_;
     std::ostream& err_;
     std::array<bool, kZoneSlots> settingsSent_{};
+    // Taken from the publisher, not yet checked: no more than its inbox held.
+    std::deque<publish::IncomingCommand> arrived_;
+    static constexpr std::size_t kCheckedPerTick = 16;
 };
 
 } // namespace
