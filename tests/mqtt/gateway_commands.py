@@ -71,8 +71,8 @@ class CommandBench:
                                self.audit, password=password, **extra)
         # With users, a dashboard's: it may read the results.
         reader = "dashboard" if self.broker.users else None
-        self.results = Subscriber(self.broker, f"{prefix}/zone/+/result {prefix}/zone/+/state", reader,
-                                  self.broker.users.get(reader))
+        self.results = Subscriber(self.broker, f"{prefix}/zone/+/result {prefix}/zone/+/state "
+                                  f"{prefix}/zone/+/settings", reader, self.broker.users.get(reader))
         try:
             self.results.wait_for("state of every zone", lambda ms: all(
                 any(m[2] == f"{prefix}/zone/{n}/state" for m in ms) for n in range(1, len(ADDRESSES) + 1)))
@@ -99,7 +99,8 @@ class CommandBench:
 
 def check_round_trip(cli, sim_program):
     """A setpoint and a mode written, read back and answered on the result topic and, for an MQTT 5
-    request, on its response topic with its correlation data; each in the audit log."""
+    request, on its response topic with its correlation data; each in the audit log, and the zone's
+    settings published again as read back."""
     cases = [  # zone, setting, payload, register, word written, value read back
         (2, "SP", "180", "4000", "180", 180),
         (3, "mode", "stop", "4016", "0", "stop"),
@@ -124,6 +125,9 @@ def check_round_trip(cli, sim_program):
                         w[4] == word], f"no write of {word} to {register} at {zone}: {writes(bench.sim)}"
         finally:
             replies.close()
+        bench.results.wait_for("zone 2's settings with SP as written", lambda ms: any(
+            m[2] == f"{PREFIX}/zone/2/settings" and json.loads(m[3])["settings"]["SP"]["value"] == 180
+            for m in ms))
         audit = bench.audit_lines()
         assert all(any(f"/zone/{zone}/set/{setting}" in line and payload in line for line in audit)
                    for zone, setting, payload, *_ in cases), audit
