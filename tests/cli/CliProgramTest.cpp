@@ -79,6 +79,10 @@ TEST_F(CliProgram, EveryRefusalNamesTheThingAndTheReason) {
              Case{{"--mqtt", "mqtts://broker", "--mqtt-ca", "missing.pem", "gateway"},
                   "hz70cli: --mqtt-ca missing.pem: No such file or directory\n",
                   2},
+             // Commands are never taken without their log.
+             Case{{"--port", "absent", "gateway", "--commands", "--audit", "missing/commands.csv", "1"},
+                  "hz70cli: cannot write the command log missing/commands.csv: No such file or directory\n",
+                  2},
              Case{{"--settings", "empty", "poll"},
                   "hz70cli: --settings empty: no settings file HZ70wiz.INI in it\n",
                   2},

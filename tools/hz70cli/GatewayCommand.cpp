@@ -316,7 +316,7 @@ int RunGateway(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& 
         const fs::path audit = options.auditFile ? fs::path(*options.auditFile) : DefaultAuditFile();
         commands.emplace(line.devices, trans, line.polling, clock);
         if (const std::string error = commands->StartAudit(audit); !error.empty()) {
-            err << "hz70cli: --audit " << audit.string() << ": " << error << "\n";
+            err << "hz70cli: cannot write the command log " << audit.string() << ": " << error << "\n";
             return kExitUsage;
         }
         broker.commands = true;
