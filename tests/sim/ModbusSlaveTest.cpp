@@ -82,6 +82,10 @@ TEST(ModbusSlave, WritesWithinLimitsEchoAndOthersGetException3) {
     EXPECT_EQ(Answer(device, Write(4018, 0)), (Bytes{0x86, 2})) << "measured values are read only";
     EXPECT_EQ(Answer(device, Write(4016, 0)), Write(4016, 0));
     EXPECT_FALSE(device.zone.statusWord() & StatusBit::Automatic);
+    device.refusedWrites = 4;
+    EXPECT_EQ(Answer(device, Write(4003, 50)), (Bytes{0x86, 4}));
+    ApplyBroadcast(device, Write(4003, 50));
+    EXPECT_EQ(device.zone.settings().word(Setting::PS), 100) << "a refused write stores nothing";
 }
 
 TEST(ModbusSlave, ReportSlaveIdGivesTheDevicesIdAndRunIndicator) {

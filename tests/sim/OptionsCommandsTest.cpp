@@ -205,7 +205,7 @@ TEST_F(CommandsTest, UnplugPlugAndDisconnectGoToTheLineOnceEach) {
     EXPECT_EQ(line_.disconnects, 1);
 }
 
-TEST_F(CommandsTest, SilenceReviveAlarmsAndManualModeActOnTheirZone) {
+TEST_F(CommandsTest, SilenceReviveAlarmsManualModeAndRefusalsActOnTheirZone) {
     run("silence 2");
     EXPECT_TRUE(bus_.find(2)->silenced);
     EXPECT_FALSE(bus_.find(1)->silenced);
@@ -227,6 +227,12 @@ TEST_F(CommandsTest, SilenceReviveAlarmsAndManualModeActOnTheirZone) {
     EXPECT_DOUBLE_EQ(bus_.find(2)->zone.output(), 25.0);
     run("auto 2");
     EXPECT_FALSE(bus_.find(2)->zone.statusWord() & StatusBit::Manual);
+
+    EXPECT_NE(run("refuse 2 3").find("refuses writes (exception 3)"), std::string::npos);
+    EXPECT_EQ(bus_.find(2)->refusedWrites, 3);
+    EXPECT_EQ(bus_.find(1)->refusedWrites, 0);
+    run("refuse 2 off");
+    EXPECT_EQ(bus_.find(2)->refusedWrites, 0);
 }
 
 TEST_F(CommandsTest, RefusesUnknownCommandsTargetsAndKinds) {
@@ -235,6 +241,8 @@ TEST_F(CommandsTest, RefusesUnknownCommandsTargetsAndKinds) {
     EXPECT_EQ(run("alarm 5 fuse").rfind("error:", 0), 0u) << "a foreign device has no zone";
     EXPECT_EQ(run("alarm 1 fire").rfind("error:", 0), 0u);
     EXPECT_EQ(run("manual 1 120").rfind("error:", 0), 0u);
+    EXPECT_EQ(run("refuse 1 5").rfind("error:", 0), 0u);
+    EXPECT_EQ(run("refuse 5 3").rfind("error:", 0), 0u);
     EXPECT_EQ(run("   "), "");
     EXPECT_TRUE(commands_.execute("quit").quit);
 }

@@ -16,7 +16,7 @@ constexpr std::string_view kCommandHelp =
     "          echo on|off | stray HEX|off | trail HEX|off | late MS|off | unplug | plug |\n"
     "          disconnect |\n"
     "          silence ADDR|all | revive ADDR|all | alarm ADDR KIND | manual ADDR PERCENT |\n"
-    "          auto ADDR | status | help | quit\n"
+    "          auto ADDR | refuse ADDR CODE|off | status | help | quit\n"
     "alarm kinds: sensor-open sensor-short load-open load-short leakage fuse ssr clear\n";
 
 constexpr long long kMaxDelayMs = 60'000;
@@ -92,6 +92,9 @@ CommandInterpreter::Reply CommandInterpreter::execute(std::string_view line) {
     }
     if (command == "auto") {
         return {releaseManual(arg(1))};
+    }
+    if (command == "refuse") {
+        return {refuseWrites(arg(1), arg(2))};
     }
     return {Error("unknown command " + std::string(command) + " (try help)")};
 }
@@ -231,6 +234,23 @@ std::string CommandInterpreter::releaseManual(std::string_view address) {
     return DescribeDevice(*device);
 }
 
+std::string CommandInterpreter::refuseWrites(std::string_view address, std::string_view code) {
+    std::string error;
+    SlaveDevice* device = zoneAt(address, error);
+    if (device == nullptr) {
+        return error;
+    }
+    const std::optional<long long> exception =
+        code == "off"
+            ? 0LL
+            : ParseInteger(code, ExceptionCode::IllegalFunction, ExceptionCode::ServerDeviceFailure);
+    if (!exception) {
+        return Error("refuse needs an exception code from 1 to 4, or off");
+    }
+    device->refusedWrites = static_cast<std::uint8_t>(*exception);
+    return DescribeDevice(*device);
+}
+
 std::string CommandInterpreter::status() const {
     std::string text =
         DescribeFaults(faults_.settings()) + DescribeLine(faults_.settings().habits, line_.plugged());
@@ -251,6 +271,9 @@ std::string DescribeDevice(const SlaveDevice& device) {
             "%6.1f %s  setpoint %6.1f  output %5.1f %%  %4.1f A  %5.1f mA  alarms 0x%04X  status 0x%04X",
             words[2] / 10.0, unit, words[3] / 10.0, words[4] / 10.0, words[5] / 10.0, words[6] / 10.0,
             unsigned{device.zone.alarmWord()}, unsigned{device.zone.statusWord()});
+    }
+    if (device.refusedWrites != 0) {
+        text += Printf("  refuses writes (exception %u)", unsigned{device.refusedWrites});
     }
     if (device.silenced) {
         text += "  silenced";

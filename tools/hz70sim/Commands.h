@@ -47,6 +47,7 @@ private:
     [[nodiscard]] std::string raiseAlarm(std::string_view address, std::string_view kind);
     [[nodiscard]] std::string setManual(std::string_view address, std::string_view percent);
     [[nodiscard]] std::string releaseManual(std::string_view address);
+    [[nodiscard]] std::string refuseWrites(std::string_view address, std::string_view code);
     [[nodiscard]] std::string status() const;
     [[nodiscard]] SlaveDevice* zoneAt(std::string_view address, std::string& error);
 

@@ -62,6 +62,9 @@ std::vector<std::uint8_t> ReadRegisters(const SlaveDevice& device, std::span<con
 }
 
 std::vector<std::uint8_t> WriteRegister(SlaveDevice& device, std::span<const std::uint8_t> request) {
+    if (device.refusedWrites != 0) {
+        return Exception(kWriteSingleRegister, device.refusedWrites);
+    }
     if (request.size() != kRegisterRequestSize) {
         return Exception(kWriteSingleRegister, ExceptionCode::IllegalDataValue);
     }

@@ -17,6 +17,7 @@ namespace ExceptionCode {
 inline constexpr std::uint8_t IllegalFunction = 1;
 inline constexpr std::uint8_t IllegalDataAddress = 2;
 inline constexpr std::uint8_t IllegalDataValue = 3;
+inline constexpr std::uint8_t ServerDeviceFailure = 4;
 } // namespace ExceptionCode
 
 // One slave on the simulated bus. A device whose id is not the HZ70's is a foreign device: it answers
@@ -26,6 +27,7 @@ struct SlaveDevice {
     std::uint8_t slaveId = kHz70SlaveId;
     bool silenced = false;
     HeatingZone zone;
+    std::uint8_t refusedWrites = 0; // the exception every write gets and stores nothing; 0 when none
 
     [[nodiscard]] bool foreign() const { return slaveId != kHz70SlaveId; }
 };
@@ -34,7 +36,8 @@ struct SlaveDevice {
 // - function 3 reads 4000..4016 or 4018..4024 (never across 4017); a count of 0 or above 125 is
 //   exception 3, any register outside those blocks exception 2;
 // - function 6 writes one of 4000..4016 within its limits; another register is exception 2, a value
-//   outside the limits exception 3; the reply echoes the request;
+//   outside the limits exception 3; the reply echoes the request. A device told to refuse writes answers
+//   each with its exception instead and stores nothing;
 // - function 17 answers byte count, slave id, run indicator 0xFF;
 // - any other function is exception 1. A request of the wrong length for its function is exception 3.
 [[nodiscard]] std::vector<std::uint8_t> Answer(SlaveDevice& device, std::span<const std::uint8_t> request);
