@@ -15,9 +15,9 @@ struct CommandReport;
 inline constexpr const char* kCommandAuditHeader =
     "time,origin,topic,payload,zone,address,setting,before,requested,read_back,result";
 
-// One audit line: text fields quoted as CSV wants, bytes that are no printable ASCII as \xNN (a payload
-// may be anything), numbers with a point, empty where there is no value; the result is "ok" or the
-// reason.
+// One audit line: text fields quoted as CSV wants and in UTF-8 as they came, control characters, the
+// backslash and bytes that are no UTF-8 as \xNN (a payload may be anything), numbers with a point, empty
+// where there is no value; the result is "ok" or the reason.
 [[nodiscard]] std::string CommandAuditLine(const CommandReport& report);
 
 // Every command from the broker, accepted or refused, appended to a CSV file and put on the disk from a

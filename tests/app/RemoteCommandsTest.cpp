@@ -192,7 +192,25 @@ TEST(RemoteCommands, WritesBetweenExchangesReadsBackAndReportsEachOutcome) {
                          "\n"),
               std::string::npos)
         << audit;
+    EXPECT_NE(audit.find(",\"wyjątek Modbus 3 (illegal data value)\"\n"), std::string::npos) << audit;
     std::filesystem::remove_all(folder);
+}
+
+TEST(CommandAudit, KeepsReadableUtf8AndEscapesControlsAndMalformedBytes) {
+    const struct {
+        std::string payload;
+        std::string field;
+    } cases[] = {
+        {"żółć „90”", R"("żółć „90”")"},
+        {"a\"b\\x41", R"("a""b\x5Cx41")"},
+        {std::string("\x00\x1F\x7F\xC2\x85\xC5", 6), R"("\x00\x1F\x7F\xC2\x85\xC5")"},
+        {"\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80", R"("\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80")"},
+    };
+    for (const auto& c : cases) {
+        CommandReport report;
+        report.request.payload = c.payload;
+        EXPECT_NE(CommandAuditLine(report).find(',' + c.field + ','), std::string::npos) << c.field;
+    }
 }
 
 TEST(RemoteCommands, BoundsWhatWaitsPacesTheRunsAndRefusesRepeatsWithinTheWindow) {
