@@ -25,6 +25,12 @@ namespace hz70 {
 // removed. A file the user may not write is refused.
 [[nodiscard]] std::error_code ReplaceFileContent(const std::filesystem::path& file, std::string_view bytes);
 
+// The same for a file that holds a secret: the new file is readable and writable by the user alone from its
+// creation (0600 on POSIX; on Windows a new file in the user's folder inherits rights that keep other
+// users out), whatever the old file allowed. Never rewrites in place: a file that cannot be replaced by
+// a new one is not written.
+[[nodiscard]] std::error_code ReplacePrivateFile(const std::filesystem::path& file, std::string_view bytes);
+
 // Opens `file` for appending, creating it, with bytes written as they are (no line-end translation) and
 // the descriptor kept from child programs: a descriptor, or -1 with errno set.
 [[nodiscard]] int OpenForAppending(const std::filesystem::path& file);

@@ -16,6 +16,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+constexpr mode_t kOwnerOnly = 0600;
+
 std::error_code LastError() {
     return {errno, std::system_category()};
 }
@@ -190,10 +192,12 @@ std::error_code TakeOwnerOf(int fd, const struct stat& old) {
     return ::fchown(fd, old.st_uid, old.st_gid) == 0 ? std::error_code{} : LastError();
 }
 
-std::error_code ReplaceByNewFile(const fs::path& target, std::string_view bytes, const struct stat* old) {
+// `old` (the file replaced) gives the new file its owner and mode; without it the file gets `mode`.
+std::error_code ReplaceByNewFile(const fs::path& target, std::string_view bytes, const struct stat* old,
+                                 mode_t mode = 0666) {
     NewFile file;
     // A file that exists keeps its mode; until the new one has it, no one else may read it.
-    if (const std::error_code error = file.Create(target, old != nullptr ? 0600 : 0666)) {
+    if (const std::error_code error = file.Create(target, old != nullptr ? kOwnerOnly : mode)) {
         return error;
     }
     if (old != nullptr) {
@@ -284,6 +288,12 @@ std::error_code ReplaceFileContent(const fs::path& file, std::string_view bytes)
     RemoveLeftoverNewFiles(target);
     const std::error_code error = ReplaceByNewFile(target, bytes, exists ? &old : nullptr);
     return exists && NewFileRefused(error) ? WriteInPlace(target, bytes) : error;
+}
+
+std::error_code ReplacePrivateFile(const fs::path& file, std::string_view bytes) {
+    const fs::path target = ResolvedTarget(file);
+    RemoveLeftoverNewFiles(target);
+    return ReplaceByNewFile(target, bytes, nullptr, kOwnerOnly);
 }
 
 int OpenForAppending(const fs::path& file) {

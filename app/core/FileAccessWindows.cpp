@@ -254,6 +254,10 @@ std::error_code ReplaceFileContent(const fs::path& file, std::string_view bytes)
     return exists && NewFileRefused(error) ? WriteInPlace(target, bytes) : error;
 }
 
+std::error_code ReplacePrivateFile(const fs::path& file, std::string_view bytes) {
+    return ReplaceFileContent(file, bytes);
+}
+
 int OpenForAppending(const fs::path& file) {
     return ::_wopen(file.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY | _O_NOINHERIT,
                     _S_IREAD | _S_IWRITE);

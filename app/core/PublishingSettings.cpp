@@ -2,7 +2,6 @@
 #include "app/core/PublishingSettings.h"
 
 #include "app/core/FileAccess.h"
-#include "app/core/PrivateFile.h"
 
 #include <algorithm>
 #include <array>
