@@ -3,6 +3,7 @@
 
 #include "model/AlarmWord.h"
 #include "model/FixedText.h"
+#include "model/LocalTime.h"
 #include "model/StatusWord.h"
 #include "publish/Json.h"
 
@@ -41,16 +42,6 @@ constexpr Sensor kSensors[] = {
     {kLoadCurrent, "current", "prąd", "current"},
     {kLeakageCurrent, "leakage", "prąd upływu", "current"},
 };
-
-std::tm LocalCalendar(std::time_t time) {
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &time);
-#else
-    localtime_r(&time, &local);
-#endif
-    return local;
-}
 
 // Seconds of a calendar time counted as if it were UTC; the difference of two is an offset.
 long long CalendarSeconds(const std::tm& time) {
@@ -154,7 +145,7 @@ std::string IsoLocalTime(system_clock::time_point when) {
     const auto milliseconds = std::chrono::floor<std::chrono::milliseconds>(when);
     const std::time_t seconds = system_clock::to_time_t(std::chrono::floor<std::chrono::seconds>(when));
     const int ms = static_cast<int>((milliseconds.time_since_epoch().count() % 1000 + 1000) % 1000);
-    const std::tm local = LocalCalendar(seconds);
+    const std::tm local = LocalTime(seconds);
     std::tm utc{};
 #ifdef _WIN32
     gmtime_s(&utc, &seconds);

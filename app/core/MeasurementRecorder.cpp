@@ -2,8 +2,8 @@
 #include "app/core/MeasurementRecorder.h"
 
 #include "app/core/FileAccess.h"
-#include "app/core/LocalTime.h"
 #include "app/core/PollCsv.h"
+#include "model/LocalTime.h"
 
 #include <cerrno>
 #include <cstdio>

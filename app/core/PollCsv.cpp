@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/core/PollCsv.h"
 
-#include "app/core/LocalTime.h"
 #include "model/AlarmWord.h"
 #include "model/FixedText.h"
+#include "model/LocalTime.h"
 
 #include <chrono>
 #include <cstdio>
