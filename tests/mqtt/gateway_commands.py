@@ -6,7 +6,6 @@ refused with its reason and nothing written on the line (the simulator's request
 commands that leaves the polling cadence alone; the broker's access list deciding who may command; the
 controller's refusal and its silence each answered. Each check runs on its own (name them on the
 command line) or all in turn."""
-import argparse
 import json
 import os
 import shutil
@@ -18,7 +17,7 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from broker import Broker  # noqa: E402
-from gateway_publishes import ADDRESSES, PREFIX, Gateway, Subscriber  # noqa: E402
+from gateway_publishes import ADDRESSES, PREFIX, Gateway, Subscriber, run_checks  # noqa: E402
 from hz70sim import Simulator  # noqa: E402
 
 SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
@@ -264,26 +263,5 @@ CHECKS = {"round_trip": check_round_trip, "bad_commands": check_bad_commands, "f
           "acl": check_acl, "controller_faults": check_controller_faults}
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--cli", required=True)
-    parser.add_argument("--sim", required=True)
-    parser.add_argument("checks", nargs="*", help=", ".join(CHECKS) + " (default: all)")
-    args = parser.parse_args()
-    unknown = set(args.checks) - CHECKS.keys()
-    if unknown:
-        parser.error(f"no check named {', '.join(sorted(unknown))}")
-    failed = 0
-    for name in args.checks or CHECKS:
-        started = time.monotonic()
-        try:
-            CHECKS[name](args.cli, args.sim)
-            print(f"ok: {name} ({time.monotonic() - started:.1f} s)")
-        except AssertionError as error:
-            failed += 1
-            print(f"FAILED: {name}: {error}")
-    return 1 if failed else 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_checks(CHECKS, __doc__))

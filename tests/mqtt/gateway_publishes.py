@@ -301,20 +301,21 @@ CHECKS = {"publishes": check_publishes, "availability": check_availability,
           "broker_restart": check_broker_restart, "tls_password": check_tls_password, "bridge": check_bridge}
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__)
+def run_checks(checks, description):
+    """Runs the checks named on the command line (default: all) against --cli and --sim; 1 if any failed."""
+    parser = argparse.ArgumentParser(description=description)
     parser.add_argument("--cli", required=True)
     parser.add_argument("--sim", required=True)
-    parser.add_argument("checks", nargs="*", help=", ".join(CHECKS) + " (default: all)")
+    parser.add_argument("checks", nargs="*", help=", ".join(checks) + " (default: all)")
     args = parser.parse_args()
-    unknown = set(args.checks) - CHECKS.keys()
+    unknown = set(args.checks) - checks.keys()
     if unknown:
         parser.error(f"no check named {', '.join(sorted(unknown))}")
     failed = 0
-    for name in args.checks or CHECKS:
+    for name in args.checks or checks:
         started = time.monotonic()
         try:
-            CHECKS[name](args.cli, args.sim)
+            checks[name](args.cli, args.sim)
             print(f"ok: {name} ({time.monotonic() - started:.1f} s)")
         except AssertionError as error:
             failed += 1
@@ -323,4 +324,4 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_checks(CHECKS, __doc__))
