@@ -3,6 +3,7 @@
 
 #include "model/FixedText.h"
 #include "model/Slohz70.h"
+#include "model/Utf8.h"
 
 #include <cmath>
 #include <cstdio>
@@ -11,41 +12,6 @@ namespace hz70::publish {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
-
-bool Continuation(std::string_view text, std::size_t at, unsigned char low = 0x80,
-                  unsigned char high = 0xBF) {
-    if (at >= text.size()) {
-        return false;
-    }
-    const auto byte = static_cast<unsigned char>(text[at]);
-    return byte >= low && byte <= high;
-}
-
-// The length of the well-formed UTF-8 sequence at `at` (RFC 3629: no overlong forms, no surrogates,
-// nothing above U+10FFFF), or 0.
-std::size_t Utf8Length(std::string_view text, std::size_t at) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    if (lead < 0x80) {
-        return 1;
-    }
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        return Continuation(text, at + 1) ? 2 : 0;
-    }
-    if (lead >= 0xE0 && lead <= 0xEF) {
-        const unsigned char low = lead == 0xE0 ? 0xA0 : 0x80;
-        const unsigned char high = lead == 0xED ? 0x9F : 0xBF;
-        return Continuation(text, at + 1, low, high) && Continuation(text, at + 2) ? 3 : 0;
-    }
-    if (lead >= 0xF0 && lead <= 0xF4) {
-        const unsigned char low = lead == 0xF0 ? 0x90 : 0x80;
-        const unsigned char high = lead == 0xF4 ? 0x8F : 0xBF;
-        return Continuation(text, at + 1, low, high) && Continuation(text, at + 2) &&
-                       Continuation(text, at + 3)
-                   ? 4
-                   : 0;
-    }
-    return 0;
-}
 
 void AppendEscaped(std::string& json, char c) {
     switch (c) {

@@ -3,6 +3,7 @@
 
 #include "app/core/FileAccess.h"
 #include "app/core/RemoteCommands.h"
+#include "model/Utf8.h"
 #include "publish/Json.h"
 #include "publish/ZoneMessages.h"
 
@@ -15,40 +16,11 @@
 namespace hz70 {
 namespace {
 
-bool ContinuationByte(std::string_view text, std::size_t at, unsigned char low = 0x80,
-                      unsigned char high = 0xBF) {
-    const auto byte = at < text.size() ? static_cast<unsigned char>(text[at]) : 0;
-    return byte >= low && byte <= high;
-}
-
-// The length of the well-formed UTF-8 character at `at` that is no control character, or 0.
+// The length of the well-formed UTF-8 character at `at` that is no control character (C0, DEL, C1), or 0.
 std::size_t PrintableUtf8Length(std::string_view text, std::size_t at) {
     const auto lead = static_cast<unsigned char>(text[at]);
-    if (lead < 0x20 || lead == 0x7F) {
-        return 0;
-    }
-    if (lead < 0x80) {
-        return 1;
-    }
-    if (lead == 0xC2) { // U+0080..U+009F are the C1 controls
-        return ContinuationByte(text, at + 1, 0xA0) ? 2 : 0;
-    }
-    if (lead > 0xC2 && lead <= 0xDF) {
-        return ContinuationByte(text, at + 1) ? 2 : 0;
-    }
-    if (lead >= 0xE0 && lead <= 0xEF) {
-        const unsigned char low = lead == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
-        const unsigned char high = lead == 0xED ? 0x9F : 0xBF; // no surrogates
-        return ContinuationByte(text, at + 1, low, high) && ContinuationByte(text, at + 2) ? 3 : 0;
-    }
-    if (lead >= 0xF0 && lead <= 0xF4) {
-        const unsigned char low = lead == 0xF0 ? 0x90 : 0x80;
-        const unsigned char high = lead == 0xF4 ? 0x8F : 0xBF; // nothing above U+10FFFF
-        const bool whole = ContinuationByte(text, at + 1, low, high) && ContinuationByte(text, at + 2) &&
-                           ContinuationByte(text, at + 3);
-        return whole ? 4 : 0;
-    }
-    return 0;
+    const bool c1 = lead == 0xC2 && at + 1 < text.size() && static_cast<unsigned char>(text[at + 1]) < 0xA0;
+    return lead < 0x20 || lead == 0x7F || c1 ? 0 : Utf8Length(text, at);
 }
 
 // Readable text stays as it is, Polish included; control characters and bytes that are no UTF-8 become
