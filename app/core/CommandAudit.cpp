@@ -7,11 +7,7 @@
 #include "publish/Json.h"
 #include "publish/ZoneMessages.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace hz70 {
 namespace {
@@ -67,26 +63,12 @@ std::string CommandAuditLine(const CommandReport& report) {
 
 std::string CommandAudit::Start(const std::filesystem::path& file) {
     appender_.reset();
-    const int fd = OpenForAppending(file);
-    if (fd < 0) {
-        return std::strerror(errno);
+    auto opened = OpenDurableAppender(file, std::string(kCommandAuditHeader) + "\n",
+                                      [](int descriptor) { return SyncToDisk(descriptor); });
+    if (const auto* failure = std::get_if<std::error_code>(&opened)) {
+        return failure->message();
     }
-    struct stat status {};
-    if (::fstat(fd, &status) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return std::strerror(error);
-    }
-    auto appender =
-        std::make_unique<DurableAppender>(fd, [](int descriptor) { return SyncToDisk(descriptor); });
-    if (status.st_size == 0) {
-        appender->Append(std::string(kCommandAuditHeader) + "\n");
-        appender->Flush();
-        if (const std::error_code failure = appender->failure()) {
-            return failure.message();
-        }
-    }
-    appender_ = std::move(appender);
+    appender_ = std::move(std::get<std::unique_ptr<DurableAppender>>(opened));
     return {};
 }
 

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/core/DurableAppender.h"
 
+#include "app/core/FileAccess.h"
+
 #include <cerrno>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 #include <utility>
@@ -81,6 +84,29 @@ std::error_code DurableAppender::WriteToDisk(const std::string& batch) const {
         return {};
     }
     return synced;
+}
+
+std::variant<std::unique_ptr<DurableAppender>, std::error_code>
+OpenDurableAppender(const std::filesystem::path& file, std::string_view header, DurableAppender::Sync sync) {
+    const int fd = OpenForAppending(file);
+    if (fd < 0) {
+        return std::error_code(errno, std::generic_category());
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) {
+        const std::error_code error(errno, std::generic_category());
+        ::close(fd);
+        return error;
+    }
+    auto appender = std::make_unique<DurableAppender>(fd, std::move(sync));
+    if (status.st_size == 0) {
+        appender->Append(std::string(header));
+        appender->Flush();
+        if (const std::error_code failure = appender->failure()) {
+            return failure;
+        }
+    }
+    return appender;
 }
 
 } // namespace hz70

@@ -2,11 +2,15 @@
 #pragma once
 
 #include <condition_variable>
+#include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <thread>
+#include <variant>
 
 namespace hz70 {
 
@@ -48,5 +52,10 @@ private:
     std::error_code failure_;
     std::thread writer_;
 };
+
+// Opens `file` for appending, creating it, and puts `header` on the disk first when the file is empty.
+// The appender, or why the file cannot be written (said now, not at the first line).
+[[nodiscard]] std::variant<std::unique_ptr<DurableAppender>, std::error_code>
+OpenDurableAppender(const std::filesystem::path& file, std::string_view header, DurableAppender::Sync sync);
 
 } // namespace hz70

@@ -5,12 +5,9 @@
 #include "app/core/PollCsv.h"
 #include "model/LocalTime.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
+#include <variant>
 
 namespace hz70 {
 
@@ -24,26 +21,12 @@ MeasurementRecorder::~MeasurementRecorder() {
 
 std::string MeasurementRecorder::Start(const std::filesystem::path& file) {
     Stop();
-    const int fd = OpenForAppending(file);
-    if (fd < 0) {
-        return std::strerror(errno);
+    // The operator chose the file a moment ago: say now, not a tick later, when it takes nothing.
+    auto opened = OpenDurableAppender(file, std::string(kPollCsvHeader) + "\n", sync_);
+    if (const auto* failure = std::get_if<std::error_code>(&opened)) {
+        return failure->message();
     }
-    struct stat status {};
-    if (::fstat(fd, &status) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return std::strerror(error);
-    }
-    auto appender = std::make_unique<DurableAppender>(fd, sync_);
-    if (status.st_size == 0) {
-        // The operator chose the file a moment ago: say now, not a tick later, when it takes nothing.
-        appender->Append(std::string(kPollCsvHeader) + "\n");
-        appender->Flush();
-        if (const std::error_code failure = appender->failure()) {
-            return failure.message();
-        }
-    }
-    appender_ = std::move(appender);
+    appender_ = std::move(std::get<std::unique_ptr<DurableAppender>>(opened));
     file_ = file;
     return {};
 }
