@@ -6,21 +6,33 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace hz70 {
 namespace {
 
-// What the windows see of the program: the zones of the list, exchanges with them, the chart's settings.
-TEST(ZoneOperations, WindowsReachTheZonesAndTheSettingsThroughTheState) {
+// The program's state on a fake RTU bus where the controllers at 5 and 6 answer, listing two zones.
+class StateOnFakeBus : public ::testing::Test {
+protected:
     test::FakeClock clock{1'000'000, 1};
     test::FakeSerialPort port;
     test::FakeHz70Bus bus{port};
-    AppState state(port, clock, std::filesystem::temp_directory_path());
-    (void)state.trans.SetSettings(TTransSettings{0, 5, 6, 0, 100});
-    state.settings.zones.DevCount = 2;
-    state.settings.zones.DevAddr = {5, 6, 0, 0, 0, 0, 0, 0};
-    bus.slaves[5].registers[4003] = 250;
-    bus.slaves[6].registers[4003] = 300;
+    AppState state{port, clock, std::filesystem::temp_directory_path()};
+
+    void SetUp() override {
+        (void)state.trans.SetSettings(TTransSettings{0, 5, 6, 0, 100});
+        bus.slaves[5].registers[4003] = 250;
+        bus.slaves[6].registers[4003] = 300;
+    }
+    void ListZones(int first, int second) {
+        state.settings.zones.DevCount = 2;
+        state.settings.zones.DevAddr = {first, second, 0, 0, 0, 0, 0, 0};
+    }
+};
+
+// What the windows see of the program: the zones of the list, exchanges with them, the chart's settings.
+TEST_F(StateOnFakeBus, WindowsReachTheZonesAndTheSettingsThroughTheState) {
+    ListZones(5, 6);
     state.RebuildDeviceList();
     ZoneOperations& zones = state;
 
@@ -43,6 +55,20 @@ TEST(ZoneOperations, WindowsReachTheZonesAndTheSettingsThroughTheState) {
     EXPECT_FALSE(state.SettingsChanged);
     zones.MarkSettingsChanged();
     EXPECT_TRUE(state.SettingsChanged);
+}
+
+// The publisher hears of settings as they are read: every recognised zone at the list's build, then each
+// read that succeeds, and never a zone that did not answer.
+TEST_F(StateOnFakeBus, SettingsNoticeComesForEachReadThatGotTheSettings) {
+    ListZones(5, 7);
+    std::vector<int> told;
+    state.onSettingsRead = [&told](const TRegulator& zone) { told.push_back(zone.address); };
+
+    state.RebuildDeviceList();
+    EXPECT_EQ(told, std::vector<int>{5});
+    (void)state.ReadZoneSettings(*state.zone(0));
+    (void)state.ReadZoneSettings(*state.zone(1));
+    EXPECT_EQ(told, (std::vector<int>{5, 5}));
 }
 
 } // namespace
