@@ -1,0 +1,281 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/core/SettingsSet.h"
+
+#include "comm/LinkOutcomes.h"
+#include "comm/ModbusFraming.h"
+#include "model/SettingInput.h"
+#include "model/StatusWord.h"
+#include "model/ZoneList.h"
+
+#include <algorithm>
+#include <sstream>
+
+namespace hz70 {
+namespace {
+
+const TParametr& MapRow(int line) {
+    return RegisterMap[static_cast<std::size_t>(kMeasuredRows + line)];
+}
+
+std::string_view Trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+// The first word of a line and the rest.
+std::pair<std::string_view, std::string_view> KeyAndRest(std::string_view line) {
+    const auto blank = line.find_first_of(" \t");
+    if (blank == std::string_view::npos) {
+        return {line, {}};
+    }
+    return {line.substr(0, blank), Trimmed(line.substr(blank))};
+}
+
+std::optional<int> WholeNumber(std::string_view text, int minimum, int maximum) {
+    int value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9' || value > maximum) {
+            return std::nullopt;
+        }
+        value = value * 10 + (c - '0');
+    }
+    return !text.empty() && value >= minimum && value <= maximum ? std::optional<int>(value) : std::nullopt;
+}
+
+// Reads a file line by line into a set, noting every refusal.
+class SetParser {
+public:
+    ParsedSettingsSet Parse(std::string_view text) {
+        std::size_t start = 0;
+        while (start <= text.size()) {
+            const auto end = std::min(text.find('\n', start), text.size());
+            ++lineNumber_;
+            Take(Trimmed(text.substr(start, end - start)));
+            start = end + 1;
+        }
+        return std::move(parsed_);
+    }
+
+private:
+    void Refuse(std::string reason) {
+        parsed_.refusals.push_back({lineNumber_, zone_ ? zone_->zone : 0, std::move(reason)});
+    }
+
+    void Take(std::string_view line) {
+        if (line.empty() || line.front() == '#') {
+            return;
+        }
+        const auto [key, rest] = KeyAndRest(line);
+        if (key == "zone") {
+            StartZone(rest);
+        } else if (!zone_ && (key == "time" || key == "line")) {
+            (key == "time" ? parsed_.set.time : parsed_.set.line) = std::string(rest);
+        } else if (!zone_) {
+            Refuse("not understood before the first zone: " + std::string(line));
+        } else if (key == "address") {
+            const auto address = WholeNumber(rest, 1, 247);
+            address ? void(zone_->address = *address)
+                    : Refuse("not an address (1..247): " + std::string(rest));
+        } else if (key == "name") {
+            zone_->name = std::string(rest);
+        } else {
+            TakeSetting(key, rest);
+        }
+    }
+
+    void StartZone(std::string_view number) {
+        const auto zone = WholeNumber(number, 1, kZoneSlots);
+        zone_ = nullptr;
+        if (!zone) {
+            Refuse("not a zone (1.." + std::to_string(kZoneSlots) + "): " + std::string(number));
+            return;
+        }
+        const auto& zones = parsed_.set.zones;
+        if (std::any_of(zones.begin(), zones.end(), [&](const ZoneSettings& z) { return z.zone == *zone; })) {
+            Refuse("zone " + std::to_string(*zone) + " is given twice");
+            return;
+        }
+        parsed_.set.zones.push_back({*zone, 0, {}, {}});
+        zone_ = &parsed_.set.zones.back();
+    }
+
+    void TakeSetting(std::string_view mnemonic, std::string_view rest) {
+        const auto line = SettingLine(mnemonic);
+        if (!line) {
+            Refuse("unknown setting " + std::string(mnemonic));
+            return;
+        }
+        auto& value = zone_->values[static_cast<std::size_t>(*line)];
+        if (value) {
+            Refuse(std::string(mnemonic) + " is given twice");
+            return;
+        }
+        const std::string_view number = KeyAndRest(rest).first; // a unit may follow
+        const CheckedInput checked = CheckSettingInput(number, *line, MapRow(*line));
+        if (checked.verdict == InputVerdict::kAccepted) {
+            value = checked.word;
+        } else if (checked.verdict == InputVerdict::kNotANumber) {
+            Refuse(std::string(mnemonic) + ": not a whole number: " + std::string(number));
+        } else {
+            const TParametr& row = MapRow(*line);
+            Refuse(std::string(mnemonic) + ": " + std::string(number) + " is out of range " +
+                   std::to_string(static_cast<int>(row.min)) + ".." +
+                   std::to_string(static_cast<int>(row.max)));
+        }
+    }
+
+    ParsedSettingsSet parsed_;
+    ZoneSettings* zone_ = nullptr; // the zone being read; none after a refused zone line
+    int lineNumber_ = 0;
+};
+
+// Settings lines in the order they are written: DEG first, then the rest; SEC last, to be left out.
+constexpr std::array<int, kSettingsBlock> kWriteOrder{
+    kTemperatureUnitLine, 0, 1, 2, 3, 4, 5, 6, 7, 8, 11, 12, 13, 14, 15, kSecurityCodeLine};
+
+std::optional<std::uint16_t> Held(const TRegulator& zone, int line) {
+    const TParametr& row = zone.settings[static_cast<std::size_t>(line)];
+    if (IsNoValue(row.value)) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint16_t>(row.raw);
+}
+
+SettingWriteResult WriteOne(TRegulator& zone, TTrans& trans, PollingState& polling, int line,
+                            std::uint16_t value) {
+    SettingWriteResult result{line, value, WriteVerdict::kRefused, {}};
+    const auto reg = static_cast<std::uint16_t>(kFirstSettingRegister + line);
+    const ExchangeResult written = WriteSetting(zone, trans, reg, value);
+    if (written == ExceptionReplyTo(kWriteSingleRegister)) {
+        result.reason = "Modbus exception " + std::to_string(zone.writeException);
+        return result;
+    }
+    if (written != ExchangeResult::kWriteOk) {
+        result.verdict = WriteVerdict::kNoAnswer;
+        result.reason = "no answer";
+        return result;
+    }
+    if (ReadSettings(zone, trans, polling, reg, 1) != ReadOutcome::kRead) {
+        result.verdict = WriteVerdict::kNoAnswer;
+        result.reason = "written, but not read back";
+        return result;
+    }
+    const auto held = Held(zone, line);
+    if (held != value) {
+        result.reason = "the controller holds " + std::to_string(held.value_or(0));
+        return result;
+    }
+    result.verdict = WriteVerdict::kWritten;
+    return result;
+}
+
+} // namespace
+
+std::optional<int> SettingLine(std::string_view mnemonic) {
+    for (int line = 0; line < kSettingsBlock; ++line) {
+        if (mnemonic == MapRow(line).mnemonic) {
+            return line;
+        }
+    }
+    return std::nullopt;
+}
+
+ZoneSettings ZoneSettingsOf(const TRegulator& record) {
+    ZoneSettings zone{record.zoneNumber, record.address, record.name, {}};
+    for (int line = 0; line < kSettingsBlock; ++line) {
+        zone.values[static_cast<std::size_t>(line)] = Held(record, line);
+    }
+    return zone;
+}
+
+std::string SettingText(int line, std::uint16_t value, bool fahrenheit) {
+    TRegulator units;
+    InitRegulator(units);
+    SetTemperatureUnit(units, fahrenheit ? kFahrenheitUnit : kCelsiusUnit);
+    const char* unit = units.settings[static_cast<std::size_t>(line)].unit;
+    return std::string(MapRow(line).mnemonic) + " " + std::to_string(value) + (*unit ? " " : "") + unit;
+}
+
+std::string FormatSettingsSet(const SettingsSet& set) {
+    std::ostringstream out;
+    out << "# HZ70wiz settings set\ntime " << set.time << "\nline " << set.line << "\n";
+    for (const ZoneSettings& zone : set.zones) {
+        out << "\nzone " << zone.zone << "\naddress " << zone.address << "\nname " << zone.name << "\n";
+        const bool fahrenheit = zone.values[kTemperatureUnitLine] == 1;
+        bool any = false;
+        for (int line = 0; line < kSettingsBlock; ++line) {
+            if (const auto value = zone.values[static_cast<std::size_t>(line)]) {
+                out << SettingText(line, *value, fahrenheit) << "\n";
+                any = true;
+            }
+        }
+        if (!any) {
+            out << "# no answer when saved\n";
+        }
+    }
+    return out.str();
+}
+
+ParsedSettingsSet ParseSettingsSet(std::string_view text) {
+    return SetParser().Parse(text);
+}
+
+ZonePairing PairZone(const SettingsSet& set, const TRegulator& zone, bool byAddress) {
+    const auto found = std::find_if(set.zones.begin(), set.zones.end(), [&](const ZoneSettings& saved) {
+        return byAddress ? saved.address == zone.address : saved.zone == zone.zoneNumber;
+    });
+    if (found == set.zones.end()) {
+        return {nullptr, byAddress ? "the file has no zone at address " + std::to_string(zone.address)
+                                   : "the file has no zone " + std::to_string(zone.zoneNumber)};
+    }
+    if (found->address != zone.address) {
+        return {nullptr, "zone " + std::to_string(zone.zoneNumber) + " is at address " +
+                             std::to_string(zone.address) + ", the file's at " +
+                             std::to_string(found->address)};
+    }
+    return {&*found, {}};
+}
+
+std::vector<SettingDifference> Differences(const ZoneSettings& wanted, const TRegulator& now) {
+    std::vector<SettingDifference> differences;
+    for (int line = 0; line < kSettingsBlock; ++line) {
+        const auto value = wanted.values[static_cast<std::size_t>(line)];
+        const auto held = Held(now, line);
+        if (value && held != value) {
+            differences.push_back({line, *value, held});
+        }
+    }
+    return differences;
+}
+
+std::vector<SettingWriteResult> WriteDifferences(TRegulator& zone, TTrans& trans, PollingState& polling,
+                                                 const ZoneSettings& wanted) {
+    std::vector<SettingWriteResult> results;
+    for (const int line : kWriteOrder) {
+        const auto value = wanted.values[static_cast<std::size_t>(line)];
+        if (!value || Held(zone, line) == value) {
+            continue;
+        }
+        if (line == kSecurityCodeLine) {
+            results.push_back(
+                {line, *value, WriteVerdict::kLeftOut, "the security code is left to the parameters dialog"});
+            continue;
+        }
+        const CheckedInput checked = CheckSettingInput(std::to_string(*value), line, MapRow(line));
+        if (checked.verdict != InputVerdict::kAccepted) {
+            results.push_back({line, *value, WriteVerdict::kRefused, "out of range"});
+            continue;
+        }
+        results.push_back(WriteOne(zone, trans, polling, line, *value));
+        if (line == kTemperatureUnitLine && results.back().verdict == WriteVerdict::kWritten) {
+            // The controller may have converted its temperatures: compare with what it holds now.
+            (void)ReadSettings(zone, trans, polling, kFirstSettingRegister, kSettingsBlock);
+        }
+    }
+    return results;
+}
+
+} // namespace hz70

@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "comm/Trans.h"
+#include "model/PollingState.h"
+#include "model/Slohz70.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace hz70 {
+
+// A settings set: every zone's settings (SP .. TCB; STOP is a command, not a setting) as read from the
+// controllers, kept in one text file an operator can read and edit:
+//
+//     # HZ70wiz settings set
+//     time 2026-12-09 20:11:33
+//     line COM1, 9600 bit/s, ascii-8n1
+//
+//     zone 1
+//     address 1
+//     name Piec 1
+//     SP 200 °C
+//     ...
+//     TCB 0
+//
+// A zone that did not answer when saved has no setting lines. Units are for the reader; the values are
+// the register words.
+
+inline constexpr int kSecurityCodeLine = 9;     // SEC
+inline constexpr int kTemperatureUnitLine = 10; // DEG
+
+struct ZoneSettings {
+    int zone = 0; // 1-based slot
+    int address = 0;
+    std::string name;
+    std::array<std::optional<std::uint16_t>, kSettingsBlock> values{}; // by settings line
+};
+
+struct SettingsSet {
+    std::string time;
+    std::string line;
+    std::vector<ZoneSettings> zones;
+};
+
+// Why a line of a file was refused; zone 0 for lines outside any zone.
+struct SetRefusal {
+    int lineNumber = 0;
+    int zone = 0;
+    std::string reason;
+};
+
+struct ParsedSettingsSet {
+    SettingsSet set;
+    std::vector<SetRefusal> refusals;
+};
+
+// The settings line of a mnemonic (SP .. TCB), or nothing.
+[[nodiscard]] std::optional<int> SettingLine(std::string_view mnemonic);
+
+// The zone's settings as last read; none for those never read (a zone that did not answer).
+[[nodiscard]] ZoneSettings ZoneSettingsOf(const TRegulator& record);
+
+[[nodiscard]] std::string FormatSettingsSet(const SettingsSet& set);
+
+// Parses a file; every value passes the parameters dialog's check. A refused line is left out.
+[[nodiscard]] ParsedSettingsSet ParseSettingsSet(std::string_view text);
+
+// The file's entry for a zone: by zone number, refused when its address is not the zone's; or, when
+// the operator named the zone by its address, by that address.
+struct ZonePairing {
+    const ZoneSettings* saved = nullptr;
+    std::string refusal; // empty when paired
+};
+[[nodiscard]] ZonePairing PairZone(const SettingsSet& set, const TRegulator& zone, bool byAddress);
+
+struct SettingDifference {
+    int line = 0;
+    std::uint16_t wanted = 0;
+    std::optional<std::uint16_t> now; // none when the zone has no value
+};
+
+// The saved values the zone does not hold now, in settings-line order.
+[[nodiscard]] std::vector<SettingDifference> Differences(const ZoneSettings& wanted, const TRegulator& now);
+
+enum class WriteVerdict { kWritten, kRefused, kNoAnswer, kLeftOut };
+
+struct SettingWriteResult {
+    int line = 0;
+    std::uint16_t value = 0;
+    WriteVerdict verdict = WriteVerdict::kNoAnswer;
+    std::string reason; // why refused, left out or unanswered
+};
+
+// Writes the differences, each checked as the parameters dialog checks it, written (WriteSetting) and
+// read back (ReadSettings). DEG goes first and the zone is read again after it, as the controller's
+// temperatures mean something else in the other unit. SEC is left out: a code brought from a file or
+// another zone would lock the controller's keypad against its own operators without anyone typing it.
+// Blocking: at most two exchanges per setting, then one after DEG.
+[[nodiscard]] std::vector<SettingWriteResult>
+WriteDifferences(TRegulator& zone, TTrans& trans, PollingState& polling, const ZoneSettings& wanted);
+
+// "SP 200 °C" as the file writes it; the unit as the zone's DEG says.
+[[nodiscard]] std::string SettingText(int line, std::uint16_t value, bool fahrenheit);
+
+} // namespace hz70

@@ -1,0 +1,136 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/core/SettingsSet.h"
+
+#include "app/core/DeviceList.h"
+#include "support/FakeHz70Bus.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+namespace hz70 {
+namespace {
+
+constexpr std::string_view kGoodZone = "zone 1\naddress 5\nname Piec\n";
+
+TEST(SettingsSet, RefusesEveryBadLineWithItsReason) {
+    const struct {
+        std::string text;
+        int lineNumber;
+        std::string reason;
+    } cases[] = {
+        {"time x\nbogus\n", 2, "not understood before the first zone: bogus"},
+        {"zone 9\n", 1, "not a zone (1..8): 9"},
+        {"zone 1\nzone 1\n", 2, "zone 1 is given twice"},
+        {"zone 1\naddress 300\n", 2, "not an address (1..247): 300"},
+        {std::string(kGoodZone) + "STOP 1\n", 4, "unknown setting STOP"},
+        {std::string(kGoodZone) + "sp 1\n", 4, "unknown setting sp"},
+        {std::string(kGoodZone) + "XP 20 %\nXP 20\n", 5, "XP is given twice"},
+        {std::string(kGoodZone) + "XP 0 %\n", 4, "XP: 0 is out of range 1..200"},
+        {std::string(kGoodZone) + "DEG 2\n", 4, "DEG: 2 is out of range 0..1"},
+        {std::string(kGoodZone) + "SP 70000\n", 4, "SP: 70000 is out of range 0..537"},
+        {std::string(kGoodZone) + "ti 1.5 s\n", 4, "ti: not a whole number: 1.5"},
+    };
+    for (const auto& c : cases) {
+        const ParsedSettingsSet parsed = ParseSettingsSet(c.text);
+        ASSERT_EQ(parsed.refusals.size(), 1u) << c.text;
+        EXPECT_EQ(parsed.refusals[0].lineNumber, c.lineNumber) << c.text;
+        EXPECT_EQ(parsed.refusals[0].reason, c.reason) << c.text;
+    }
+}
+
+// Zones at addresses 1..8 on a fake line, each holding register 4000 + n as n * 10 + address.
+struct SetLine : test::FakeHz70Line {
+    PollingState polling;
+    DeviceList devices;
+
+    SetLine() {
+        ZoneList zones;
+        zones.DevCount = kZoneSlots;
+        for (int slot = 0; slot < kZoneSlots; ++slot) {
+            zones.DevAddr[static_cast<std::size_t>(slot)] = slot + 1;
+            for (int line = 0; line < kSettingsBlock; ++line) {
+                bus.slaves[static_cast<std::uint8_t>(slot + 1)]
+                    .registers[static_cast<std::uint16_t>(4000 + line)] = Word(line, slot + 1);
+            }
+        }
+        RebuildDeviceList(devices, zones, trans, polling);
+        bus.requests.clear();
+    }
+    // A value within every line's limits; only zone 1 works in °F.
+    static std::uint16_t Word(int line, int address) {
+        if (line == kTemperatureUnitLine) {
+            return address == 1 ? 1 : 0;
+        }
+        const TParametr& row = RegisterMap[static_cast<std::size_t>(kMeasuredRows + line)];
+        return static_cast<std::uint16_t>(row.min +
+                                          (line * 10 + address) % static_cast<int>(row.max - row.min + 1));
+    }
+    TRegulator& zone(int slot) { return devices[static_cast<std::size_t>(slot)]->record; }
+    int WritesTo(std::uint8_t address) const {
+        int n = 0;
+        for (const test::SeenRequest& r : bus.requests) {
+            n += r.address == address && r.function == 6 ? 1 : 0;
+        }
+        return n;
+    }
+};
+
+TEST(SettingsSet, SavedSetWritesBackOnlyTheDifferencesAndReadsThemBack) {
+    SetLine line;
+    SettingsSet set{"2026-12-09 20:00:00", "COM1", {}};
+    for (const auto& device : line.devices) {
+        set.zones.push_back(ZoneSettingsOf(device->record));
+    }
+    const ParsedSettingsSet parsed = ParseSettingsSet(FormatSettingsSet(set));
+    ASSERT_TRUE(parsed.refusals.empty()) << parsed.refusals.front().reason;
+    ASSERT_EQ(parsed.set.zones.size(), 8u);
+
+    line.bus.slaves[2].registers[4006] = 77;
+    ASSERT_EQ(ReadSettings(line.zone(1), line.trans, line.polling, 4000, kSettingsBlock), ReadOutcome::kRead);
+    const ZonePairing pairing = PairZone(parsed.set, line.zone(1), false);
+    ASSERT_NE(pairing.saved, nullptr) << pairing.refusal;
+    const auto differences = Differences(*pairing.saved, line.zone(1));
+    ASSERT_EQ(differences.size(), 1u);
+    EXPECT_EQ(differences[0].line, 6);
+    EXPECT_EQ(differences[0].now, 77);
+
+    line.bus.requests.clear();
+    const auto results = WriteDifferences(line.zone(1), line.trans, line.polling, *pairing.saved);
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].verdict, WriteVerdict::kWritten);
+    EXPECT_EQ(line.WritesTo(2), 1);
+    EXPECT_EQ(line.bus.slaves[2].registers[4006], SetLine::Word(6, 2));
+    EXPECT_TRUE(Differences(*pairing.saved, line.zone(1)).empty());
+
+    // Zone 2 moved to another address: the file's zone 2 no longer fits it.
+    line.zone(1).address = 40;
+    EXPECT_EQ(PairZone(parsed.set, line.zone(1), false).refusal, "zone 2 is at address 40, the file's at 2");
+}
+
+TEST(SettingsSet, CopiesZoneOneToTheOthersUnitFirstSecurityCodeLeftOut) {
+    SetLine line;
+    const ZoneSettings first = ZoneSettingsOf(line.zone(0));
+    line.bus.slaves[3].writeException = 3;
+    for (int slot = 1; slot < kZoneSlots; ++slot) {
+        line.bus.requests.clear();
+        const auto results = WriteDifferences(line.zone(slot), line.trans, line.polling, first);
+        const auto address = static_cast<std::uint8_t>(slot + 1);
+        ASSERT_FALSE(results.empty());
+        EXPECT_EQ(results.front().line, kTemperatureUnitLine) << "the unit goes first";
+        EXPECT_EQ(results.back().verdict, WriteVerdict::kLeftOut);
+        EXPECT_EQ(results.back().line, kSecurityCodeLine);
+        if (address == 3) {
+            EXPECT_EQ(results.front().reason, "Modbus exception 3");
+            continue;
+        }
+        for (int l = 0; l < kSettingsBlock; ++l) {
+            const auto reg = static_cast<std::uint16_t>(4000 + l);
+            EXPECT_EQ(line.bus.slaves[address].registers[reg],
+                      l == kSecurityCodeLine ? SetLine::Word(l, address) : SetLine::Word(l, 1))
+                << "address " << int(address) << " line " << l;
+        }
+    }
+}
+
+} // namespace
+} // namespace hz70
