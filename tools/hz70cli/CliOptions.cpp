@@ -3,6 +3,7 @@
 
 #include "comm/LinkNames.h"
 #include "comm/PortNames.h"
+#include "hz70cli/SettingsCommands.h"
 #include "model/ZoneList.h"
 #include "publish/BrokerSettings.h"
 
@@ -62,6 +63,27 @@ const char* UsageText() {
            "  scan                ask every address from --first to --last for its slave id and list the\n"
            "                      HZ70 controllers found (progress on standard error, about 1.5 s for\n"
            "                      each address where nothing answers at the default time-out)\n"
+           "  settings save FILE [ADDRESS...]\n"
+           "                      read every zone's settings (SP .. TCB) and save them to FILE, a\n"
+           "                      text file: a header with the time and the line, then per zone its\n"
+           "                      number, address, name and each setting with its value and unit\n"
+           "  settings diff FILE [ADDRESS...]\n"
+           "                      list, zone by zone, the settings the controllers hold that differ\n"
+           "                      from FILE; exit status 0 when they hold the file's values\n"
+           "  settings load FILE [ADDRESS...] --yes\n"
+           "                      write the differences from FILE, each checked as the program's\n"
+           "                      parameters dialog checks it and read back; one line per zone and\n"
+           "                      setting: written, refused (and why) or no answer. DEG (the\n"
+           "                      temperature unit) goes first; SEC (the security code) is never\n"
+           "                      written, only shown as left out. Nothing is written from a file\n"
+           "                      with a refused line or a zone whose address is not the zone's,\n"
+           "                      unless the zones to write are named by their addresses\n"
+           "  settings copy FROM TO... --yes\n"
+           "                      write the settings of the zone at address FROM to the zones at the\n"
+           "                      addresses TO, as load does\n"
+           "                      The zones: the addresses given, else those of --settings, else (diff,\n"
+           "                      load) the file's. Without --yes, load and copy show what they would\n"
+           "                      write, write nothing and end with status 1\n"
            "\n"
            "Options:\n"
 #ifdef _WIN32
@@ -109,6 +131,7 @@ const char* UsageText() {
            "  --audit FILE        gateway --commands: append every command, taken or refused, to FILE\n"
            "                      (default hz70-commands.csv in $STATE_DIRECTORY, which systemd gives\n"
            "                      the service, else in the working folder)\n"
+           "  --yes               settings load, copy: write the differences\n"
            "  --trace             write every link event to standard error, one line each: seconds since\n"
            "                      the start, the event (sent, received, reply ok, echo dropped, skipped\n"
            "                      N bytes, bad check, not our reply, time-out, input never ends) and\n"
@@ -120,6 +143,8 @@ const char* UsageText() {
            "Exit status: 0 when the controller answered; 1 when the exchange failed (2 no valid reply,\n"
            "-2 port not open, 128+function exception), poll heard no zone at all or scan found no HZ70;\n"
            "2 on bad usage or a --settings folder without a readable settings file.\n"
+           "settings: 0 when the controllers hold the file's values or all was written and read\n"
+           "back; 1 when not, or nothing was written; 2 when FILE cannot be read.\n"
            "SIGINT (Ctrl+C) and SIGTERM end any command within 0.1 s, whatever the time-out; nothing is\n"
            "sent after them, and hz70cli ends as killed by the signal (a shell shows 130 or 143); but\n"
            "gateway ends with 0 on SIGTERM, its normal way to stop.\n";
@@ -276,7 +301,10 @@ std::optional<std::string> CommandError(const CliOptions& o) {
         }
         return std::nullopt;
     }
-    return "unknown command " + o.command + " (identify, read, write, poll, gateway or scan)";
+    if (o.command == "settings") {
+        return SettingsUsageError(o);
+    }
+    return "unknown command " + o.command + " (identify, read, write, poll, gateway, scan or settings)";
 }
 
 } // namespace
@@ -291,6 +319,8 @@ std::variant<CliOptions, std::string> ParseCliOptions(const std::vector<std::str
             options.trace = true;
         } else if (arg == "--ha-discovery") {
             options.haDiscovery = true;
+        } else if (arg == "--yes") {
+            options.yes = true;
         } else if (arg == "--csv") {
             options.csv = true;
         } else if (arg == "--commands") {

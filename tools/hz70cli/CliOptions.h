@@ -29,6 +29,7 @@ struct CliOptions {
     bool help = false;
     bool version = false;
     bool trace = false; // every link event on standard error
+    bool yes = false;   // settings load, copy: write without asking
     // gateway: the broker and how this line is known on it
     std::string mqttUrl = "mqtt://localhost";
     std::optional<std::string> systemName;   // default: host name and port

@@ -7,6 +7,7 @@
 #include "hz70cli/CliOptions.h"
 #include "hz70cli/GatewayCommand.h"
 #include "hz70cli/LinkCommands.h"
+#include "hz70cli/SettingsCommands.h"
 #include "hz70cli/WireTrace.h"
 #include "hz70cli/ZoneCommands.h"
 
@@ -57,6 +58,9 @@ int RunCommand(TTrans& trans, SerialPort& port, Clock& clock, const CliOptions& 
     }
     if (broker) {
         return RunGateway(trans, port, clock, options, *std::move(broker), zones, stop, out, err);
+    }
+    if (options.command == "settings") {
+        return RunSettings(trans, options, zones, stop, out, err);
     }
     if (options.command == "scan") {
         return RunScan(trans, clock, options, stop, out, err);
