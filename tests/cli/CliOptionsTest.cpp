@@ -38,6 +38,15 @@ TEST(CliOptions, RatesFramingsBrokerOptionsVersionAndUnknownOptions) {
              Case{{"--commands", "--audit", "/var/lib/hz70/commands.csv", "gateway", "1"}, ""},
              Case{{"--audit", "commands.csv", "gateway"},
                   "--audit logs the commands of --commands, which is not given"},
+             Case{{"settings", "load", "set.txt", "1", "3", "--yes"}, ""},
+             Case{{"settings", "copy", "1", "2", "3", "4", "5", "6", "7", "8", "--yes"}, ""},
+             Case{{"settings", "copy", "1", "2", "3", "4", "5", "6", "7", "8", "9"},
+                  "settings copy takes at most 8 zones"},
+             Case{{"settings", "copy", "1"}, "settings copy needs FROM and at least one TO address (1..247)"},
+             Case{{"settings", "diff"}, "settings diff needs a FILE"},
+             Case{{"settings", "diff", "set.txt", "0"}, "not an address (1..247): 0"},
+             Case{{"settings", "save", "set.txt", "--yes"}, "--yes is for settings load and copy"},
+             Case{{"settings", "restore", "set.txt"}, "settings needs save, diff, load or copy"},
          }) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
         const auto parsed = ParseCliOptions(c.args);
