@@ -3,6 +3,7 @@
 
 #include "app/AboutBox.h"
 #include "app/MdiChildWindow.h"
+#include "app/O_alarmy.h"
 #include "app/O_lista.h"
 #include "app/O_mqtt.h"
 #include "app/O_port.h"
@@ -200,6 +201,12 @@ TOmain::TOmain(SerialPort& port, Clock& clock, std::filesystem::path settingsDir
     PublishingLabel->setTextFormat(Qt::PlainText);
     PublishingLabel->hide();
     statusBar()->addPermanentWidget(PublishingLabel);
+    AlarmLabel = new QLabel(this);
+    AlarmLabel->setObjectName(QStringLiteral("AlarmLabel"));
+    AlarmLabel->setTextFormat(Qt::PlainText);
+    AlarmLabel->setStyleSheet(QStringLiteral("color: red"));
+    AlarmLabel->hide();
+    statusBar()->addPermanentWidget(AlarmLabel);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -232,6 +239,13 @@ void TOmain::FormCreate() {
             [this, &progress](int slot, int count) { progress.Show(AttachProgressText(slot, count)); });
     }
     state_.SettingsChanged = false;
+    const std::filesystem::path alarms = state_.settingsDirectory() / kAlarmLogFileName;
+    if (const std::string error = alarmLog_.Start(alarms); !error.empty()) {
+        alarmLogWarning_ = QStringLiteral("Nie można zapisać dziennika alarmów %1:\n%2\n"
+                                          "Alarmy są pokazywane, lecz nie zapisywane.")
+                               .arg(QString::fromStdString(alarms.string()), QString::fromStdString(error));
+    }
+    ShowAlarms();
     state_.polling.PollingEnabled = true;
 }
 
@@ -248,6 +262,9 @@ void TOmain::FormShow() {
     }
     if (!publishingWarning_.isEmpty()) {
         QMessageBox::warning(this, kCaption, std::exchange(publishingWarning_, QString()));
+    }
+    if (!alarmLogWarning_.isEmpty()) {
+        QMessageBox::warning(this, kCaption, std::exchange(alarmLogWarning_, QString()));
     }
 }
 
@@ -292,6 +309,7 @@ void TOmain::CreateActions() {
         {&OknoTabela, "OknoTabela", "Okno", "&Tabela", "Tabela", 5},
         {&OknoBarg, "OknoBarg", "Okno", "&Bargrafy", "Bargrafy", 6},
         {&OknoWykres, "OknoWykres", "Okno", "&Wykresy", "Wykresy", 4},
+        {&OknoAlarmy, "OknoAlarmy", "Okno", "&Alarmy", "Dziennik alarmów", -1},
         {&PomocOprogramie, "PomocOprogramie", "Pomoc", "&O programie...", "O programie", -1},
     };
     for (const ActionText& a : actions) {
@@ -325,6 +343,7 @@ void TOmain::CreateActions() {
     connect(OknoTabela, &QAction::triggered, this, [this] { BringToFront(OTabela); });
     connect(OknoBarg, &QAction::triggered, this, [this] { BringToFront(OBarg); });
     connect(OknoWykres, &QAction::triggered, this, [this] { BringToFront(OWykres); });
+    connect(OknoAlarmy, &QAction::triggered, this, &TOmain::OknoAlarmyExecute);
     connect(PomocOprogramie, &QAction::triggered, this, [this] { AboutBox->exec(); });
 }
 
@@ -347,6 +366,8 @@ void TOmain::CreateMenu() {
     okno->addAction(OknoWykres);
     okno->addAction(OknoTabela);
     okno->addAction(OknoBarg);
+    okno->addSeparator();
+    okno->addAction(OknoAlarmy);
     QMenu* pomoc = bar->addMenu(QStringLiteral("Pomoc"));
     pomoc->addAction(PomocOprogramie);
 }
@@ -402,6 +423,10 @@ void TOmain::DestroyViews() {
     viewsInUpdateOrder_ = {};
     delete AboutBox;
     AboutBox = nullptr;
+    if (OAlarmy != nullptr) {
+        delete OAlarmy->parentWidget();
+        OAlarmy = nullptr;
+    }
     for (TViewWindow* view : {static_cast<TViewWindow*>(Osynop), static_cast<TViewWindow*>(OWykres),
                               static_cast<TViewWindow*>(OTabela), static_cast<TViewWindow*>(OBarg)}) {
         if (view != nullptr) {
@@ -464,6 +489,7 @@ void TOmain::Timer1Timer() {
     const PollTickResult tick = state_.PollTick();
     NotifyViews(tick);
     RecordFinishedExchange(tick);
+    ObserveAlarms(tick);
     if (publisher_) {
         publisher_->PublishTick(tick);
     }
@@ -490,6 +516,40 @@ void TOmain::RecordFinishedExchange(const PollTickResult& tick) {
         // After the tick: the box's own event loop must not run inside the poll step.
         QTimer::singleShot(0, this, [this, file, reason] { ShowRecordingFailure(file, reason); });
     }
+}
+
+void TOmain::ObserveAlarms(const PollTickResult& tick) {
+    const std::vector<AlarmEvent> events = alarmLog_.Observe(tick);
+    if (events.empty()) {
+        return;
+    }
+    if (OAlarmy != nullptr) {
+        OAlarmy->FormShow();
+        const bool alarmCame = std::any_of(events.begin(), events.end(), [](const AlarmEvent& event) {
+            return event.needsAcknowledgement();
+        });
+        if (alarmCame && OAlarmy->soundOn()) {
+            QApplication::beep();
+        }
+    }
+    ShowAlarms();
+}
+
+void TOmain::ShowAlarms() {
+    const QString text = UnacknowledgedText(alarmLog_.unacknowledged());
+    setWindowTitle(text.isEmpty() ? kCaption : kCaption + QStringLiteral(" — ") + text);
+    AlarmLabel->setText(text);
+    AlarmLabel->setVisible(!text.isEmpty());
+}
+
+void TOmain::OknoAlarmyExecute() {
+    if (OAlarmy == nullptr) {
+        OAlarmy = new TOAlarmy(alarmLog_);
+        connect(OAlarmy, &TOAlarmy::acknowledged, this, &TOmain::ShowAlarms);
+        AddView(OAlarmy);
+        OAlarmy->FormShow(); // filled now, whether or not the frame is on the screen yet
+    }
+    BringToFront(OAlarmy);
 }
 
 void TOmain::PlikRejestrujToggled(bool on) {
@@ -673,6 +733,9 @@ void TOmain::AnswerCommand(const CommandReport& report) {
     statusBar()->showMessage(QString::fromStdString(CommandStatusText(report)), kCommandShownMs);
     if (!report.result.ok) {
         return;
+    }
+    if (report.result.setting == publish::kModeSetting) {
+        alarmLog_.ExpectCommandModeChange(report.result.zone);
     }
     for (const auto& device : state_.devices) {
         if (device->record.zoneNumber == report.result.zone) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "app/core/AlarmLog.h"
 #include "app/core/AppState.h"
 #include "app/core/MeasurementRecorder.h"
 #include "app/core/PollCycle.h"
@@ -28,6 +29,7 @@ class RemoteCommands;
 class SerialPort;
 struct CommandReport;
 class TAboutBox;
+class TOAlarmy;
 class TMdiChildWindow;
 class TOBarg;
 class TOTabela;
@@ -64,6 +66,7 @@ public:
     [[nodiscard]] const PublishingSettings& publishing() const { return publishing_; }
     // The running publisher; none while publishing is off.
     [[nodiscard]] const publish::Publisher* publisher() const { return publisher_.get(); }
+    [[nodiscard]] const AlarmLog& alarmLog() const { return alarmLog_; }
     // One poll tick; Timer1 runs it every 100 ms.
     void Timer1Timer();
 
@@ -71,6 +74,7 @@ public:
     TOTabela* OTabela = nullptr;
     TOWykres* OWykres = nullptr;
     TOsynop* Osynop = nullptr;
+    TOAlarmy* OAlarmy = nullptr; // made when first asked for
     TAboutBox* AboutBox = nullptr;
 
     QTimer* Timer1 = nullptr;
@@ -86,6 +90,7 @@ public:
     QAction* OknoTabela = nullptr;
     QAction* OknoBarg = nullptr;
     QAction* OknoWykres = nullptr;
+    QAction* OknoAlarmy = nullptr;
     QAction* PomocOprogramie = nullptr;
 
     // The status line naming the port's device and the link's state, and the file being recorded into.
@@ -93,6 +98,8 @@ public:
     QLabel* RecordingLabel = nullptr;
     // The MQTT broker's state; hidden while publishing is off.
     QLabel* PublishingLabel = nullptr;
+    // How many alarms wait for acknowledgement; hidden while none does.
+    QLabel* AlarmLabel = nullptr;
     void ShowLinkStatus();
     // Says for a while, over the link's status, that the settings' reply time-out is more than the link
     // waits.
@@ -124,6 +131,11 @@ private:
     // Hands the tick's record to the views, in their fixed order.
     void NotifyViews(const PollTickResult& tick);
     void RecordFinishedExchange(const PollTickResult& tick);
+    // The tick's alarm events into the log, its window, the broker and the speaker.
+    void ObserveAlarms(const PollTickResult& tick);
+    // The unacknowledged alarms in the status line and the title.
+    void ShowAlarms();
+    void OknoAlarmyExecute();
     void ShowRecordingFailure(const std::filesystem::path& file, const std::string& reason);
     void OpcjeListaUrzExecute();
     void OpcjePublikacjaExecute();
@@ -152,6 +164,8 @@ private:
     QString publishingWarning_; // what was wrong with the publishing file at start, until shown
     std::unique_ptr<publish::Publisher> publisher_;
     std::unique_ptr<RemoteCommands> commands_; // none unless publishing takes commands
+    AlarmLog alarmLog_;
+    QString alarmLogWarning_; // why the alarm log file cannot be written, until shown
     bool shown_ = false;
     bool loadFailed_ = false;
 };

@@ -84,7 +84,8 @@ TEST(MainWindow, FrameActionsMenuAndToolBarAreThoseOfTheProgram) {
         menus,
         QStringList({"Plik: &Zapisz ustawienia, &Rejestruj pomiary do pliku CSV..., -, &Wyjście",
                      "Opcje: &Ustawienia portu..., &Lista HZ70..., &Publikacja MQTT...",
-                     "Okno: &Kaskada, &Sąsiadująco, -, &Obrazy synoptyczne, &Wykresy, &Tabela, &Bargrafy",
+                     "Okno: &Kaskada, &Sąsiadująco, -, &Obrazy synoptyczne, &Wykresy, &Tabela, &Bargrafy, -, "
+                     "&Alarmy",
                      "Pomoc: &O programie..."}));
 
     QStringList tools;

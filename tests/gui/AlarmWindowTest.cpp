@@ -1,0 +1,82 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/O_alarmy.h"
+#include "gui/GuiTestSupport.h"
+#include "support/FileText.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <gtest/gtest.h>
+
+namespace hz70::test {
+namespace {
+
+constexpr std::uint16_t kAlarmRegister = 4018;
+constexpr std::uint16_t kTemperatureHigh = 0x0008;
+
+QStringList Row(const QTableWidget& list, int row) {
+    QStringList cells;
+    for (int column = 0; column < list.columnCount(); ++column) {
+        cells << list.item(row, column)->text();
+    }
+    return cells.mid(1); // the time is the clock's
+}
+
+TEST(AlarmWindow, AnAlarmShowsInTheTitleAndTheListUntilAcknowledgedAndSurvivesARestart) {
+    ProgramOnFakeBus program;
+    program.ListZones("Dysza;");
+    TOmain& main = program.Start();
+    program.Ticks(4);
+    EXPECT_EQ(main.windowTitle(), "HZ70wiz");
+    EXPECT_FALSE(main.AlarmLabel->isVisibleTo(&main));
+
+    program.bus.slaves[1].registers[kAlarmRegister] = kTemperatureHigh;
+    program.Ticks(4);
+    EXPECT_EQ(main.windowTitle(), "HZ70wiz — 1 niepotwierdzony alarm");
+    EXPECT_EQ(main.AlarmLabel->text(), "1 niepotwierdzony alarm");
+    program.Ticks(4);
+    EXPECT_EQ(main.alarmLog().events().size(), 1u) << "once per coming, not per poll";
+
+    main.OknoAlarmy->trigger();
+    ASSERT_NE(main.OAlarmy, nullptr);
+    QTableWidget& list = *main.OAlarmy->Lista;
+    ASSERT_EQ(list.rowCount(), 1);
+    EXPECT_EQ(Row(list, 0), QStringList({"1", "Dysza", "alarm: alarm za wysokiej temperatury", "nie"}));
+
+    program.bus.slaves[1].registers[kAlarmRegister] = 0;
+    program.Ticks(4);
+    ASSERT_EQ(list.rowCount(), 2);
+    EXPECT_EQ(Row(list, 0), QStringList({"1", "Dysza", "koniec alarmu: alarm za wysokiej temperatury", ""}))
+        << "newest first";
+    EXPECT_EQ(main.windowTitle(), "HZ70wiz — 1 niepotwierdzony alarm") << "gone, but not acknowledged";
+
+    main.OAlarmy->BtnPotwierdz->click(); // nothing selected: all
+    EXPECT_EQ(Row(list, 1).last(), "tak");
+    EXPECT_EQ(main.windowTitle(), "HZ70wiz");
+    EXPECT_FALSE(main.AlarmLabel->isVisibleTo(&main));
+
+    program.window.reset();
+    EXPECT_NE(FileBytes(program.folder() / kAlarmLogFileName).find(",temperature-high,ack,"),
+              std::string::npos);
+    TOmain& restarted = program.Start();
+    EXPECT_EQ(restarted.alarmLog().events().size(), 2u);
+    EXPECT_EQ(restarted.windowTitle(), "HZ70wiz");
+}
+
+TEST(AlarmWindow, TheCountIsSaidInTheRightPlural) {
+    const std::pair<std::size_t, const char*> cases[] = {
+        {0, ""},
+        {1, "1 niepotwierdzony alarm"},
+        {2, "2 niepotwierdzone alarmy"},
+        {5, "5 niepotwierdzonych alarmów"},
+        {12, "12 niepotwierdzonych alarmów"},
+        {22, "22 niepotwierdzone alarmy"},
+    };
+    for (const auto& [count, text] : cases) {
+        EXPECT_EQ(UnacknowledgedText(count), QString::fromUtf8(text)) << count;
+    }
+}
+
+} // namespace
+} // namespace hz70::test
