@@ -64,7 +64,8 @@ TEST_F(CliProgram, EveryRefusalNamesTheThingAndTheReason) {
                   2},
              Case{{"poll", "1", "0"}, "hz70cli: not an address (1..247): 0" + tryHelp, 2},
              Case{{"status"},
-                  "hz70cli: unknown command status (identify, read, write, poll, gateway or scan)" + tryHelp,
+                  "hz70cli: unknown command status (identify, read, write, poll, gateway, scan or settings)" +
+                      tryHelp,
                   2},
              Case{{}, "hz70cli: no command given" + tryHelp, 2},
              Case{{"--settings", "missing", "poll"}, "hz70cli: --settings missing: no such folder\n", 2},
