@@ -11,6 +11,7 @@
 #include "app/core/PollCsv.h"
 #include "app/core/RemoteCommands.h"
 #include "model/Captions.h"
+#include "publish/AlarmMessages.h"
 #include "publish/Publisher.h"
 #include "views/O_barg.h"
 #include "views/O_synop.h"
@@ -522,6 +523,12 @@ void TOmain::ObserveAlarms(const PollTickResult& tick) {
     const std::vector<AlarmEvent> events = alarmLog_.Observe(tick);
     if (events.empty()) {
         return;
+    }
+    if (publisher_) {
+        for (const AlarmEvent& e : events) {
+            publisher_->PublishAlarm(
+                e.zone, publish::AlarmJson({e.time, e.zone, e.address, e.name, e.event, e.change}));
+        }
     }
     if (OAlarmy != nullptr) {
         OAlarmy->FormShow();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "publish/Publisher.h"
 
+#include "publish/AlarmMessages.h"
 #include "publish/Connection.h"
 #include "publish/ZoneMessages.h"
 
@@ -42,6 +43,10 @@ void Publisher::PublishResult(const IncomingCommand& request, const CommandResul
     if (!request.responseTopic.empty()) {
         connection_->reply(Message{request.responseTopic, json}, request.correlation);
     }
+}
+
+void Publisher::PublishAlarm(int zone, std::string json) {
+    connection_->reply(Message{AlarmTopic(connection_->prefix(), zone), std::move(json)}, {});
 }
 
 BrokerStatus Publisher::status() const {

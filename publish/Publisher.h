@@ -68,6 +68,9 @@ public:
     // Answers a command: CommandResultJson on ResultTopic (QoS 1, not retained) and, when the request
     // named a response topic, on that topic with the request's correlation data.
     void PublishResult(const IncomingCommand& request, const CommandResult& result);
+    // An event of the alarm log (AlarmJson) on "<prefix>/zone/<zone>/alarm" (QoS 1, not retained: an
+    // event is news once, unlike a state).
+    void PublishAlarm(int zone, std::string json);
 
     [[nodiscard]] BrokerStatus status() const;
 

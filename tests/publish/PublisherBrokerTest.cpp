@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "publish/AlarmMessages.h"
 #include "publish/Publisher.h"
 #include "support/MosquittoBroker.h"
 
@@ -382,7 +383,8 @@ private:
 TEST(PublisherBroker, TakesCommandsAndAnswersOnTheResultAndResponseTopics) {
     test::MosquittoBroker broker;
     ASSERT_TRUE(broker.ok());
-    CommandClient controlRoom(broker.port(), {"hz70/press3/zone/+/result", "desk/#"});
+    CommandClient controlRoom(broker.port(),
+                              {"hz70/press3/zone/+/result", "desk/#", "hz70/press3/zone/+/alarm"});
     ASSERT_TRUE(controlRoom.ready());
     // Left on the broker before the line connects: it comes as a replay, flagged, and shows the
     // subscription stands.
@@ -432,6 +434,14 @@ TEST(PublisherBroker, TakesCommandsAndAnswersOnTheResultAndResponseTopics) {
     EXPECT_EQ(onResponseTopic.payload, onResultTopic.payload);
     EXPECT_EQ(onResponseTopic.correlation, correlation);
     EXPECT_TRUE(onResultTopic.correlation.empty());
+
+    // The alarm log's events go out beside the results, as they come.
+    publisher.PublishAlarm(
+        2, AlarmJson({"2026-12-09T18:00:00.000+01:00", 2, 12, "Dysza \"B\"", "temperature-high", "came"}));
+    ASSERT_TRUE(Eventually([&] { return controlRoom.On("hz70/press3/zone/2/alarm").has_value(); }));
+    EXPECT_EQ(controlRoom.On("hz70/press3/zone/2/alarm")->payload,
+              R"({"time":"2026-12-09T18:00:00.000+01:00","zone":2,"address":12,"name":"Dysza \"B\"",)"
+              R"("event":"temperature-high","change":"came"})");
 }
 
 } // namespace
