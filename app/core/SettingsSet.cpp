@@ -144,11 +144,10 @@ std::optional<std::uint16_t> Held(const TRegulator& zone, int line) {
     return static_cast<std::uint16_t>(row.raw);
 }
 
-SettingWriteResult WriteOne(TRegulator& zone, TTrans& trans, PollingState& polling, int line,
-                            std::uint16_t value) {
+SettingWriteResult WriteOne(TRegulator& zone, SettingAccess& access, int line, std::uint16_t value) {
     SettingWriteResult result{line, value, WriteVerdict::kRefused, {}};
     const auto reg = static_cast<std::uint16_t>(kFirstSettingRegister + line);
-    const ExchangeResult written = WriteSetting(zone, trans, reg, value);
+    const ExchangeResult written = access.Write(zone, reg, value);
     if (written == ExceptionReplyTo(kWriteSingleRegister)) {
         result.reason = "Modbus exception " + std::to_string(zone.writeException);
         return result;
@@ -158,7 +157,7 @@ SettingWriteResult WriteOne(TRegulator& zone, TTrans& trans, PollingState& polli
         result.reason = "no answer";
         return result;
     }
-    if (ReadSettings(zone, trans, polling, reg, 1) != ReadOutcome::kRead) {
+    if (access.Read(zone, reg, 1) != ReadOutcome::kRead) {
         result.verdict = WriteVerdict::kNoAnswer;
         result.reason = "written, but not read back";
         return result;
@@ -251,7 +250,7 @@ std::vector<SettingDifference> Differences(const ZoneSettings& wanted, const TRe
     return differences;
 }
 
-std::vector<SettingWriteResult> WriteDifferences(TRegulator& zone, TTrans& trans, PollingState& polling,
+std::vector<SettingWriteResult> WriteDifferences(TRegulator& zone, SettingAccess& access,
                                                  const ZoneSettings& wanted) {
     std::vector<SettingWriteResult> results;
     for (const int line : kWriteOrder) {
@@ -269,10 +268,10 @@ std::vector<SettingWriteResult> WriteDifferences(TRegulator& zone, TTrans& trans
             results.push_back({line, *value, WriteVerdict::kRefused, "out of range"});
             continue;
         }
-        results.push_back(WriteOne(zone, trans, polling, line, *value));
+        results.push_back(WriteOne(zone, access, line, *value));
         if (line == kTemperatureUnitLine && results.back().verdict == WriteVerdict::kWritten) {
             // The controller may have converted its temperatures: compare with what it holds now.
-            (void)ReadSettings(zone, trans, polling, kFirstSettingRegister, kSettingsBlock);
+            (void)access.Read(zone, kFirstSettingRegister, kSettingsBlock);
         }
     }
     return results;

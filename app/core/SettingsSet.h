@@ -96,13 +96,39 @@ struct SettingWriteResult {
     std::string reason; // why refused, left out or unanswered
 };
 
-// Writes the differences, each checked as the parameters dialog checks it, written (WriteSetting) and
-// read back (ReadSettings). DEG goes first and the zone is read again after it, as the controller's
-// temperatures mean something else in the other unit. SEC is left out: a code brought from a file or
-// another zone would lock the controller's keypad against its own operators without anyone typing it.
-// Blocking: at most two exchanges per setting, then one after DEG.
-[[nodiscard]] std::vector<SettingWriteResult>
-WriteDifferences(TRegulator& zone, TTrans& trans, PollingState& polling, const ZoneSettings& wanted);
+// How a set reaches a zone's controller: the line itself, or the program's zone operations.
+class SettingAccess {
+public:
+    virtual ~SettingAccess() = default;
+    // WriteSetting's result.
+    [[nodiscard]] virtual ExchangeResult Write(TRegulator& zone, std::uint16_t reg, std::uint16_t value) = 0;
+    // Reads `count` settings from `first` into the zone's rows (more is fine).
+    [[nodiscard]] virtual ReadOutcome Read(TRegulator& zone, std::uint16_t first, int count) = 0;
+};
+
+// Straight on a link, between no other exchanges (hz70cli).
+class LineAccess final : public SettingAccess {
+public:
+    LineAccess(TTrans& trans, PollingState& polling) : trans_(trans), polling_(polling) {}
+    ExchangeResult Write(TRegulator& zone, std::uint16_t reg, std::uint16_t value) override {
+        return WriteSetting(zone, trans_, reg, value);
+    }
+    ReadOutcome Read(TRegulator& zone, std::uint16_t first, int count) override {
+        return ReadSettings(zone, trans_, polling_, first, count);
+    }
+
+private:
+    TTrans& trans_;
+    PollingState& polling_;
+};
+
+// Writes the differences, each checked as the parameters dialog checks it, written and read back. DEG
+// goes first and the zone is read again after it, as the controller's temperatures mean something else
+// in the other unit. SEC is left out: a code brought from a file or another zone would lock the
+// controller's keypad against its own operators without anyone typing it. Blocking: at most two
+// exchanges per setting, then one after DEG.
+[[nodiscard]] std::vector<SettingWriteResult> WriteDifferences(TRegulator& zone, SettingAccess& access,
+                                                               const ZoneSettings& wanted);
 
 // "SP 200 °C" as the file writes it; the unit as the zone's DEG says.
 [[nodiscard]] std::string SettingText(int line, std::uint16_t value, bool fahrenheit);

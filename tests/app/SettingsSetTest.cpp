@@ -42,6 +42,7 @@ TEST(SettingsSet, RefusesEveryBadLineWithItsReason) {
 struct SetLine : test::FakeHz70Line {
     PollingState polling;
     DeviceList devices;
+    LineAccess access{trans, polling};
 
     SetLine() {
         ZoneList zones;
@@ -95,7 +96,7 @@ TEST(SettingsSet, SavedSetWritesBackOnlyTheDifferencesAndReadsThemBack) {
     EXPECT_EQ(differences[0].now, 77);
 
     line.bus.requests.clear();
-    const auto results = WriteDifferences(line.zone(1), line.trans, line.polling, *pairing.saved);
+    const auto results = WriteDifferences(line.zone(1), line.access, *pairing.saved);
     ASSERT_EQ(results.size(), 1u);
     EXPECT_EQ(results[0].verdict, WriteVerdict::kWritten);
     EXPECT_EQ(line.WritesTo(2), 1);
@@ -113,7 +114,7 @@ TEST(SettingsSet, CopiesZoneOneToTheOthersUnitFirstSecurityCodeLeftOut) {
     line.bus.slaves[3].writeException = 3;
     for (int slot = 1; slot < kZoneSlots; ++slot) {
         line.bus.requests.clear();
-        const auto results = WriteDifferences(line.zone(slot), line.trans, line.polling, first);
+        const auto results = WriteDifferences(line.zone(slot), line.access, first);
         const auto address = static_cast<std::uint8_t>(slot + 1);
         ASSERT_FALSE(results.empty());
         EXPECT_EQ(results.front().line, kTemperatureUnitLine) << "the unit goes first";

@@ -103,13 +103,13 @@ const char* VerdictText(WriteVerdict verdict) {
 int WriteTargets(const std::vector<ZoneTarget>& targets, TTrans& trans, PollingState& polling,
                  StopCondition& stop, std::ostream& out) {
     bool allWritten = true;
+    LineAccess access(trans, polling);
     for (const ZoneTarget& target : targets) {
         if (!target.refusal.empty() || !Answered(*target.zone) || stop.Reached()) {
             allWritten = false;
             continue;
         }
-        for (const SettingWriteResult& result :
-             WriteDifferences(*target.zone, trans, polling, *target.wanted)) {
+        for (const SettingWriteResult& result : WriteDifferences(*target.zone, access, *target.wanted)) {
             out << ZoneTitle(*target.zone) << ": " << RegisterMap[kMeasuredRows + result.line].mnemonic << " "
                 << result.value << ": " << VerdictText(result.verdict)
                 << (result.reason.empty() ? "" : " (" + result.reason + ")") << "\n";
