@@ -76,14 +76,29 @@ private:
         } else if (!zone_) {
             Refuse("not understood before the first zone: " + std::string(line));
         } else if (key == "address") {
-            const auto address = WholeNumber(rest, 1, 247);
-            address ? void(zone_->address = *address)
-                    : Refuse("not an address (1..247): " + std::string(rest));
+            TakeAddress(rest);
         } else if (key == "name") {
             zone_->name = std::string(rest);
         } else {
             TakeSetting(key, rest);
         }
+    }
+
+    // Two zones at one address would leave it to chance which of them a named address gets.
+    void TakeAddress(std::string_view text) {
+        const auto address = WholeNumber(text, 1, 247);
+        if (!address) {
+            Refuse("not an address (1..247): " + std::string(text));
+            return;
+        }
+        for (const ZoneSettings& other : parsed_.set.zones) {
+            if (other.address == *address && &other != zone_) {
+                Refuse("address " + std::to_string(*address) + " is zone " + std::to_string(other.zone) +
+                       "'s too");
+                return;
+            }
+        }
+        zone_->address = *address;
     }
 
     void StartZone(std::string_view number) {

@@ -22,6 +22,7 @@ TEST(SettingsSet, RefusesEveryBadLineWithItsReason) {
         {"zone 9\n", 1, "not a zone (1..8): 9"},
         {"zone 1\nzone 1\n", 2, "zone 1 is given twice"},
         {"zone 1\naddress 300\n", 2, "not an address (1..247): 300"},
+        {std::string(kGoodZone) + "zone 2\naddress 5\n", 5, "address 5 is zone 1's too"},
         {std::string(kGoodZone) + "STOP 1\n", 4, "unknown setting STOP"},
         {std::string(kGoodZone) + "sp 1\n", 4, "unknown setting sp"},
         {std::string(kGoodZone) + "XP 20 %\nXP 20\n", 5, "XP is given twice"},
