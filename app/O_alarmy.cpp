@@ -45,7 +45,13 @@ QString EventText(const AlarmEvent& event) {
         return QStringLiteral("przełączenie na %1 (%2)")
             .arg(QString::fromStdString(event.event.substr(std::string(kModeEventPrefix).size())), by);
     }
-    return (came ? QStringLiteral("alarm: ") : QStringLiteral("koniec alarmu: ")) + AlarmText(event.event);
+    // "alarm za wysokiej temperatury" says it is an alarm already.
+    const QString alarm = AlarmText(event.event);
+    const bool named = alarm.startsWith(QStringLiteral("alarm "));
+    if (came) {
+        return named ? alarm : QStringLiteral("alarm: ") + alarm;
+    }
+    return (named ? QStringLiteral("koniec: ") : QStringLiteral("koniec alarmu: ")) + alarm;
 }
 
 QString AcknowledgedText(const AlarmEvent& event) {
@@ -78,7 +84,7 @@ QString UnacknowledgedText(std::size_t count) {
 TOAlarmy::TOAlarmy(AlarmLog& log, QWidget* parent) : TViewWindow(parent), log_(log) {
     setObjectName(QStringLiteral("OAlarmy"));
     setWindowTitle(QStringLiteral("Alarmy"));
-    resize(640, 320);
+    resize(700, 320);
 
     Lista = new QTableWidget(0, kColumns, this);
     Lista->setObjectName(QStringLiteral("Lista"));
@@ -97,7 +103,7 @@ TOAlarmy::TOAlarmy(AlarmLog& log, QWidget* parent) : TViewWindow(parent), log_(l
     Lista->setColumnWidth(kTime, 140);
     Lista->setColumnWidth(kZone, 50);
     Lista->setColumnWidth(kName, 120);
-    Lista->setColumnWidth(kEvent, 230);
+    Lista->setColumnWidth(kEvent, 290);
 
     BtnPotwierdz = new QPushButton(QStringLiteral("Potwierdź"), this);
     BtnPotwierdz->setObjectName(QStringLiteral("BtnPotwierdz"));

@@ -42,12 +42,12 @@ TEST(AlarmWindow, AnAlarmShowsInTheTitleAndTheListUntilAcknowledgedAndSurvivesAR
     ASSERT_NE(main.OAlarmy, nullptr);
     QTableWidget& list = *main.OAlarmy->Lista;
     ASSERT_EQ(list.rowCount(), 1);
-    EXPECT_EQ(Row(list, 0), QStringList({"1", "Dysza", "alarm: alarm za wysokiej temperatury", "nie"}));
+    EXPECT_EQ(Row(list, 0), QStringList({"1", "Dysza", "alarm za wysokiej temperatury", "nie"}));
 
     program.bus.slaves[1].registers[kAlarmRegister] = 0;
     program.Ticks(4);
     ASSERT_EQ(list.rowCount(), 2);
-    EXPECT_EQ(Row(list, 0), QStringList({"1", "Dysza", "koniec alarmu: alarm za wysokiej temperatury", ""}))
+    EXPECT_EQ(Row(list, 0), QStringList({"1", "Dysza", "koniec: alarm za wysokiej temperatury", ""}))
         << "newest first";
     EXPECT_EQ(main.windowTitle(), "HZ70wiz — 1 niepotwierdzony alarm") << "gone, but not acknowledged";
 
