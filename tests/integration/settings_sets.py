@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 """hz70cli settings against hz70sim: a set saved, one setting changed on the line, the difference found,
-and loading the set back writes that setting and nothing else (the simulator's request log)."""
+and loading the set back writes that setting and nothing else (the simulator's request log); a zone's
+settings copied to two others write only what differs."""
 import argparse
 import os
 import re
@@ -52,6 +53,13 @@ def main():
     check([w[1:4] for w in written] == [["2", "6", "4006"]], "writes: %r" % written)
     cli("settings", "diff", set_file, status=0)
     print("saved, changed, found and restored with %d write" % len(written))
+
+    # Zone 1's one change copied to zones 2 and 3: that setting, and only it, written to each.
+    cli("--address", "1", "write", "4007", "123", status=0)
+    before = len(writes())
+    cli("settings", "copy", "1", "2", "3", "--yes", status=0)
+    copied = [w[1:5] for w in writes()[before:]]
+    check(copied == [["2", "6", "4007", "123"], ["3", "6", "4007", "123"]], "copy wrote %r" % copied)
 
 
 if __name__ == "__main__":
