@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/core/SettingsSet.h"
+#include "model/SettingsSet.h"
 
 #include "app/core/DeviceList.h"
 #include "support/FakeHz70Bus.h"

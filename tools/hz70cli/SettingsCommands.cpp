@@ -3,9 +3,9 @@
 
 #include "app/core/DeviceList.h"
 #include "app/core/PollCsv.h"
-#include "app/core/SettingsSet.h"
 #include "hz70cli/CliLink.h"
 #include "hz70cli/LinkCommands.h"
+#include "model/SettingsSet.h"
 
 #include <algorithm>
 #include <fstream>

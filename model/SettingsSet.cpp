@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/core/SettingsSet.h"
+#include "model/SettingsSet.h"
 
 #include "comm/LinkOutcomes.h"
 #include "comm/ModbusFraming.h"
