@@ -4,6 +4,7 @@
 #include "comm/Trans.h"
 #include "model/PollingState.h"
 #include "model/Slohz70.h"
+#include "model/ZoneOperations.h"
 
 #include <array>
 #include <cstdint>
@@ -120,6 +121,22 @@ public:
 private:
     TTrans& trans_;
     PollingState& polling_;
+};
+
+// Through the program's zone operations, between its polls (the windows).
+class ZoneOperationsAccess final : public SettingAccess {
+public:
+    explicit ZoneOperationsAccess(ZoneOperations& zones) : zones_(zones) {}
+    ExchangeResult Write(TRegulator& zone, std::uint16_t reg, std::uint16_t value) override {
+        return zones_.WriteZoneSetting(zone, reg, value);
+    }
+    // The zone operations read the whole block, which holds every setting asked for.
+    ReadOutcome Read(TRegulator& zone, std::uint16_t /*first*/, int /*count*/) override {
+        return zones_.ReadZoneSettings(zone);
+    }
+
+private:
+    ZoneOperations& zones_;
 };
 
 // Writes the differences, each checked as the parameters dialog checks it, written and read back. DEG

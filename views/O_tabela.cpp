@@ -2,12 +2,17 @@
 #include "views/O_tabela.h"
 
 #include "model/Captions.h"
+#include "model/SettingsSet.h"
 #include "model/ZoneOperations.h"
 #include "views/ArialFont.h"
+#include "views/D_zestaw.h"
 #include "views/Utf8Text.h"
 #include "views/core/TableTexts.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QDateTime>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
@@ -16,6 +21,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 
 namespace hz70 {
 namespace {
@@ -214,6 +221,18 @@ TOTabela::TOTabela(ZoneOperations& zones, QWidget* parent) : TViewWindow(parent)
 
     connect(PageControl1, &QTabWidget::currentChanged, this, &TOTabela::PageControl1Change);
     connect(BtnOdsw, &QPushButton::clicked, this, &TOTabela::BtnOdswClick);
+
+    StringGrid2->setContextMenuPolicy(Qt::ActionsContextMenu);
+    AkcjaZapisz = AddSetAction(kSaveSetsCaption, &TOTabela::SaveSettingsSet);
+    AkcjaPorownaj = AddSetAction(kCompareSetsCaption, &TOTabela::CompareAndRestore);
+}
+
+QAction* TOTabela::AddSetAction(const char* caption, void (TOTabela::*slot)()) {
+    auto* action = new QAction(QString::fromUtf8(caption), StringGrid2);
+    action->setFont(GridFont());
+    connect(action, &QAction::triggered, this, slot);
+    StringGrid2->addAction(action);
+    return action;
 }
 
 int TOTabela::ZoneCount() const {
@@ -307,6 +326,103 @@ void TOTabela::ReadAllSettings() {
     cursor.Restore();
     if (lastZoneRead) {
         QMessageBox::information(this, caption, QString::fromUtf8(kSettingsReadDoneText));
+    }
+}
+
+void TOTabela::ReadEveryZoneQuietly() {
+    WaitCursor cursor;
+    for (int zone = 0; zone < ZoneCount(); ++zone) {
+        TRegulator& record = *zones_.zone(zone);
+        if (zones_.ReadZoneSettings(record) == ReadOutcome::kRead) {
+            FillSettingsColumn(record, zone);
+        }
+    }
+}
+
+QString TOTabela::ChooseSetFile(bool forSaving) {
+    // Qt's own dialog, the same on every platform and reachable from the window tests.
+    QFileDialog dialog(this, Text(kShortCaption));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilters({QStringLiteral("Nastawy (*.txt)"), QStringLiteral("Wszystkie pliki (*)")});
+    dialog.setAcceptMode(forSaving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(forSaving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
+void TOTabela::SaveSettingsSet() {
+    const QString path = ChooseSetFile(true);
+    if (path.isEmpty()) {
+        return;
+    }
+    ReadEveryZoneQuietly();
+    SettingsSet set{
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString(), {}, {}};
+    for (int zone = 0; zone < ZoneCount(); ++zone) {
+        set.zones.push_back(ZoneSettingsOf(*zones_.zone(zone)));
+    }
+    std::ofstream file(path.toStdString(), std::ios::binary);
+    file << FormatSettingsSet(set);
+    if (!file.flush()) {
+        QMessageBox::critical(this, Text(kShortCaption), QStringLiteral("Nie można zapisać pliku ") + path);
+    }
+}
+
+void TOTabela::CompareAndRestore() {
+    const QString path = ChooseSetFile(false);
+    if (path.isEmpty()) {
+        return;
+    }
+    std::ifstream file(path.toStdString(), std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    const ParsedSettingsSet parsed = ParseSettingsSet(text.str());
+
+    auto* list = new TDZestaw(QString::fromUtf8(kCompareSetsCaption), this);
+    list->show();
+    for (const SetRefusal& refusal : parsed.refusals) {
+        list->AddLine(RefusalText(refusal));
+    }
+    ReadEveryZoneQuietly();
+    // Each zone with what it is to become; a zone the file does not fit blocks every write.
+    std::vector<std::pair<TRegulator*, const ZoneSettings*>> targets;
+    bool blocked = !parsed.refusals.empty();
+    for (int zone = 0; zone < ZoneCount(); ++zone) {
+        TRegulator& record = *zones_.zone(zone);
+        const ZonePairing pairing = PairZone(parsed.set, record, false);
+        if (pairing.saved == nullptr) {
+            list->AddLine(ZoneTitleText(record) + ": " + pairing.refusal);
+            blocked = true;
+            continue;
+        }
+        const auto differences = Differences(*pairing.saved, record);
+        for (const SettingDifference& difference : differences) {
+            list->AddLine(DifferenceText(record, difference));
+        }
+        if (!differences.empty()) {
+            targets.emplace_back(&record, pairing.saved);
+        }
+    }
+    if (blocked) {
+        list->AddLine(kNothingWrittenText);
+        return;
+    }
+    if (targets.empty()) {
+        list->AddLine(kNothingToWriteText);
+        return;
+    }
+    if (QMessageBox::question(this, Text(kShortCaption), QString::fromUtf8(kWriteDifferencesQuestion),
+                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+        return;
+    }
+    ZoneOperationsAccess access(zones_);
+    WaitCursor cursor;
+    for (const auto& [record, wanted] : targets) {
+        for (const SettingWriteResult& result : WriteDifferences(*record, access, *wanted)) {
+            list->AddLine(WriteResultText(*record, result));
+        }
+    }
+    for (int zone = 0; zone < ZoneCount(); ++zone) {
+        FillSettingsColumn(*zones_.zone(zone), zone);
     }
 }
 

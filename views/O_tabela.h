@@ -3,6 +3,7 @@
 
 #include "views/ViewWindow.h"
 
+class QAction;
 class QPushButton;
 class QTabWidget;
 class QTableWidget;
@@ -41,9 +42,20 @@ public:
     QTableWidget* StringGrid2 = nullptr;
     QPushButton* BtnOdsw = nullptr;
 
+    // The settings sets, from the settings grid's context menu: the page has no room for more buttons.
+    void SaveSettingsSet();
+    // Opens a set, lists what differs from the zones now and, once confirmed, writes the differences.
+    void CompareAndRestore();
+    QAction* AkcjaZapisz = nullptr;
+    QAction* AkcjaPorownaj = nullptr;
+
 private:
     [[nodiscard]] int ZoneCount() const;
     void LayOutGrid(QTableWidget& grid, const QStringList& rowNames, int firstColumnWidth);
+    QAction* AddSetAction(const char* caption, void (TOTabela::*slot)());
+    // Reads every zone's settings without a message; the grid shows those read.
+    void ReadEveryZoneQuietly();
+    [[nodiscard]] QString ChooseSetFile(bool forSaving);
 
     ZoneOperations& zones_;
 };

@@ -134,4 +134,47 @@ std::string SettingsReadFailedText(int zoneNumber) {
     return "Błąd dczytu nastaw regulatora w strefie nr " + std::to_string(static_cast<unsigned>(zoneNumber));
 }
 
+std::string ZoneTitleText(const TRegulator& zone) {
+    return "Strefa " + std::to_string(zone.zoneNumber) + " (adres " + std::to_string(zone.address) + ", " +
+           zone.name + ")";
+}
+
+std::string DifferenceText(const TRegulator& zone, const SettingDifference& difference) {
+    const bool fahrenheit =
+        !IsNoValue(zone.settings[kTemperatureUnitLine].value) && zone.settings[kTemperatureUnitLine].raw == 1;
+    const std::string now =
+        difference.now
+            ? hz70::SettingText(difference.line, *difference.now, fahrenheit)
+            : std::string(RegisterMap[kMeasuredRows + difference.line].mnemonic) + " " + kNoValueText;
+    return ZoneTitleText(zone) + ": " + now + ", w pliku " + std::to_string(difference.wanted);
+}
+
+namespace {
+
+const char* VerdictText(WriteVerdict verdict) {
+    switch (verdict) {
+    case WriteVerdict::kWritten:
+        return "zapisano";
+    case WriteVerdict::kRefused:
+        return "odmowa";
+    case WriteVerdict::kNoAnswer:
+        return "brak odpowiedzi";
+    case WriteVerdict::kLeftOut:
+        return "pominięto";
+    }
+    return "";
+}
+
+} // namespace
+
+std::string WriteResultText(const TRegulator& zone, const SettingWriteResult& result) {
+    return ZoneTitleText(zone) + ": " + RegisterMap[kMeasuredRows + result.line].mnemonic + " " +
+           std::to_string(result.value) + ": " + VerdictText(result.verdict) +
+           (result.reason.empty() ? "" : " (" + result.reason + ")");
+}
+
+std::string RefusalText(const SetRefusal& refusal) {
+    return "Wiersz " + std::to_string(refusal.lineNumber) + ": " + refusal.reason;
+}
+
 } // namespace hz70

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "model/SettingsSet.h"
 #include "model/Slohz70.h"
 
 #include <array>
@@ -44,5 +45,21 @@ using SettingsCells = std::array<std::string, kSettingsBlock>;
 inline constexpr const char* kSettingsReadDoneText = "Parametry zostały odczytane";
 // The text names the zone by its 1-based number.
 [[nodiscard]] std::string SettingsReadFailedText(int zoneNumber);
+
+// Texts of the settings sets, one line of the list per zone or setting.
+inline constexpr const char* kSaveSetsCaption = "Zapisz nastawy...";
+inline constexpr const char* kCompareSetsCaption = "Porównaj i przywróć...";
+inline constexpr const char* kCopyZoneCaption = "Kopiuj strefę...";
+inline constexpr const char* kWriteDifferencesQuestion = "Zapisać różnice?";
+inline constexpr const char* kNothingToWriteText = "Nastawy regulatorów są takie jak w pliku";
+inline constexpr const char* kNothingWrittenText = "Nic nie zapisano: plik zawiera błędy";
+// "Strefa 1 (adres 5, Piec 1)".
+[[nodiscard]] std::string ZoneTitleText(const TRegulator& zone);
+// "Strefa 1 (...): SP 180 °C, w pliku 200".
+[[nodiscard]] std::string DifferenceText(const TRegulator& zone, const SettingDifference& difference);
+// "Strefa 1 (...): SP 200: zapisano" / "odmowa (...)" / "brak odpowiedzi (...)" / "pominięto (...)".
+[[nodiscard]] std::string WriteResultText(const TRegulator& zone, const SettingWriteResult& result);
+// "Wiersz 7: ..." for a line of the file that was refused.
+[[nodiscard]] std::string RefusalText(const SetRefusal& refusal);
 
 } // namespace hz70
