@@ -2,9 +2,9 @@
 #include "views/O_tabela.h"
 
 #include "model/Captions.h"
-#include "model/SettingsSet.h"
 #include "model/ZoneOperations.h"
 #include "views/ArialFont.h"
+#include "views/D_kopiuj.h"
 #include "views/D_zestaw.h"
 #include "views/Utf8Text.h"
 #include "views/core/TableTexts.h"
@@ -225,6 +225,7 @@ TOTabela::TOTabela(ZoneOperations& zones, QWidget* parent) : TViewWindow(parent)
     StringGrid2->setContextMenuPolicy(Qt::ActionsContextMenu);
     AkcjaZapisz = AddSetAction(kSaveSetsCaption, &TOTabela::SaveSettingsSet);
     AkcjaPorownaj = AddSetAction(kCompareSetsCaption, &TOTabela::CompareAndRestore);
+    AkcjaKopiuj = AddSetAction(kCopyZoneCaption, &TOTabela::CopyZone);
 }
 
 QAction* TOTabela::AddSetAction(const char* caption, void (TOTabela::*slot)()) {
@@ -383,8 +384,8 @@ void TOTabela::CompareAndRestore() {
         list->AddLine(RefusalText(refusal));
     }
     ReadEveryZoneQuietly();
-    // Each zone with what it is to become; a zone the file does not fit blocks every write.
-    std::vector<std::pair<TRegulator*, const ZoneSettings*>> targets;
+    // A zone the file does not fit blocks every write.
+    std::vector<SetTarget> targets;
     bool blocked = !parsed.refusals.empty();
     for (int zone = 0; zone < ZoneCount(); ++zone) {
         TRegulator& record = *zones_.zone(zone);
@@ -394,20 +395,45 @@ void TOTabela::CompareAndRestore() {
             blocked = true;
             continue;
         }
-        const auto differences = Differences(*pairing.saved, record);
-        for (const SettingDifference& difference : differences) {
-            list->AddLine(DifferenceText(record, difference));
-        }
-        if (!differences.empty()) {
-            targets.emplace_back(&record, pairing.saved);
-        }
+        targets.push_back({&record, *pairing.saved});
     }
     if (blocked) {
         list->AddLine(kNothingWrittenText);
         return;
     }
-    if (targets.empty()) {
-        list->AddLine(kNothingToWriteText);
+    WriteAfterQuestion(*list, targets);
+}
+
+void TOTabela::CopyZone() {
+    QStringList titles;
+    for (int zone = 0; zone < ZoneCount(); ++zone) {
+        titles << QString::fromStdString(ZoneTitleText(*zones_.zone(zone)));
+    }
+    TDKopiuj choice(titles, this);
+    if (choice.exec() != QDialog::Accepted || choice.TargetZones().empty()) {
+        return;
+    }
+    ReadEveryZoneQuietly();
+    const ZoneSettings source = ZoneSettingsOf(*zones_.zone(choice.SourceZone()));
+    std::vector<SetTarget> targets;
+    for (const int zone : choice.TargetZones()) {
+        targets.push_back({zones_.zone(zone), source});
+    }
+    auto* list = new TDZestaw(QString::fromUtf8(kCopyZoneCaption), this);
+    list->show();
+    WriteAfterQuestion(*list, targets);
+}
+
+void TOTabela::WriteAfterQuestion(TDZestaw& list, const std::vector<SetTarget>& targets) {
+    bool anyDifference = false;
+    for (const SetTarget& target : targets) {
+        for (const SettingDifference& difference : Differences(target.wanted, *target.zone)) {
+            list.AddLine(DifferenceText(*target.zone, difference));
+            anyDifference = true;
+        }
+    }
+    if (!anyDifference) {
+        list.AddLine(kNothingToWriteText);
         return;
     }
     if (QMessageBox::question(this, Text(kShortCaption), QString::fromUtf8(kWriteDifferencesQuestion),
@@ -416,9 +442,9 @@ void TOTabela::CompareAndRestore() {
     }
     ZoneOperationsAccess access(zones_);
     WaitCursor cursor;
-    for (const auto& [record, wanted] : targets) {
-        for (const SettingWriteResult& result : WriteDifferences(*record, access, *wanted)) {
-            list->AddLine(WriteResultText(*record, result));
+    for (const SetTarget& target : targets) {
+        for (const SettingWriteResult& result : WriteDifferences(*target.zone, access, target.wanted)) {
+            list.AddLine(WriteResultText(*target.zone, result));
         }
     }
     for (int zone = 0; zone < ZoneCount(); ++zone) {

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "model/SettingsSet.h"
 #include "views/ViewWindow.h"
+
+#include <vector>
 
 class QAction;
 class QPushButton;
@@ -10,6 +13,7 @@ class QTableWidget;
 
 namespace hz70 {
 
+class TDZestaw;
 class ZoneOperations;
 
 // Measured values, alarm and status bits, and all settings of every zone.
@@ -46,8 +50,11 @@ public:
     void SaveSettingsSet();
     // Opens a set, lists what differs from the zones now and, once confirmed, writes the differences.
     void CompareAndRestore();
+    // Copies one zone's settings to the zones ticked, the same way.
+    void CopyZone();
     QAction* AkcjaZapisz = nullptr;
     QAction* AkcjaPorownaj = nullptr;
+    QAction* AkcjaKopiuj = nullptr;
 
 private:
     [[nodiscard]] int ZoneCount() const;
@@ -56,6 +63,13 @@ private:
     // Reads every zone's settings without a message; the grid shows those read.
     void ReadEveryZoneQuietly();
     [[nodiscard]] QString ChooseSetFile(bool forSaving);
+    // A zone with the settings it is to hold.
+    struct SetTarget {
+        TRegulator* zone = nullptr;
+        ZoneSettings wanted;
+    };
+    // Lists the targets' differences and, once confirmed, writes them and lists how each went.
+    void WriteAfterQuestion(TDZestaw& list, const std::vector<SetTarget>& targets);
 
     ZoneOperations& zones_;
 };

@@ -1,15 +1,61 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "gui/GuiTestSupport.h"
+#include "views/D_kopiuj.h"
 #include "views/D_zestaw.h"
 #include "views/O_tabela.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <algorithm>
 #include <gtest/gtest.h>
 
 namespace hz70::test {
 namespace {
+
+// Three HZ70s holding settings the parameters dialog accepts (zeros are out of range for PS and XP),
+// the set point of each zone as given.
+class SettingsSetWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (auto& [address, slave] : program.bus.slaves) {
+            slave.registers[4003] = 10;
+            slave.registers[4006] = 10;
+            slave.registers[4000] = 200;
+        }
+        program.ListZones("Piec 1;Piec 2;Wanna;");
+        main = &program.Start();
+        main->Timer1->stop();
+        table = main->OTabela;
+        table->FormShow();
+    }
+
+    std::uint16_t& SetPoint(int address) {
+        return program.bus.slaves[static_cast<std::uint8_t>(address)].registers[4000];
+    }
+
+    // Runs `action` answering the question with `answer`; the list it showed and the writes on the bus.
+    std::pair<QStringList, long> Run(QAction& action, QMessageBox::StandardButton answer) {
+        const std::size_t before = program.bus.requests.size();
+        MessageBoxAnswerer answers(answer);
+        action.trigger();
+        EXPECT_EQ(answers.seen().size(), 1U);
+        for (const SeenMessage& seen : answers.seen()) {
+            EXPECT_EQ(seen.text, "Zapisać różnice?");
+        }
+        auto* list = table->findChild<TDZestaw*>();
+        const QStringList lines = list != nullptr ? list->Lines() : QStringList();
+        delete list;
+        const long writes = std::count_if(program.bus.requests.begin() + static_cast<std::ptrdiff_t>(before),
+                                          program.bus.requests.end(),
+                                          [](const SeenRequest& request) { return request.function == 6; });
+        return {lines, writes};
+    }
+
+    ProgramOnFakeBus program{{1, 2, 3}};
+    TOmain* main = nullptr;
+    TOTabela* table = nullptr;
+};
 
 // Picks `path` in the next file dialog.
 void AnswerFileDialog(const QString& path) {
@@ -19,51 +65,40 @@ void AnswerFileDialog(const QString& path) {
     });
 }
 
-TEST(SettingsSetWindow, RestoringASavedSetWritesOnlyTheOneDifferenceAfterTheQuestion) {
-    ProgramOnFakeBus program{{1, 2}};
-    // The fake controllers hold zeros, which PS and XP refuse.
-    for (auto& [address, slave] : program.bus.slaves) {
-        slave.registers[4003] = 10;
-        slave.registers[4006] = 10;
-    }
-    program.ListZones("Piec 1;Piec 2;");
-    TOmain& main = program.Start();
-    main.Timer1->stop();
-    TOTabela& table = *main.OTabela;
-    table.FormShow();
-    auto& setPoint = program.bus.slaves[2].registers[4000];
-    setPoint = 200;
-
+// Restoring a saved set and copying zone 1 to the others: each lists the one difference, writes nothing
+// when the question is refused, and otherwise writes and reads back just that setting.
+TEST_F(SettingsSetWindow, OnlyTheDifferenceIsWrittenAndOnlyAfterTheQuestion) {
     const QString path = QString::fromStdString((program.folder() / "nastawy.txt").string());
     AnswerFileDialog(path);
-    table.AkcjaZapisz->trigger();
+    table->AkcjaZapisz->trigger();
     ASSERT_TRUE(std::filesystem::exists(path.toStdString()));
 
-    setPoint = 150;
-    for (const bool confirmed : {false, true}) {
-        SCOPED_TRACE(confirmed);
-        const std::size_t before = program.bus.requests.size();
-        MessageBoxAnswerer answers(confirmed ? QMessageBox::Yes : QMessageBox::No);
-        AnswerFileDialog(path);
-        table.AkcjaPorownaj->trigger();
-
-        ASSERT_EQ(answers.seen().size(), 1U);
-        EXPECT_EQ(answers.seen()[0].text, "Zapisać różnice?");
-        const auto* list = table.findChild<TDZestaw*>();
-        ASSERT_NE(list, nullptr);
-        QStringList expected{"Strefa 2 (adres 2, Piec 2): SP 150 °C, w pliku 200"};
-        if (confirmed) {
-            expected << "Strefa 2 (adres 2, Piec 2): SP 200: zapisano";
+    const std::function<void()> openFile = [&] { AnswerFileDialog(path); };
+    const std::function<void()> copyZoneOne = [] {
+        WhenDialogOpens<TDKopiuj>([](TDKopiuj& dialog) {
+            for (QCheckBox* target : dialog.Cele) {
+                target->setChecked(true);
+            }
+            dialog.accept();
+        });
+    };
+    for (const auto& [action, answerDialog] :
+         {std::pair{table->AkcjaPorownaj, openFile}, std::pair{table->AkcjaKopiuj, copyZoneOne}}) {
+        for (const bool confirmed : {false, true}) {
+            SCOPED_TRACE(action->text().toStdString() + (confirmed ? " yes" : " no"));
+            SetPoint(2) = 150;
+            answerDialog();
+            const auto [lines, writes] = Run(*action, confirmed ? QMessageBox::Yes : QMessageBox::No);
+            QStringList expected{"Strefa 2 (adres 2, Piec 2): SP 150 °C, ma być 200"};
+            if (confirmed) {
+                expected << "Strefa 2 (adres 2, Piec 2): SP 200: zapisano";
+            }
+            EXPECT_EQ(lines, expected);
+            EXPECT_EQ(writes, confirmed ? 1 : 0);
+            EXPECT_EQ(SetPoint(2), confirmed ? 200 : 150);
+            EXPECT_EQ(TOTabela::Cells(*table->StringGrid2, 2, 1).trimmed(), confirmed ? "200" : "150");
         }
-        EXPECT_EQ(list->Lines(), expected);
-        const auto writes = std::count_if(program.bus.requests.begin() + static_cast<std::ptrdiff_t>(before),
-                                          program.bus.requests.end(),
-                                          [](const SeenRequest& request) { return request.function == 6; });
-        EXPECT_EQ(writes, confirmed ? 1 : 0);
-        delete list;
     }
-    EXPECT_EQ(setPoint, 200);
-    EXPECT_EQ(TOTabela::Cells(*table.StringGrid2, 2, 1).trimmed(), "200");
 }
 
 } // namespace

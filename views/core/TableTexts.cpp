@@ -146,7 +146,7 @@ std::string DifferenceText(const TRegulator& zone, const SettingDifference& diff
         difference.now
             ? hz70::SettingText(difference.line, *difference.now, fahrenheit)
             : std::string(RegisterMap[kMeasuredRows + difference.line].mnemonic) + " " + kNoValueText;
-    return ZoneTitleText(zone) + ": " + now + ", w pliku " + std::to_string(difference.wanted);
+    return ZoneTitleText(zone) + ": " + now + ", ma być " + std::to_string(difference.wanted);
 }
 
 namespace {

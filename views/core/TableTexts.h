@@ -51,11 +51,11 @@ inline constexpr const char* kSaveSetsCaption = "Zapisz nastawy...";
 inline constexpr const char* kCompareSetsCaption = "Porównaj i przywróć...";
 inline constexpr const char* kCopyZoneCaption = "Kopiuj strefę...";
 inline constexpr const char* kWriteDifferencesQuestion = "Zapisać różnice?";
-inline constexpr const char* kNothingToWriteText = "Nastawy regulatorów są takie jak w pliku";
+inline constexpr const char* kNothingToWriteText = "Nastawy regulatorów są takie same";
 inline constexpr const char* kNothingWrittenText = "Nic nie zapisano: plik zawiera błędy";
 // "Strefa 1 (adres 5, Piec 1)".
 [[nodiscard]] std::string ZoneTitleText(const TRegulator& zone);
-// "Strefa 1 (...): SP 180 °C, w pliku 200".
+// "Strefa 1 (...): SP 180 °C, ma być 200".
 [[nodiscard]] std::string DifferenceText(const TRegulator& zone, const SettingDifference& difference);
 // "Strefa 1 (...): SP 200: zapisano" / "odmowa (...)" / "brak odpowiedzi (...)" / "pominięto (...)".
 [[nodiscard]] std::string WriteResultText(const TRegulator& zone, const SettingWriteResult& result);
