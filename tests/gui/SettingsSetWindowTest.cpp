@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <algorithm>
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace hz70::test {
@@ -35,11 +36,12 @@ protected:
     }
 
     // Runs `action` answering the question with `answer`; the list it showed and the writes on the bus.
-    std::pair<QStringList, long> Run(QAction& action, QMessageBox::StandardButton answer) {
+    std::pair<QStringList, long> Run(QAction& action, QMessageBox::StandardButton answer,
+                                     std::size_t questions = 1) {
         const std::size_t before = program.bus.requests.size();
         MessageBoxAnswerer answers(answer);
         action.trigger();
-        EXPECT_EQ(answers.seen().size(), 1U);
+        EXPECT_EQ(answers.seen().size(), questions);
         for (const SeenMessage& seen : answers.seen()) {
             EXPECT_EQ(seen.text, "Zapisać różnice?");
         }
@@ -99,6 +101,20 @@ TEST_F(SettingsSetWindow, OnlyTheDifferenceIsWrittenAndOnlyAfterTheQuestion) {
             EXPECT_EQ(TOTabela::Cells(*table->StringGrid2, 2, 1).trimmed(), confirmed ? "200" : "150");
         }
     }
+}
+
+// A file with a refused line or a zone at another address is shown in words and writes nothing, unasked.
+TEST_F(SettingsSetWindow, RefusedFileWritesNothing) {
+    const std::filesystem::path path = program.folder() / "zly.txt";
+    std::ofstream(path)
+        << "zone 1\naddress 1\nname Piec 1\nSP 99999\n\nzone 2\naddress 7\nname Piec 2\nSP 100\n";
+    AnswerFileDialog(QString::fromStdString(path.string()));
+    const auto [lines, writes] = Run(*table->AkcjaPorownaj, QMessageBox::Yes, 0);
+    EXPECT_EQ(lines.size(), 4);
+    EXPECT_TRUE(lines.value(0).startsWith("Wiersz 4: "));
+    EXPECT_EQ(lines.value(1), "Strefa 2 (adres 2, Piec 2): zone 2 is at address 2, the file's at 7");
+    EXPECT_EQ(lines.value(3), "Nic nie zapisano: plik zawiera błędy");
+    EXPECT_EQ(writes, 0);
 }
 
 } // namespace
