@@ -148,9 +148,7 @@ std::string TOMqtt::Collect(PublishingSettings& chosen) const {
                    *reason + ")";
         }
         const auto& address = std::get<publish::BrokerUrl>(parsed);
-        broker.host = address.host;
-        broker.port = address.port;
-        broker.tls = address.tls;
+        publish::SetBrokerAddress(broker, address);
         broker.user = address.user;
     }
     if (const std::string user = FieldText(EditUser); !user.empty()) {

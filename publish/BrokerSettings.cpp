@@ -103,6 +103,12 @@ std::variant<BrokerUrl, std::string> ParseBrokerUrl(std::string_view text) {
     return url;
 }
 
+void SetBrokerAddress(BrokerSettings& settings, const BrokerUrl& url) {
+    settings.host = url.host;
+    settings.port = url.port;
+    settings.tls = url.tls;
+}
+
 std::string BrokerUrlText(const BrokerSettings& settings) {
     std::string text = settings.tls ? "mqtts://" : "mqtt://";
     if (!settings.user.empty()) {

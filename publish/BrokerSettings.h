@@ -36,6 +36,10 @@ struct BrokerUrl {
 // refused: it would show in the process list.
 [[nodiscard]] std::variant<BrokerUrl, std::string> ParseBrokerUrl(std::string_view url);
 
+// Points `settings` at the broker `url` names: host, port and TLS. The URL's user is the caller's to
+// weigh against a user given elsewhere.
+void SetBrokerAddress(BrokerSettings& settings, const BrokerUrl& url);
+
 // "mqtt://user@host:1883", never with the password.
 [[nodiscard]] std::string BrokerUrlText(const BrokerSettings& settings);
 

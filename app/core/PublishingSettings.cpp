@@ -151,10 +151,7 @@ private:
             return "błędny adres brokera (" + *reason + "); publikacja wyłączona";
         }
         auto& parsed = std::get<publish::BrokerUrl>(url);
-        publish::BrokerSettings& broker = settings_.broker;
-        broker.host = parsed.host;
-        broker.port = parsed.port;
-        broker.tls = parsed.tls;
+        publish::SetBrokerAddress(settings_.broker, parsed);
         urlUser_ = parsed.user;
         return {};
     }

@@ -249,9 +249,7 @@ std::variant<publish::BrokerSettings, std::string> GatewayBroker(const CliOption
     }
     const auto& parsed = std::get<publish::BrokerUrl>(url);
     publish::BrokerSettings broker;
-    broker.host = parsed.host;
-    broker.port = parsed.port;
-    broker.tls = parsed.tls;
+    publish::SetBrokerAddress(broker, parsed);
     broker.user = parsed.user;
     broker.caFile = options.caFile;
     broker.certFile = options.certFile;
