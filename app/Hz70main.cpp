@@ -727,7 +727,8 @@ bool TOmain::StartCommands() {
 }
 
 void TOmain::RunCommands(const PollTickResult& tick) {
-    for (const CommandReport& report : commands_->Submit(publisher_->TakeCommands())) {
+    for (const CommandReport& report :
+         commands_->Submit(publisher_->TakeCommands(RemoteCommands::kCheckedPerTick))) {
         AnswerCommand(report);
     }
     if (const auto report = commands_->RunNext(tick)) {

@@ -24,8 +24,8 @@ public:
     // at once.
     void enqueue(std::vector<Message> kept, std::optional<Message> state);
     [[nodiscard]] BrokerStatus status() const;
-    // The commands that arrived since the last call; returns at once.
-    [[nodiscard]] std::vector<IncomingCommand> takeCommands();
+    // The oldest `most` commands waiting; returns at once.
+    [[nodiscard]] std::vector<IncomingCommand> takeCommands(std::size_t most);
     // A message that is not kept (QoS 1, not retained), with MQTT 5 correlation data when not empty;
     // returns at once.
     void reply(Message message, std::string correlation);

@@ -196,7 +196,7 @@ public:
 
     void enqueue(std::vector<Message> kept, std::optional<Message> state);
     [[nodiscard]] BrokerStatus status() const;
-    [[nodiscard]] std::vector<IncomingCommand> takeCommands();
+    [[nodiscard]] std::vector<IncomingCommand> takeCommands(std::size_t most);
     void reply(Message message, std::string correlation);
 
     // The network thread's body: until a stop, connects, publishes, and retries with back-off.
@@ -307,11 +307,12 @@ void Link::enqueue(std::vector<Message> kept, std::optional<Message> state) {
     wake_.signal();
 }
 
-std::vector<IncomingCommand> Link::takeCommands() {
+std::vector<IncomingCommand> Link::takeCommands(std::size_t most) {
     const std::lock_guard lock(mutex_);
+    const auto taken = inbox_.begin() + static_cast<std::ptrdiff_t>(std::min(most, inbox_.size()));
     std::vector<IncomingCommand> commands(std::make_move_iterator(inbox_.begin()),
-                                          std::make_move_iterator(inbox_.end()));
-    inbox_.clear();
+                                          std::make_move_iterator(taken));
+    inbox_.erase(inbox_.begin(), taken);
     return commands;
 }
 
@@ -638,8 +639,8 @@ void Publisher::Connection::enqueue(std::vector<Message> kept, std::optional<Mes
     network_->link->enqueue(std::move(kept), std::move(state));
 }
 
-std::vector<IncomingCommand> Publisher::Connection::takeCommands() {
-    return network_->link->takeCommands();
+std::vector<IncomingCommand> Publisher::Connection::takeCommands(std::size_t most) {
+    return network_->link->takeCommands(most);
 }
 
 void Publisher::Connection::reply(Message message, std::string correlation) {

@@ -16,7 +16,7 @@ Publisher::Connection::~Connection() = default;
 
 void Publisher::Connection::enqueue(std::vector<Message>, std::optional<Message>) {}
 
-std::vector<IncomingCommand> Publisher::Connection::takeCommands() {
+std::vector<IncomingCommand> Publisher::Connection::takeCommands(std::size_t /*most*/) {
     return {};
 }
 

@@ -31,8 +31,8 @@ void Publisher::PublishSettings(const TRegulator& zone) {
     connection_->enqueue({std::move(settings)}, std::nullopt);
 }
 
-std::vector<IncomingCommand> Publisher::TakeCommands() {
-    return connection_->takeCommands();
+std::vector<IncomingCommand> Publisher::TakeCommands(std::size_t most) {
+    return connection_->takeCommands(most);
 }
 
 void Publisher::PublishResult(const IncomingCommand& request, const CommandResult& result) {

@@ -62,9 +62,10 @@ public:
     // The zone's settings as just read: "<prefix>/zone/<n>/settings" (retained).
     void PublishSettings(const TRegulator& zone);
 
-    // With `commands` on: the messages that arrived on "<prefix>/zone/+/set/+" since the last call, oldest
-    // first, retained ones included (flagged, for the caller to refuse). Returns at once.
-    [[nodiscard]] std::vector<IncomingCommand> TakeCommands();
+    // With `commands` on: at most `most` of the messages that arrived on "<prefix>/zone/+/set/+", oldest
+    // first, retained ones included (flagged, for the caller to refuse); the rest wait in the inbox, which
+    // refuses what it has no room for. Returns at once.
+    [[nodiscard]] std::vector<IncomingCommand> TakeCommands(std::size_t most);
     // Answers a command: CommandResultJson on ResultTopic (QoS 1, not retained) and, when the request
     // named a response topic, on that topic with the request's correlation data.
     void PublishResult(const IncomingCommand& request, const CommandResult& result);

@@ -54,7 +54,7 @@ struct CommandReport {
 // "regulator ma inną wartość" when the value read back is not the one written.
 //
 // The poll loop, after each tick:
-//     for (const CommandReport& report : commands.Submit(publisher.TakeCommands()))
+//     for (const CommandReport& report : commands.Submit(publisher.TakeCommands(kCheckedPerTick)))
 //         publisher.PublishResult(report.request, report.result);
 //     if (const auto report = commands.RunNext(tick))
 //         publisher.PublishResult(report->request, report->result);
@@ -62,6 +62,9 @@ class RemoteCommands {
 public:
     static constexpr std::size_t kWaitingLimit = 4;
     static constexpr std::chrono::milliseconds kRunInterval{3000};
+    // Commands to take from the publisher and check per tick: a flood never makes one tick late, and the
+    // publisher's bounded inbox holds the rest meanwhile.
+    static constexpr std::size_t kCheckedPerTick = 16;
     static constexpr std::chrono::seconds kDuplicateWindow{10};
     static constexpr std::size_t kPayloadLimit = 16; // bytes
 

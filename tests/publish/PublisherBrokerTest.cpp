@@ -395,7 +395,7 @@ TEST(PublisherBroker, TakesCommandsAndAnswersOnTheResultAndResponseTopics) {
     std::vector<IncomingCommand> taken;
     const auto take = [&](std::size_t count) {
         return Eventually([&] {
-            for (IncomingCommand& command : publisher.TakeCommands()) {
+            for (IncomingCommand& command : publisher.TakeCommands(1)) { // one at a time: the rest wait
                 taken.push_back(std::move(command));
             }
             return taken.size() >= count;

@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -179,22 +178,11 @@ public:
     }
 
 private:
-    // A few of the commands that came are checked each tick, the refused ones answered at once, so that
-    // a flood never makes one tick late; one accepted command runs once the tick left the line free.
-    // New ones are taken only when those taken before are checked: meanwhile the publisher's bounded
-    // inbox holds them, and refuses what it has no room for.
+    // A few of the commands that came are checked each tick, the refused ones answered at once; one
+    // accepted command runs once the tick left the line free.
     void RunCommands(const PollTickResult& tick) {
-        if (arrived_.empty()) {
-            for (publish::IncomingCommand& command : publisher_.TakeCommands()) {
-                arrived_.push_back(std::move(command));
-            }
-        }
-        const auto checked =
-            arrived_.begin() + static_cast<std::ptrdiff_t>(std::min(arrived_.size(), kCheckedPerTick));
-        std::vector<publish::IncomingCommand> batch(std::make_move_iterator(arrived_.begin()),
-                                                    std::make_move_iterator(checked));
-        arrived_.erase(arrived_.begin(), checked);
-        for (const CommandReport& report : commands_->Submit(std::move(batch))) {
+        for (const CommandReport& report :
+             commands_->Submit(publisher_.TakeCommands(RemoteCommands::kCheckedPerTick))) {
             Answer(report);
         }
         if (const auto report = commands_->RunNext(tick)) {
@@ -235,9 +223,6 @@ private:
     const DeviceList& devices_;
     std::ostream& err_;
     std::array<bool, kZoneSlots> settingsSent_{};
-    // Taken from the publisher, not yet checked: no more than its inbox held.
-    std::deque<publish::IncomingCommand> arrived_;
-    static constexpr std::size_t kCheckedPerTick = 16;
 };
 
 } // namespace
