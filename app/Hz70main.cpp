@@ -246,6 +246,7 @@ void TOmain::FormCreate() {
                                           "Alarmy są pokazywane, lecz nie zapisywane.")
                                .arg(QString::fromStdString(alarms.string()), QString::fromStdString(error));
     }
+    alarmSettings_ = LoadAlarmSettings(state_.settingsDirectory());
     ShowAlarms();
     state_.polling.PollingEnabled = true;
 }
@@ -532,12 +533,11 @@ void TOmain::ObserveAlarms(const PollTickResult& tick) {
     }
     if (OAlarmy != nullptr) {
         OAlarmy->FormShow();
-        const bool alarmCame = std::any_of(events.begin(), events.end(), [](const AlarmEvent& event) {
-            return event.needsAcknowledgement();
-        });
-        if (alarmCame && OAlarmy->soundOn()) {
-            QApplication::beep();
-        }
+    }
+    const bool alarmCame = std::any_of(events.begin(), events.end(),
+                                       [](const AlarmEvent& event) { return event.needsAcknowledgement(); });
+    if (alarmCame && alarmSettings_.sound) {
+        QApplication::beep();
     }
     ShowAlarms();
 }
@@ -551,12 +551,24 @@ void TOmain::ShowAlarms() {
 
 void TOmain::OknoAlarmyExecute() {
     if (OAlarmy == nullptr) {
-        OAlarmy = new TOAlarmy(alarmLog_);
+        OAlarmy = new TOAlarmy(alarmLog_, alarmSettings_.sound);
         connect(OAlarmy, &TOAlarmy::acknowledged, this, &TOmain::ShowAlarms);
+        connect(OAlarmy, &TOAlarmy::soundChosen, this, &TOmain::ChooseAlarmSound);
         AddView(OAlarmy);
         OAlarmy->FormShow(); // filled now, whether or not the frame is on the screen yet
     }
     BringToFront(OAlarmy);
+}
+
+void TOmain::ChooseAlarmSound(bool on) {
+    alarmSettings_.sound = on;
+    if (const std::error_code error = SaveAlarmSettings(state_.settingsDirectory(), alarmSettings_)) {
+        QMessageBox::critical(
+            this, kCaption,
+            QStringLiteral("Nie można zapisać pliku %1:\n%2")
+                .arg(QString::fromStdString((state_.settingsDirectory() / kAlarmSettingsFileName).string()),
+                     QString::fromStdString(error.message())));
+    }
 }
 
 void TOmain::PlikRejestrujToggled(bool on) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/core/AlarmLog.h"
+#include "app/core/AlarmSettings.h"
 #include "app/core/AppState.h"
 #include "app/core/MeasurementRecorder.h"
 #include "app/core/PollCycle.h"
@@ -136,6 +137,8 @@ private:
     // The unacknowledged alarms in the status line and the title.
     void ShowAlarms();
     void OknoAlarmyExecute();
+    // Keeps the operator's choice in the alarm settings file; an error box when it cannot be written.
+    void ChooseAlarmSound(bool on);
     void ShowRecordingFailure(const std::filesystem::path& file, const std::string& reason);
     void OpcjeListaUrzExecute();
     void OpcjePublikacjaExecute();
@@ -166,6 +169,7 @@ private:
     std::unique_ptr<RemoteCommands> commands_; // none unless publishing takes commands
     AlarmLog alarmLog_;
     QString alarmLogWarning_; // why the alarm log file cannot be written, until shown
+    AlarmSettings alarmSettings_;
     bool shown_ = false;
     bool loadFailed_ = false;
 };

@@ -81,7 +81,7 @@ QString UnacknowledgedText(std::size_t count) {
                                                       : QStringLiteral("niepotwierdzonych alarmów"));
 }
 
-TOAlarmy::TOAlarmy(AlarmLog& log, QWidget* parent) : TViewWindow(parent), log_(log) {
+TOAlarmy::TOAlarmy(AlarmLog& log, bool sound, QWidget* parent) : TViewWindow(parent), log_(log) {
     setObjectName(QStringLiteral("OAlarmy"));
     setWindowTitle(QStringLiteral("Alarmy"));
     resize(700, 320);
@@ -113,6 +113,7 @@ TOAlarmy::TOAlarmy(AlarmLog& log, QWidget* parent) : TViewWindow(parent), log_(l
     Dzwiek = new QCheckBox(QStringLiteral("Sygnał dźwiękowy przy nowym alarmie"), this);
     Dzwiek->setObjectName(QStringLiteral("Dzwiek"));
     Dzwiek->setFont(ArialFont(kFontPixels));
+    Dzwiek->setChecked(sound);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(BtnPotwierdz);
@@ -124,6 +125,7 @@ TOAlarmy::TOAlarmy(AlarmLog& log, QWidget* parent) : TViewWindow(parent), log_(l
     layout->addWidget(Lista);
 
     connect(BtnPotwierdz, &QPushButton::clicked, this, &TOAlarmy::BtnPotwierdzClick);
+    connect(Dzwiek, &QCheckBox::toggled, this, &TOAlarmy::soundChosen);
 }
 
 void TOAlarmy::FormShow() {
@@ -140,10 +142,6 @@ void TOAlarmy::FormShow() {
             Lista->setItem(row, column, item);
         }
     }
-}
-
-bool TOAlarmy::soundOn() const {
-    return Dzwiek->isChecked();
 }
 
 void TOAlarmy::BtnPotwierdzClick() {

@@ -16,12 +16,11 @@ class AlarmLog;
 class TOAlarmy : public TViewWindow {
     Q_OBJECT
 public:
-    explicit TOAlarmy(AlarmLog& log, QWidget* parent = nullptr);
+    // `sound`: whether a new alarm sounds, as the operator last chose.
+    TOAlarmy(AlarmLog& log, bool sound, QWidget* parent = nullptr);
 
     // Shows the log as it is now.
     void FormShow() override;
-    // Whether a new alarm sounds; off until the operator turns it on.
-    [[nodiscard]] bool soundOn() const;
 
     QTableWidget* Lista = nullptr;
     QPushButton* BtnPotwierdz = nullptr;
@@ -30,6 +29,8 @@ public:
 Q_SIGNALS:
     // Some events were acknowledged.
     void acknowledged();
+    // The operator turned the sound on a new alarm on or off.
+    void soundChosen(bool on);
 
 private:
     void BtnPotwierdzClick();

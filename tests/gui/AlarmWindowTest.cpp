@@ -4,6 +4,7 @@
 #include "support/FileText.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
@@ -62,6 +63,24 @@ TEST(AlarmWindow, AnAlarmShowsInTheTitleAndTheListUntilAcknowledgedAndSurvivesAR
     TOmain& restarted = program.Start();
     EXPECT_EQ(restarted.alarmLog().events().size(), 2u);
     EXPECT_EQ(restarted.windowTitle(), "HZ70wiz");
+}
+
+TEST(AlarmWindow, TheSoundChoiceIsKeptBesideTheSettingsFileWhichStaysAsItWas) {
+    ProgramOnFakeBus program;
+    program.ListZones("Dysza;");
+    const std::filesystem::path settingsFile = program.folder() / "HZ70wiz.INI";
+    bool chosen = false; // off until chosen
+    for (int run = 0; run < 3; ++run) {
+        TOmain& main = program.Start();
+        const std::string settings = FileBytes(settingsFile);
+        main.OknoAlarmy->trigger();
+        EXPECT_EQ(main.OAlarmy->Dzwiek->isChecked(), chosen) << "run " << run;
+        main.OAlarmy->Dzwiek->click();
+        chosen = !chosen;
+        EXPECT_EQ(FileBytes(program.folder() / kAlarmSettingsFileName), chosen ? "Sound=1\n" : "Sound=0\n");
+        program.window.reset();
+        EXPECT_EQ(FileBytes(settingsFile), settings) << "run " << run;
+    }
 }
 
 TEST(AlarmWindow, TheCountIsSaidInTheRightPlural) {
