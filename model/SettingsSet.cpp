@@ -60,8 +60,13 @@ public:
     }
 
 private:
-    void Refuse(std::string reason) {
-        parsed_.refusals.push_back({lineNumber_, zone_ ? zone_->zone : 0, std::move(reason)});
+    SetRefusal& Refuse(SetFault fault, std::string_view text = {}) {
+        SetRefusal refusal{lineNumber_, zone_ ? zone_->zone : 0, fault, {}, std::string(text)};
+        return parsed_.refusals.emplace_back(std::move(refusal));
+    }
+
+    void RefuseSetting(SetFault fault, std::string_view mnemonic, std::string_view text = {}) {
+        Refuse(fault, text).setting = std::string(mnemonic);
     }
 
     void Take(std::string_view line) {
@@ -74,7 +79,7 @@ private:
         } else if (!zone_ && (key == "time" || key == "line")) {
             (key == "time" ? parsed_.set.time : parsed_.set.line) = std::string(rest);
         } else if (!zone_) {
-            Refuse("not understood before the first zone: " + std::string(line));
+            Refuse(SetFault::kNotUnderstood, line);
         } else if (key == "address") {
             TakeAddress(rest);
         } else if (key == "name") {
@@ -88,13 +93,14 @@ private:
     void TakeAddress(std::string_view text) {
         const auto address = WholeNumber(text, 1, 247);
         if (!address) {
-            Refuse("not an address (1..247): " + std::string(text));
+            Refuse(SetFault::kNotAnAddress, text);
             return;
         }
         for (const ZoneSettings& other : parsed_.set.zones) {
             if (other.address == *address && &other != zone_) {
-                Refuse("address " + std::to_string(*address) + " is zone " + std::to_string(other.zone) +
-                       "'s too");
+                SetRefusal& refusal = Refuse(SetFault::kAddressShared);
+                refusal.number = *address;
+                refusal.otherZone = other.zone;
                 return;
             }
         }
@@ -105,12 +111,12 @@ private:
         const auto zone = WholeNumber(number, 1, kZoneSlots);
         zone_ = nullptr;
         if (!zone) {
-            Refuse("not a zone (1.." + std::to_string(kZoneSlots) + "): " + std::string(number));
+            Refuse(SetFault::kNotAZone, number);
             return;
         }
         const auto& zones = parsed_.set.zones;
         if (std::any_of(zones.begin(), zones.end(), [&](const ZoneSettings& z) { return z.zone == *zone; })) {
-            Refuse("zone " + std::to_string(*zone) + " is given twice");
+            Refuse(SetFault::kZoneGivenTwice).number = *zone;
             return;
         }
         parsed_.set.zones.push_back({*zone, 0, {}, {}});
@@ -120,12 +126,12 @@ private:
     void TakeSetting(std::string_view mnemonic, std::string_view rest) {
         const auto line = SettingLine(mnemonic);
         if (!line) {
-            Refuse("unknown setting " + std::string(mnemonic));
+            RefuseSetting(SetFault::kUnknownSetting, mnemonic);
             return;
         }
         auto& value = zone_->values[static_cast<std::size_t>(*line)];
         if (value) {
-            Refuse(std::string(mnemonic) + " is given twice");
+            RefuseSetting(SetFault::kSettingGivenTwice, mnemonic);
             return;
         }
         const std::string_view number = KeyAndRest(rest).first; // a unit may follow
@@ -133,12 +139,12 @@ private:
         if (checked.verdict == InputVerdict::kAccepted) {
             value = checked.word;
         } else if (checked.verdict == InputVerdict::kNotANumber) {
-            Refuse(std::string(mnemonic) + ": not a whole number: " + std::string(number));
+            RefuseSetting(SetFault::kNotAWholeNumber, mnemonic, number);
         } else {
+            RefuseSetting(SetFault::kOutOfRange, mnemonic, number);
             const TParametr& row = MapRow(*line);
-            Refuse(std::string(mnemonic) + ": " + std::string(number) + " is out of range " +
-                   std::to_string(static_cast<int>(row.min)) + ".." +
-                   std::to_string(static_cast<int>(row.max)));
+            parsed_.refusals.back().min = static_cast<int>(row.min);
+            parsed_.refusals.back().max = static_cast<int>(row.max);
         }
     }
 
@@ -160,29 +166,46 @@ std::optional<std::uint16_t> Held(const TRegulator& zone, int line) {
 }
 
 SettingWriteResult WriteOne(TRegulator& zone, SettingAccess& access, int line, std::uint16_t value) {
-    SettingWriteResult result{line, value, WriteVerdict::kRefused, {}};
+    SettingWriteResult result{line, value, WriteVerdict::kRefused};
     const auto reg = static_cast<std::uint16_t>(kFirstSettingRegister + line);
     const ExchangeResult written = access.Write(zone, reg, value);
     if (written == ExceptionReplyTo(kWriteSingleRegister)) {
-        result.reason = "Modbus exception " + std::to_string(zone.writeException);
+        result.reason = WriteReason::kException;
+        result.exception = zone.writeException;
         return result;
     }
     if (written != ExchangeResult::kWriteOk) {
         result.verdict = WriteVerdict::kNoAnswer;
-        result.reason = "no answer";
+        result.reason = WriteReason::kNoAnswer;
         return result;
     }
     if (access.Read(zone, reg, 1) != ReadOutcome::kRead) {
         result.verdict = WriteVerdict::kNoAnswer;
-        result.reason = "written, but not read back";
+        result.reason = WriteReason::kNotReadBack;
         return result;
     }
     const auto held = Held(zone, line);
     if (held != value) {
-        result.reason = "the controller holds " + std::to_string(held.value_or(0));
+        result.reason = WriteReason::kHeldOther;
+        result.held = held.value_or(0);
         return result;
     }
     result.verdict = WriteVerdict::kWritten;
+    return result;
+}
+
+// A value the parameters dialog would not write; none for one it would.
+std::optional<SettingWriteResult> RefusedBeforeWriting(int line, std::uint16_t value) {
+    if (line == kSecurityCodeLine) {
+        return SettingWriteResult{line, value, WriteVerdict::kLeftOut, WriteReason::kSecurityCode};
+    }
+    const TParametr& row = MapRow(line);
+    if (CheckSettingInput(std::to_string(value), line, row).verdict == InputVerdict::kAccepted) {
+        return std::nullopt;
+    }
+    SettingWriteResult result{line, value, WriteVerdict::kRefused, WriteReason::kOutOfRange};
+    result.min = static_cast<int>(row.min);
+    result.max = static_cast<int>(row.max);
     return result;
 }
 
@@ -242,15 +265,12 @@ ZonePairing PairZone(const SettingsSet& set, const TRegulator& zone, bool byAddr
         return byAddress ? saved.address == zone.address : saved.zone == zone.zoneNumber;
     });
     if (found == set.zones.end()) {
-        return {nullptr, byAddress ? "the file has no zone at address " + std::to_string(zone.address)
-                                   : "the file has no zone " + std::to_string(zone.zoneNumber)};
+        return {nullptr, byAddress ? PairingFault::kNoZoneAtAddress : PairingFault::kNoSuchZone};
     }
     if (found->address != zone.address) {
-        return {nullptr, "zone " + std::to_string(zone.zoneNumber) + " is at address " +
-                             std::to_string(zone.address) + ", the file's at " +
-                             std::to_string(found->address)};
+        return {nullptr, PairingFault::kOtherAddress, found->address};
     }
-    return {&*found, {}};
+    return {&*found};
 }
 
 std::vector<SettingDifference> Differences(const ZoneSettings& wanted, const TRegulator& now) {
@@ -273,14 +293,8 @@ std::vector<SettingWriteResult> WriteDifferences(TRegulator& zone, SettingAccess
         if (!value || Held(zone, line) == value) {
             continue;
         }
-        if (line == kSecurityCodeLine) {
-            results.push_back(
-                {line, *value, WriteVerdict::kLeftOut, "the security code is left to the parameters dialog"});
-            continue;
-        }
-        const CheckedInput checked = CheckSettingInput(std::to_string(*value), line, MapRow(line));
-        if (checked.verdict != InputVerdict::kAccepted) {
-            results.push_back({line, *value, WriteVerdict::kRefused, "out of range"});
+        if (auto refused = RefusedBeforeWriting(line, *value)) {
+            results.push_back(*refused);
             continue;
         }
         results.push_back(WriteOne(zone, access, line, *value));

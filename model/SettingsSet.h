@@ -48,11 +48,30 @@ struct SettingsSet {
     std::vector<ZoneSettings> zones;
 };
 
-// Why a line of a file was refused; zone 0 for lines outside any zone.
+// Why a line of a file was refused, and which of SetRefusal's data say more.
+enum class SetFault {
+    kNotUnderstood,     // text: a line before the first zone
+    kNotAZone,          // text: the zone given (1..kZoneSlots)
+    kZoneGivenTwice,    // number: the zone
+    kNotAnAddress,      // text: the address given (1..247)
+    kAddressShared,     // number: the address; otherZone: the zone that has it
+    kUnknownSetting,    // setting
+    kSettingGivenTwice, // setting
+    kNotAWholeNumber,   // setting; text: the value given
+    kOutOfRange,        // setting; text: the value given; min, max
+};
+
+// A refused line; zone 0 for lines outside any zone.
 struct SetRefusal {
     int lineNumber = 0;
     int zone = 0;
-    std::string reason;
+    SetFault fault = SetFault::kNotUnderstood;
+    std::string setting; // the setting's name as the file gives it
+    std::string text;    // the text refused
+    int number = 0;
+    int otherZone = 0;
+    int min = 0;
+    int max = 0;
 };
 
 struct ParsedSettingsSet {
@@ -73,9 +92,16 @@ struct ParsedSettingsSet {
 
 // The file's entry for a zone: by zone number, refused when its address is not the zone's; or, when
 // the operator named the zone by its address, by that address.
+enum class PairingFault {
+    kNone,
+    kNoSuchZone,      // the file has no entry of the zone's number
+    kNoZoneAtAddress, // nor of the zone's address
+    kOtherAddress,    // the file's entry of the zone's number is at fileAddress
+};
 struct ZonePairing {
-    const ZoneSettings* saved = nullptr;
-    std::string refusal; // empty when paired
+    const ZoneSettings* saved = nullptr; // none unless kNone
+    PairingFault fault = PairingFault::kNone;
+    int fileAddress = 0;
 };
 [[nodiscard]] ZonePairing PairZone(const SettingsSet& set, const TRegulator& zone, bool byAddress);
 
@@ -90,11 +116,26 @@ struct SettingDifference {
 
 enum class WriteVerdict { kWritten, kRefused, kNoAnswer, kLeftOut };
 
+// Why a setting was not written, and which of SettingWriteResult's data say more.
+enum class WriteReason {
+    kNone,
+    kSecurityCode, // left out: SEC is the parameters dialog's alone
+    kOutOfRange,   // refused before the write: min, max
+    kException,    // refused by the controller: exception
+    kHeldOther,    // read back as held, not the value written
+    kNoAnswer,     // the write went unanswered
+    kNotReadBack,  // written, but the read-back went unanswered
+};
+
 struct SettingWriteResult {
     int line = 0;
     std::uint16_t value = 0;
     WriteVerdict verdict = WriteVerdict::kNoAnswer;
-    std::string reason; // why refused, left out or unanswered
+    WriteReason reason = WriteReason::kNone;
+    int exception = 0;
+    std::uint16_t held = 0;
+    int min = 0;
+    int max = 0;
 };
 
 // How a set reaches a zone's controller: the line itself, or the program's zone operations.

@@ -391,7 +391,7 @@ void TOTabela::CompareAndRestore() {
         TRegulator& record = *zones_.zone(zone);
         const ZonePairing pairing = PairZone(parsed.set, record, false);
         if (pairing.saved == nullptr) {
-            list->AddLine(ZoneTitleText(record) + ": " + pairing.refusal);
+            list->AddLine(PairingRefusalText(record, pairing));
             blocked = true;
             continue;
         }

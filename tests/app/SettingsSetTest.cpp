@@ -6,36 +6,41 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <tuple>
 
 namespace hz70 {
 namespace {
 
 constexpr std::string_view kGoodZone = "zone 1\naddress 5\nname Piec\n";
 
+// A refusal's fault and the data its words need, as one comparable value.
+auto Facts(const SetRefusal& r) {
+    return std::tuple(r.lineNumber, r.zone, r.fault, r.setting, r.text, r.number, r.otherZone, r.min, r.max);
+}
+
 TEST(SettingsSet, RefusesEveryBadLineWithItsReason) {
+    using enum SetFault;
     const struct {
         std::string text;
-        int lineNumber;
-        std::string reason;
+        SetRefusal refusal;
     } cases[] = {
-        {"time x\nbogus\n", 2, "not understood before the first zone: bogus"},
-        {"zone 9\n", 1, "not a zone (1..8): 9"},
-        {"zone 1\nzone 1\n", 2, "zone 1 is given twice"},
-        {"zone 1\naddress 300\n", 2, "not an address (1..247): 300"},
-        {std::string(kGoodZone) + "zone 2\naddress 5\n", 5, "address 5 is zone 1's too"},
-        {std::string(kGoodZone) + "STOP 1\n", 4, "unknown setting STOP"},
-        {std::string(kGoodZone) + "sp 1\n", 4, "unknown setting sp"},
-        {std::string(kGoodZone) + "XP 20 %\nXP 20\n", 5, "XP is given twice"},
-        {std::string(kGoodZone) + "XP 0 %\n", 4, "XP: 0 is out of range 1..200"},
-        {std::string(kGoodZone) + "DEG 2\n", 4, "DEG: 2 is out of range 0..1"},
-        {std::string(kGoodZone) + "SP 70000\n", 4, "SP: 70000 is out of range 0..537"},
-        {std::string(kGoodZone) + "ti 1.5 s\n", 4, "ti: not a whole number: 1.5"},
+        {"time x\nbogus\n", {2, 0, kNotUnderstood, "", "bogus"}},
+        {"zone 9\n", {1, 0, kNotAZone, "", "9"}},
+        {"zone 1\nzone 1\n", {2, 0, kZoneGivenTwice, "", "", 1}},
+        {"zone 1\naddress 300\n", {2, 1, kNotAnAddress, "", "300"}},
+        {std::string(kGoodZone) + "zone 2\naddress 5\n", {5, 2, kAddressShared, "", "", 5, 1}},
+        {std::string(kGoodZone) + "STOP 1\n", {4, 1, kUnknownSetting, "STOP", ""}},
+        {std::string(kGoodZone) + "sp 1\n", {4, 1, kUnknownSetting, "sp", ""}},
+        {std::string(kGoodZone) + "XP 20 %\nXP 20\n", {5, 1, kSettingGivenTwice, "XP", ""}},
+        {std::string(kGoodZone) + "XP 0 %\n", {4, 1, kOutOfRange, "XP", "0", 0, 0, 1, 200}},
+        {std::string(kGoodZone) + "DEG 2\n", {4, 1, kOutOfRange, "DEG", "2", 0, 0, 0, 1}},
+        {std::string(kGoodZone) + "SP 70000\n", {4, 1, kOutOfRange, "SP", "70000", 0, 0, 0, 537}},
+        {std::string(kGoodZone) + "ti 1.5 s\n", {4, 1, kNotAWholeNumber, "ti", "1.5"}},
     };
     for (const auto& c : cases) {
         const ParsedSettingsSet parsed = ParseSettingsSet(c.text);
         ASSERT_EQ(parsed.refusals.size(), 1u) << c.text;
-        EXPECT_EQ(parsed.refusals[0].lineNumber, c.lineNumber) << c.text;
-        EXPECT_EQ(parsed.refusals[0].reason, c.reason) << c.text;
+        EXPECT_EQ(Facts(parsed.refusals[0]), Facts(c.refusal)) << c.text;
     }
 }
 
@@ -84,13 +89,13 @@ TEST(SettingsSet, SavedSetWritesBackOnlyTheDifferencesAndReadsThemBack) {
         set.zones.push_back(ZoneSettingsOf(device->record));
     }
     const ParsedSettingsSet parsed = ParseSettingsSet(FormatSettingsSet(set));
-    ASSERT_TRUE(parsed.refusals.empty()) << parsed.refusals.front().reason;
+    ASSERT_TRUE(parsed.refusals.empty()) << parsed.refusals.front().lineNumber;
     ASSERT_EQ(parsed.set.zones.size(), 8u);
 
     line.bus.slaves[2].registers[4006] = 77;
     ASSERT_EQ(ReadSettings(line.zone(1), line.trans, line.polling, 4000, kSettingsBlock), ReadOutcome::kRead);
     const ZonePairing pairing = PairZone(parsed.set, line.zone(1), false);
-    ASSERT_NE(pairing.saved, nullptr) << pairing.refusal;
+    ASSERT_NE(pairing.saved, nullptr);
     const auto differences = Differences(*pairing.saved, line.zone(1));
     ASSERT_EQ(differences.size(), 1u);
     EXPECT_EQ(differences[0].line, 6);
@@ -106,7 +111,8 @@ TEST(SettingsSet, SavedSetWritesBackOnlyTheDifferencesAndReadsThemBack) {
 
     // Zone 2 moved to another address: the file's zone 2 no longer fits it.
     line.zone(1).address = 40;
-    EXPECT_EQ(PairZone(parsed.set, line.zone(1), false).refusal, "zone 2 is at address 40, the file's at 2");
+    const ZonePairing moved = PairZone(parsed.set, line.zone(1), false);
+    EXPECT_EQ(std::pair(moved.fault, moved.fileAddress), std::pair(PairingFault::kOtherAddress, 2));
 }
 
 TEST(SettingsSet, CopiesZoneOneToTheOthersUnitFirstSecurityCodeLeftOut) {
@@ -122,7 +128,8 @@ TEST(SettingsSet, CopiesZoneOneToTheOthersUnitFirstSecurityCodeLeftOut) {
         EXPECT_EQ(results.back().verdict, WriteVerdict::kLeftOut);
         EXPECT_EQ(results.back().line, kSecurityCodeLine);
         if (address == 3) {
-            EXPECT_EQ(results.front().reason, "Modbus exception 3");
+            EXPECT_EQ(std::pair(results.front().reason, results.front().exception),
+                      std::pair(WriteReason::kException, 3));
             continue;
         }
         for (int l = 0; l < kSettingsBlock; ++l) {

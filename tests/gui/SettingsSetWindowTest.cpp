@@ -112,7 +112,7 @@ TEST_F(SettingsSetWindow, RefusedFileWritesNothing) {
     const auto [lines, writes] = Run(*table->AkcjaPorownaj, QMessageBox::Yes, 0);
     EXPECT_EQ(lines.size(), 4);
     EXPECT_TRUE(lines.value(0).startsWith("Wiersz 4: "));
-    EXPECT_EQ(lines.value(1), "Strefa 2 (adres 2, Piec 2): zone 2 is at address 2, the file's at 7");
+    EXPECT_EQ(lines.value(1), "Strefa 2 (adres 2, Piec 2): w pliku strefa 2 ma adres 7");
     EXPECT_EQ(lines.value(3), "Nic nie zapisano: plik zawiera błędy");
     EXPECT_EQ(writes, 0);
 }

@@ -118,5 +118,62 @@ TEST(TableTexts, SwitchSettingsInWords) {
                                                   "ustawić średnią moc"}));
 }
 
+// The settings sets' list in Polish, in the words the broker's commands use for the same faults.
+TEST(TableTexts, SettingsSetLinesInPolish) {
+    TRegulator zone = PolledZone(0, 0);
+    zone.zoneNumber = 2;
+    zone.address = 5;
+    zone.name = "Piec";
+    const auto written = [](WriteVerdict verdict, WriteReason reason) {
+        SettingWriteResult result{0, 900, verdict, reason};
+        result.exception = 3;
+        result.held = 150;
+        result.min = 0;
+        result.max = 537;
+        return result;
+    };
+    const std::string title = "Strefa 2 (adres 5, Piec): ";
+    const struct {
+        std::string text;
+        std::string expected;
+    } cases[] = {
+        {RefusalText({7, 1, SetFault::kOutOfRange, "SP", "900", 0, 0, 0, 537}),
+         "Wiersz 7: SP: 900 poza zakresem 0..537"},
+        {RefusalText({3, 0, SetFault::kNotUnderstood, "", "bogus"}),
+         "Wiersz 3: niezrozumiały wiersz przed pierwszą strefą: bogus"},
+        {RefusalText({1, 0, SetFault::kNotAZone, "", "9"}), "Wiersz 1: brak strefy „9” (są 1..8)"},
+        {RefusalText({2, 0, SetFault::kZoneGivenTwice, "", "", 1}), "Wiersz 2: strefa 1 podana dwa razy"},
+        {RefusalText({2, 1, SetFault::kNotAnAddress, "", "300"}),
+         "Wiersz 2: nieprawidłowy adres „300” (1..247)"},
+        {RefusalText({5, 2, SetFault::kAddressShared, "", "", 5, 1}), "Wiersz 5: adres 5 ma już strefa 1"},
+        {RefusalText({4, 1, SetFault::kUnknownSetting, "STOP", ""}), "Wiersz 4: nieznane ustawienie „STOP”"},
+        {RefusalText({5, 1, SetFault::kSettingGivenTwice, "XP", ""}), "Wiersz 5: XP podane dwa razy"},
+        {RefusalText({4, 1, SetFault::kNotAWholeNumber, "ti", "1.5"}),
+         "Wiersz 4: ti: 1.5 nie jest liczbą całkowitą"},
+        {PairingRefusalText(zone, {nullptr, PairingFault::kNoSuchZone}), title + "w pliku brak strefy 2"},
+        {PairingRefusalText(zone, {nullptr, PairingFault::kNoZoneAtAddress}),
+         title + "w pliku brak strefy o adresie 5"},
+        {PairingRefusalText(zone, {nullptr, PairingFault::kOtherAddress, 6}),
+         title + "w pliku strefa 2 ma adres 6"},
+        {WriteResultText(zone, written(WriteVerdict::kWritten, WriteReason::kNone)),
+         title + "SP 900: zapisano"},
+        {WriteResultText(zone, written(WriteVerdict::kRefused, WriteReason::kOutOfRange)),
+         title + "SP 900: odmowa (poza zakresem 0..537)"},
+        {WriteResultText(zone, written(WriteVerdict::kRefused, WriteReason::kException)),
+         title + "SP 900: odmowa (wyjątek Modbus 3 (illegal data value))"},
+        {WriteResultText(zone, written(WriteVerdict::kRefused, WriteReason::kHeldOther)),
+         title + "SP 900: odmowa (regulator ma inną wartość: 150)"},
+        {WriteResultText(zone, written(WriteVerdict::kNoAnswer, WriteReason::kNoAnswer)),
+         title + "SP 900: brak odpowiedzi"},
+        {WriteResultText(zone, written(WriteVerdict::kNoAnswer, WriteReason::kNotReadBack)),
+         title + "SP 900: brak odpowiedzi (zapisano, lecz odczyt nie powiódł się)"},
+        {WriteResultText(zone, written(WriteVerdict::kLeftOut, WriteReason::kSecurityCode)),
+         title + "SP 900: pominięto (kod zabezpieczenia zmienia się tylko w oknie parametrów)"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.text, c.expected);
+    }
+}
+
 } // namespace
 } // namespace hz70

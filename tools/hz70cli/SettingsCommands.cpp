@@ -48,6 +48,49 @@ bool Fahrenheit(const TRegulator& zone) {
            zone.settings[kTemperatureUnitLine].raw == 1;
 }
 
+std::string RefusalText(const SetRefusal& refusal) {
+    const std::string range =
+        " is out of range " + std::to_string(refusal.min) + ".." + std::to_string(refusal.max);
+    switch (refusal.fault) {
+    case SetFault::kNotUnderstood:
+        return "not understood before the first zone: " + refusal.text;
+    case SetFault::kNotAZone:
+        return "not a zone (1.." + std::to_string(kZoneSlots) + "): " + refusal.text;
+    case SetFault::kZoneGivenTwice:
+        return "zone " + std::to_string(refusal.number) + " is given twice";
+    case SetFault::kNotAnAddress:
+        return "not an address (1..247): " + refusal.text;
+    case SetFault::kAddressShared:
+        return "address " + std::to_string(refusal.number) + " is zone " + std::to_string(refusal.otherZone) +
+               "'s too";
+    case SetFault::kUnknownSetting:
+        return "unknown setting " + refusal.setting;
+    case SetFault::kSettingGivenTwice:
+        return refusal.setting + " is given twice";
+    case SetFault::kNotAWholeNumber:
+        return refusal.setting + ": not a whole number: " + refusal.text;
+    case SetFault::kOutOfRange:
+        return refusal.setting + ": " + refusal.text + range;
+    }
+    return "";
+}
+
+// Why the file's entry does not fit the zone; empty when it does.
+std::string PairingText(const TRegulator& zone, const ZonePairing& pairing) {
+    switch (pairing.fault) {
+    case PairingFault::kNone:
+        return "";
+    case PairingFault::kNoSuchZone:
+        return "the file has no zone " + std::to_string(zone.zoneNumber);
+    case PairingFault::kNoZoneAtAddress:
+        return "the file has no zone at address " + std::to_string(zone.address);
+    case PairingFault::kOtherAddress:
+        return "zone " + std::to_string(zone.zoneNumber) + " is at address " + std::to_string(zone.address) +
+               ", the file's at " + std::to_string(pairing.fileAddress);
+    }
+    return "";
+}
+
 // What one zone is to become: the saved values, or why it is left alone.
 struct ZoneTarget {
     TRegulator* zone = nullptr;
@@ -99,6 +142,33 @@ const char* VerdictText(WriteVerdict verdict) {
     return "";
 }
 
+std::string ReasonText(const SettingWriteResult& result) {
+    switch (result.reason) {
+    case WriteReason::kNone:
+        return "";
+    case WriteReason::kSecurityCode:
+        return "the security code is left to the parameters dialog";
+    case WriteReason::kOutOfRange:
+        return "out of range";
+    case WriteReason::kException:
+        return "Modbus exception " + std::to_string(result.exception);
+    case WriteReason::kHeldOther:
+        return "the controller holds " + std::to_string(result.held);
+    case WriteReason::kNoAnswer:
+        return "no answer";
+    case WriteReason::kNotReadBack:
+        return "written, but not read back";
+    }
+    return "";
+}
+
+std::string WriteResultText(const SettingWriteResult& result) {
+    const std::string reason = ReasonText(result);
+    return std::string(RegisterMap[kMeasuredRows + result.line].mnemonic) + " " +
+           std::to_string(result.value) + ": " + VerdictText(result.verdict) +
+           (reason.empty() ? "" : " (" + reason + ")");
+}
+
 // Writes every target's differences and says how each went; kExitOk when all were written.
 int WriteTargets(const std::vector<ZoneTarget>& targets, TTrans& trans, PollingState& polling,
                  StopCondition& stop, std::ostream& out) {
@@ -110,9 +180,7 @@ int WriteTargets(const std::vector<ZoneTarget>& targets, TTrans& trans, PollingS
             continue;
         }
         for (const SettingWriteResult& result : WriteDifferences(*target.zone, access, *target.wanted)) {
-            out << ZoneTitle(*target.zone) << ": " << RegisterMap[kMeasuredRows + result.line].mnemonic << " "
-                << result.value << ": " << VerdictText(result.verdict)
-                << (result.reason.empty() ? "" : " (" + result.reason + ")") << "\n";
+            out << ZoneTitle(*target.zone) << ": " << WriteResultText(result) << "\n";
             allWritten = allWritten && result.verdict == WriteVerdict::kWritten;
         }
     }
@@ -172,7 +240,7 @@ std::optional<ParsedSettingsSet> ReadSetFile(const std::string& path, std::ostre
     }
     ParsedSettingsSet parsed = ParseSettingsSet(text.str());
     for (const SetRefusal& refusal : parsed.refusals) {
-        err << "hz70cli: " << path << ":" << refusal.lineNumber << ": " << refusal.reason << "\n";
+        err << "hz70cli: " << path << ":" << refusal.lineNumber << ": " << RefusalText(refusal) << "\n";
     }
     return parsed;
 }
@@ -199,8 +267,8 @@ int CompareOrLoad(TTrans& trans, const CliOptions& options, const ZoneList& list
     bool blocked = !parsed->refusals.empty() && !named;
     for (const auto& device : devices) {
         const ZonePairing pairing = PairZone(parsed->set, device->record, byAddress);
-        targets.push_back({&device->record, pairing.saved, pairing.refusal});
-        blocked = blocked || (!pairing.refusal.empty() && !named);
+        targets.push_back({&device->record, pairing.saved, PairingText(device->record, pairing)});
+        blocked = blocked || (pairing.saved == nullptr && !named);
     }
     if (options.arguments[0] == "load") {
         return Apply(targets, blocked, options, trans, polling, stop, out, err);

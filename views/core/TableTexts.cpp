@@ -151,6 +151,77 @@ std::string DifferenceText(const TRegulator& zone, const SettingDifference& diff
 
 namespace {
 
+// The phrases the commands from the broker use for the same faults, so that one fault reads alike.
+std::string RangeText(int min, int max) {
+    return "poza zakresem " + std::to_string(min) + ".." + std::to_string(max);
+}
+
+std::string Quoted(const std::string& text) {
+    return "„" + text + "”";
+}
+
+const char* ExceptionName(int code) {
+    switch (code) {
+    case 1:
+        return "illegal function";
+    case 2:
+        return "illegal data address";
+    case 3:
+        return "illegal data value";
+    case 4:
+        return "server device failure";
+    case 6:
+        return "server device busy";
+    default:
+        return "unknown";
+    }
+}
+
+std::string ReasonText(const SettingWriteResult& result) {
+    switch (result.reason) {
+    case WriteReason::kNone:
+    case WriteReason::kNoAnswer:
+        return "";
+    case WriteReason::kSecurityCode:
+        return "kod zabezpieczenia zmienia się tylko w oknie parametrów";
+    case WriteReason::kOutOfRange:
+        return RangeText(result.min, result.max);
+    case WriteReason::kException:
+        return "wyjątek Modbus " + std::to_string(result.exception) + " (" + ExceptionName(result.exception) +
+               ")";
+    case WriteReason::kHeldOther:
+        return "regulator ma inną wartość: " + std::to_string(result.held);
+    case WriteReason::kNotReadBack:
+        return "zapisano, lecz odczyt nie powiódł się";
+    }
+    return "";
+}
+
+std::string FaultText(const SetRefusal& refusal) {
+    switch (refusal.fault) {
+    case SetFault::kNotUnderstood:
+        return "niezrozumiały wiersz przed pierwszą strefą: " + refusal.text;
+    case SetFault::kNotAZone:
+        return "brak strefy " + Quoted(refusal.text) + " (są 1.." + std::to_string(kZoneSlots) + ")";
+    case SetFault::kZoneGivenTwice:
+        return "strefa " + std::to_string(refusal.number) + " podana dwa razy";
+    case SetFault::kNotAnAddress:
+        return "nieprawidłowy adres " + Quoted(refusal.text) + " (1..247)";
+    case SetFault::kAddressShared:
+        return "adres " + std::to_string(refusal.number) + " ma już strefa " +
+               std::to_string(refusal.otherZone);
+    case SetFault::kUnknownSetting:
+        return "nieznane ustawienie " + Quoted(refusal.setting);
+    case SetFault::kSettingGivenTwice:
+        return refusal.setting + " podane dwa razy";
+    case SetFault::kNotAWholeNumber:
+        return refusal.setting + ": " + refusal.text + " nie jest liczbą całkowitą";
+    case SetFault::kOutOfRange:
+        return refusal.setting + ": " + refusal.text + " " + RangeText(refusal.min, refusal.max);
+    }
+    return "";
+}
+
 const char* VerdictText(WriteVerdict verdict) {
     switch (verdict) {
     case WriteVerdict::kWritten:
@@ -168,13 +239,33 @@ const char* VerdictText(WriteVerdict verdict) {
 } // namespace
 
 std::string WriteResultText(const TRegulator& zone, const SettingWriteResult& result) {
+    const std::string reason = ReasonText(result);
     return ZoneTitleText(zone) + ": " + RegisterMap[kMeasuredRows + result.line].mnemonic + " " +
            std::to_string(result.value) + ": " + VerdictText(result.verdict) +
-           (result.reason.empty() ? "" : " (" + result.reason + ")");
+           (reason.empty() ? "" : " (" + reason + ")");
 }
 
 std::string RefusalText(const SetRefusal& refusal) {
-    return "Wiersz " + std::to_string(refusal.lineNumber) + ": " + refusal.reason;
+    return "Wiersz " + std::to_string(refusal.lineNumber) + ": " + FaultText(refusal);
+}
+
+std::string PairingRefusalText(const TRegulator& zone, const ZonePairing& pairing) {
+    std::string why;
+    switch (pairing.fault) {
+    case PairingFault::kNone:
+        return "";
+    case PairingFault::kNoSuchZone:
+        why = "w pliku brak strefy " + std::to_string(zone.zoneNumber);
+        break;
+    case PairingFault::kNoZoneAtAddress:
+        why = "w pliku brak strefy o adresie " + std::to_string(zone.address);
+        break;
+    case PairingFault::kOtherAddress:
+        why = "w pliku strefa " + std::to_string(zone.zoneNumber) + " ma adres " +
+              std::to_string(pairing.fileAddress);
+        break;
+    }
+    return ZoneTitleText(zone) + ": " + why;
 }
 
 } // namespace hz70
