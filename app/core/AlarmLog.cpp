@@ -78,11 +78,19 @@ std::string AlarmLogLine(const AlarmEvent& event) {
            CsvText(event.name) + ',' + event.event + ',' + event.change + ',' + acknowledged;
 }
 
-std::string AlarmLog::Start(const std::filesystem::path& file) {
+std::filesystem::path OlderAlarmLogFile(const std::filesystem::path& file) {
+    return file.parent_path() / (file.stem().string() + ".1" + file.extension().string());
+}
+
+std::string AlarmLog::Start(const std::filesystem::path& file, std::uintmax_t maxBytes) {
     appender_.reset();
     events_.clear();
     zones_.clear();
     ReadBack(file);
+    std::error_code error;
+    if (const std::uintmax_t size = std::filesystem::file_size(file, error); !error && size > maxBytes) {
+        MoveAside(file);
+    }
     auto opened = OpenDurableAppender(file, std::string(kAlarmLogHeader) + "\n",
                                       [](int descriptor) { return SyncToDisk(descriptor); });
     if (const auto* failure = std::get_if<std::error_code>(&opened)) {
@@ -122,6 +130,58 @@ void AlarmLog::ReadBack(const std::filesystem::path& file) {
     if (!endsInNewline) {
         std::ofstream(file, std::ios::binary | std::ios::app) << '\n';
     }
+}
+
+void AlarmLog::MoveAside(const std::filesystem::path& file) {
+    std::vector<AlarmEvent> kept = StillMatters();
+    if (kept.size() == events_.size()) {
+        return; // the older file moved aside would be lost for nothing
+    }
+    std::string text = std::string(kAlarmLogHeader) + "\n";
+    for (const AlarmEvent& event : kept) {
+        text += AlarmLogLine(event) + "\n";
+    }
+    // A copy, not a rename, so that a crash at any moment leaves the whole log in the file's place.
+    std::error_code error;
+    std::filesystem::copy_file(file, OlderAlarmLogFile(file),
+                               std::filesystem::copy_options::overwrite_existing, error);
+    if (!error && !ReplaceFileContent(file, text)) {
+        events_ = std::move(kept);
+    }
+}
+
+std::vector<AlarmEvent> AlarmLog::StillMatters() const {
+    using Key = std::pair<int, std::string>; // zone, event
+    std::map<Key, std::size_t> latestComing;
+    for (std::size_t index = 0; index < events_.size(); ++index) {
+        if (events_[index].needsAcknowledgement()) {
+            latestComing[{events_[index].zone, events_[index].event}] = index;
+        }
+    }
+    // Whether the coming last met of each was kept: its going is kept with it, so that reading the new
+    // file back finds the same alarms standing.
+    std::map<Key, bool> comingKept;
+    std::vector<AlarmEvent> kept;
+    for (std::size_t index = 0; index < events_.size(); ++index) {
+        const AlarmEvent& event = events_[index];
+        const Key key{event.zone, event.event};
+        bool& keep = comingKept[key];
+        if (event.needsAcknowledgement()) {
+            keep = !event.acknowledged || (latestComing[key] == index && Stands(event));
+        }
+        if (keep) {
+            kept.push_back(event);
+        }
+    }
+    return kept;
+}
+
+bool AlarmLog::Stands(const AlarmEvent& event) const {
+    const auto zone = zones_.find(event.zone);
+    if (zone == zones_.end()) {
+        return false;
+    }
+    return event.event == kCommunicationEvent ? zone->second.lost : zone->second.alarms.contains(event.event);
 }
 
 void AlarmLog::Apply(const AlarmEvent& event) {

@@ -19,6 +19,9 @@ namespace hz70 {
 // The columns of the alarm log file.
 inline constexpr const char* kAlarmLogHeader = "time,zone,address,name,event,came_went,acknowledged";
 inline constexpr const char* kAlarmLogFileName = "HZ70wiz-alarmy.csv";
+// A file larger than this at start is moved aside (HZ70wiz-alarmy.1.csv, replacing an older one), and a
+// new one carries on with what still matters.
+inline constexpr std::uintmax_t kAlarmLogMaxBytes = 4 * 1024 * 1024;
 
 // The events besides the alarm bits, which go by their names in kAlarmNames.
 inline constexpr const char* kCommunicationEvent = "communication"; // came: lost, went: back
@@ -52,8 +55,11 @@ struct AlarmEvent {
 class AlarmLog {
 public:
     // Reads `file` back when there is one, then appends to it from now on (a header when it is new).
+    // A file larger than `maxBytes` is moved aside first, and only the events still to be acknowledged
+    // and those of alarms and lost links still standing are kept, in the log and in the new file.
     // Empty, or why the file cannot be written; the log works without it then.
-    [[nodiscard]] std::string Start(const std::filesystem::path& file);
+    [[nodiscard]] std::string Start(const std::filesystem::path& file,
+                                    std::uintmax_t maxBytes = kAlarmLogMaxBytes);
 
     // The events `tick` brings, appended to the log and the file; none unless the tick ended an exchange.
     std::vector<AlarmEvent>
@@ -85,6 +91,10 @@ private:
     };
 
     void ReadBack(const std::filesystem::path& file);
+    // The file moved aside and begun again with StillMatters(); the log then holds only those.
+    void MoveAside(const std::filesystem::path& file);
+    [[nodiscard]] std::vector<AlarmEvent> StillMatters() const;
+    [[nodiscard]] bool Stands(const AlarmEvent& event) const;
     void Apply(const AlarmEvent& event);
     void Add(AlarmEvent event, std::vector<AlarmEvent>& added);
     void AcknowledgeAt(std::size_t index, const std::string& time);
@@ -96,5 +106,8 @@ private:
 
 // One event as a line of the file, without the line end.
 [[nodiscard]] std::string AlarmLogLine(const AlarmEvent& event);
+
+// Where a log file too large is moved: "HZ70wiz-alarmy.1.csv" beside "HZ70wiz-alarmy.csv".
+[[nodiscard]] std::filesystem::path OlderAlarmLogFile(const std::filesystem::path& file);
 
 } // namespace hz70

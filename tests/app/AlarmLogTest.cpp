@@ -109,5 +109,44 @@ TEST(AlarmLogTest, TheFileKeepsTheLogAndItsAcknowledgementsAcrossARestart) {
     std::filesystem::remove_all(folder);
 }
 
+TEST(AlarmLogTest, ALargeFileIsMovedAsideAndWhatStillMattersCarriedOver) {
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("hz70alarmsaside." + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const auto file = folder / kAlarmLogFileName;
+    const PollTickResult ticks[] = {
+        Updated(kSensorShort | kTemperatureHigh, kAuto), // both come
+        Updated(kSensorShort, kStop),                    // one goes, and the mode changes
+        Tick(PollOutcome::kFailed, 0, 0, 2),
+        Tick(PollOutcome::kUpdated, kSensorShort, kAuto, 2), // the link is back, an alarm comes
+        Updated(kSensorShort | kTemperatureHigh, kStop),     // comes again
+    };
+    {
+        AlarmLog log;
+        ASSERT_EQ(log.Start(file), "");
+        for (const PollTickResult& tick : ticks) {
+            log.Observe(tick);
+        }
+        EXPECT_EQ(log.Acknowledge({0, 1, 7}), 3u);
+        log.Flush();
+    }
+    const std::string whole = test::FileBytes(file);
+    // What went and was acknowledged, and the mode changes, stay behind; a going stays with its coming.
+    const char* carried = "sensor-short/came communication/came communication/went sensor-short/came "
+                          "temperature-high/came";
+    for (const std::uintmax_t bound : {whole.size() - 1, kAlarmLogMaxBytes}) {
+        AlarmLog log;
+        ASSERT_EQ(log.Start(file, bound), "");
+        EXPECT_EQ(Summary(log.events()), carried) << bound;
+        EXPECT_EQ(log.unacknowledged(), 2u) << bound;
+        for (const PollTickResult& tick : {ticks[3], ticks[4]}) {
+            EXPECT_EQ(Summary(log.Observe(tick)), "") << "nothing that still stands is reported again";
+        }
+    }
+    EXPECT_EQ(test::FileBytes(OlderAlarmLogFile(file)), whole);
+    EXPECT_EQ(OlderAlarmLogFile(file).filename(), "HZ70wiz-alarmy.1.csv");
+    std::filesystem::remove_all(folder);
+}
+
 } // namespace
 } // namespace hz70
