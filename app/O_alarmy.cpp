@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <iterator>
 
 namespace hz70 {
@@ -19,6 +20,8 @@ namespace {
 
 constexpr int kFontPixels = 12;
 constexpr int kRowHeight = 20;
+// The newest events shown; the older ones stay in the file.
+constexpr std::size_t kMaxShownEvents = 2000;
 // The alarm bits' rows in the table's measured-values grid follow its "Stan alarmów" row.
 constexpr std::size_t kFirstAlarmRow = 7;
 
@@ -130,9 +133,13 @@ TOAlarmy::TOAlarmy(AlarmLog& log, bool sound, QWidget* parent) : TViewWindow(par
 
 void TOAlarmy::FormShow() {
     const std::vector<AlarmEvent>& events = log_.events();
-    Lista->setRowCount(static_cast<int>(events.size()));
+    const std::size_t shown = std::min(events.size(), kMaxShownEvents);
+    setWindowTitle(shown < events.size()
+                       ? QStringLiteral("Alarmy — %1 najnowszych z %2").arg(shown).arg(events.size())
+                       : QStringLiteral("Alarmy"));
+    Lista->setRowCount(static_cast<int>(shown));
     int row = 0;
-    for (auto it = events.rbegin(); it != events.rend(); ++it, ++row) {
+    for (auto it = events.rbegin(); it != events.rbegin() + static_cast<std::ptrdiff_t>(shown); ++it, ++row) {
         const QString cells[kColumns] = {ShownTime(it->time), QString::number(it->zone),
                                          QString::fromStdString(it->name), EventText(*it),
                                          AcknowledgedText(*it)};

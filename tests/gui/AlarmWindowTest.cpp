@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/O_alarmy.h"
+#include "app/core/AlarmLog.h"
 #include "gui/GuiTestSupport.h"
 #include "support/FileText.h"
 
@@ -80,6 +81,31 @@ TEST(AlarmWindow, TheSoundChoiceIsKeptBesideTheSettingsFileWhichStaysAsItWas) {
         EXPECT_EQ(FileBytes(program.folder() / kAlarmSettingsFileName), chosen ? "Sound=1\n" : "Sound=0\n");
         program.window.reset();
         EXPECT_EQ(FileBytes(settingsFile), settings) << "run " << run;
+    }
+}
+
+TEST(AlarmWindow, OnlyTheNewestEventsAreShownSayingHowManyThereAre) {
+    const std::pair<int, const char*> cases[] = {
+        {2000, "Alarmy"},
+        {2002, "Alarmy — 2000 najnowszych z 2002"},
+    };
+    for (const auto& [count, title] : cases) {
+        AlarmLog log;
+        TRegulator zone;
+        InitRegulator(zone);
+        zone.zoneNumber = 1;
+        for (int i = 0; i < count; ++i) { // comes and goes in turn
+            zone.measured[kAlarmWord].raw = i % 2 == 0 ? kTemperatureHigh : 0;
+            log.Observe({0, PollOutcome::kUpdated, zone});
+        }
+        TOAlarmy window(log, false);
+        window.FormShow();
+        EXPECT_EQ(window.windowTitle(), QString::fromUtf8(title));
+        ASSERT_EQ(window.Lista->rowCount(), 2000) << count;
+        window.Lista->selectRow(1); // the newest coming
+        window.BtnPotwierdz->click();
+        EXPECT_TRUE(log.events()[static_cast<std::size_t>(count) - 2].acknowledged) << count;
+        EXPECT_EQ(log.unacknowledged(), static_cast<std::size_t>(count / 2 - 1)) << count;
     }
 }
 
