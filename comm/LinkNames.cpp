@@ -49,4 +49,9 @@ std::optional<int> BaudIndexFromText(std::string_view text) {
     return rate == kBaudTable.end() ? std::nullopt : std::optional<int>(rate - kBaudTable.begin());
 }
 
+std::string DescribeLinkSettings(std::string_view port, const TTransSettings& settings) {
+    return std::string(port) + ", " + kBaudTable[static_cast<std::size_t>(settings.Baud)].text + " bit/s, " +
+           std::string(kModeNames[static_cast<std::size_t>(settings.Mode)]);
+}
+
 } // namespace hz70

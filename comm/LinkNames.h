@@ -3,9 +3,12 @@
 
 #include <array>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace hz70 {
+
+struct TTransSettings;
 
 // Names of the framing modes, in the order of the mode table, as the command-line tools take them.
 inline constexpr std::array<std::string_view, 7> kModeNames{
@@ -16,5 +19,8 @@ inline constexpr std::array<std::string_view, 7> kModeNames{
 [[nodiscard]] std::optional<int> ModeIndexFromText(std::string_view text);
 // A baud rate given as its table index ("0".."9") or as a rate of the table ("9600").
 [[nodiscard]] std::optional<int> BaudIndexFromText(std::string_view text);
+
+// "COM1, 9600 bit/s, ascii-8n1": the port as named, the link's rate and its framing.
+[[nodiscard]] std::string DescribeLinkSettings(std::string_view port, const TTransSettings& settings);
 
 } // namespace hz70

@@ -6,6 +6,7 @@
 #include "model/ZoneList.h"
 
 #include <cstdint>
+#include <string>
 
 namespace hz70 {
 
@@ -20,6 +21,8 @@ public:
     // The records of the zones being polled, in slot order; a record stays put until the list is rebuilt.
     [[nodiscard]] virtual int zoneCount() const = 0;
     [[nodiscard]] virtual TRegulator* zone(int index) = 0;
+    // The link the zones are on, for a reader: "COM1, 9600 bit/s, ascii-8n1".
+    [[nodiscard]] virtual std::string DescribeLink() const = 0;
 
     // Blocking exchanges with one zone; they return what ReadSettings and WriteSetting return.
     [[nodiscard]] virtual ReadOutcome ReadZoneSettings(TRegulator& zone) = 0;

@@ -357,13 +357,17 @@ void TOTabela::SaveSettingsSet() {
     }
     ReadEveryZoneQuietly();
     SettingsSet set{
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString(), {}, {}};
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString(),
+        zones_.DescribeLink(),
+        {}};
     for (int zone = 0; zone < ZoneCount(); ++zone) {
         set.zones.push_back(ZoneSettingsOf(*zones_.zone(zone)));
     }
-    std::ofstream file(path.toStdString(), std::ios::binary);
+    std::ofstream file(path.toStdString(), std::ios::binary | std::ios::trunc);
     file << FormatSettingsSet(set);
-    if (!file.flush()) {
+    // The last of the text reaches the disk only at the close, and may fail there.
+    file.close();
+    if (!file) {
         QMessageBox::critical(this, Text(kShortCaption), QStringLiteral("Nie można zapisać pliku ") + path);
     }
 }

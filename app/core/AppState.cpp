@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/core/AppState.h"
 
+#include "comm/LinkNames.h"
+
 #include <utility>
 
 namespace hz70 {
@@ -47,6 +49,12 @@ TRegulator* AppState::zone(int index) {
         return nullptr;
     }
     return &devices[static_cast<std::size_t>(index)]->record;
+}
+
+std::string AppState::DescribeLink() const {
+    TTransSettings link;
+    trans.GetSettings(link);
+    return DescribeLinkSettings("COM" + std::to_string(link.COM + 1), link);
 }
 
 ReadOutcome AppState::ReadZoneSettings(TRegulator& zone) {

@@ -49,6 +49,7 @@ public:
     [[nodiscard]] const ZoneList& zoneList() const override { return settings.zones; }
     [[nodiscard]] int zoneCount() const override { return static_cast<int>(devices.size()); }
     [[nodiscard]] TRegulator* zone(int index) override;
+    [[nodiscard]] std::string DescribeLink() const override;
     [[nodiscard]] ReadOutcome ReadZoneSettings(TRegulator& zone) override;
     [[nodiscard]] ExchangeResult WriteZoneSetting(TRegulator& zone, std::uint16_t reg,
                                                   std::uint16_t value) override;

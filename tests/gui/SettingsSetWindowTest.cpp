@@ -74,6 +74,12 @@ TEST_F(SettingsSetWindow, OnlyTheDifferenceIsWrittenAndOnlyAfterTheQuestion) {
     AnswerFileDialog(path);
     table->AkcjaZapisz->trigger();
     ASSERT_TRUE(std::filesystem::exists(path.toStdString()));
+    std::ifstream saved(path.toStdString());
+    std::string header; // the third line: after the title and the time
+    for (int line = 0; line < 3; ++line) {
+        std::getline(saved, header);
+    }
+    EXPECT_EQ(header, "line COM1, 9600 bit/s, rtu-8n1");
 
     const std::function<void()> openFile = [&] { AnswerFileDialog(path); };
     const std::function<void()> copyZoneOne = [] {

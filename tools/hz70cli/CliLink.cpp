@@ -76,9 +76,7 @@ std::string DescribeLink(const CliOptions& options) {
     } else if (timeout.source == ReplyTimeoutChoice::Source::Capped) {
         why = " (the longest there is; " + std::to_string(s.Timeout) + " ms asked for)";
     }
-    return options.port + ", " + kBaudTable[static_cast<std::size_t>(s.Baud)].text + " bit/s, " +
-           std::string(kModeNames[static_cast<std::size_t>(s.Mode)]) + ", time-out " +
-           std::to_string(timeout.ms) + " ms" + why;
+    return DescribeLinkSettings(options.port, s) + ", time-out " + std::to_string(timeout.ms) + " ms" + why;
 }
 
 std::string DescribeRemark(const SettingsRemark& remark) {
