@@ -285,23 +285,45 @@ std::vector<SettingDifference> Differences(const ZoneSettings& wanted, const TRe
     return differences;
 }
 
+bool DifferenceWriter::Differs(int line) const {
+    const auto value = wanted_.values[static_cast<std::size_t>(line)];
+    return value && Held(zone_, line) != value;
+}
+
+int DifferenceWriter::DifferencesFrom(std::size_t position) const {
+    return static_cast<int>(std::count_if(kWriteOrder.begin() + static_cast<std::ptrdiff_t>(position),
+                                          kWriteOrder.end(), [this](int line) { return Differs(line); }));
+}
+
+std::optional<SettingWriteResult> DifferenceWriter::Next() {
+    while (position_ < kWriteOrder.size() && !Differs(kWriteOrder[position_])) {
+        ++position_;
+    }
+    if (position_ == kWriteOrder.size()) {
+        return std::nullopt;
+    }
+    const int line = kWriteOrder[position_++];
+    const std::uint16_t value = *wanted_.values[static_cast<std::size_t>(line)];
+    if (auto refused = RefusedBeforeWriting(line, value)) {
+        return refused;
+    }
+    SettingWriteResult result = WriteOne(zone_, access_, line, value);
+    if (result.verdict == WriteVerdict::kNoAnswer) {
+        result.skipped = DifferencesFrom(position_);
+        position_ = kWriteOrder.size();
+    } else if (line == kTemperatureUnitLine && result.verdict == WriteVerdict::kWritten) {
+        // The controller may have converted its temperatures: compare with what it holds now.
+        (void)access_.Read(zone_, kFirstSettingRegister, kSettingsBlock);
+    }
+    return result;
+}
+
 std::vector<SettingWriteResult> WriteDifferences(TRegulator& zone, SettingAccess& access,
                                                  const ZoneSettings& wanted) {
     std::vector<SettingWriteResult> results;
-    for (const int line : kWriteOrder) {
-        const auto value = wanted.values[static_cast<std::size_t>(line)];
-        if (!value || Held(zone, line) == value) {
-            continue;
-        }
-        if (auto refused = RefusedBeforeWriting(line, *value)) {
-            results.push_back(*refused);
-            continue;
-        }
-        results.push_back(WriteOne(zone, access, line, *value));
-        if (line == kTemperatureUnitLine && results.back().verdict == WriteVerdict::kWritten) {
-            // The controller may have converted its temperatures: compare with what it holds now.
-            (void)access.Read(zone, kFirstSettingRegister, kSettingsBlock);
-        }
+    DifferenceWriter writer(zone, access, wanted);
+    while (auto result = writer.Next()) {
+        results.push_back(*result);
     }
     return results;
 }

@@ -136,6 +136,8 @@ struct SettingWriteResult {
     std::uint16_t held = 0;
     int min = 0;
     int max = 0;
+    // After no answer: how many more of the zone's differences were not tried.
+    int skipped = 0;
 };
 
 // How a set reaches a zone's controller: the line itself, or the program's zone operations.
@@ -180,11 +182,32 @@ private:
     ZoneOperations& zones_;
 };
 
-// Writes the differences, each checked as the parameters dialog checks it, written and read back. DEG
-// goes first and the zone is read again after it, as the controller's temperatures mean something else
-// in the other unit. SEC is left out: a code brought from a file or another zone would lock the
-// controller's keypad against its own operators without anyone typing it. Blocking: at most two
-// exchanges per setting, then one after DEG.
+// Writes the differences one setting per call, each checked as the parameters dialog checks it, written
+// and read back. DEG goes first and the zone is read again after it, as the controller's temperatures
+// mean something else in the other unit. SEC is left out: a code brought from a file or another zone
+// would lock the controller's keypad against its own operators without anyone typing it. Once the zone
+// gives no answer the rest is not tried: each would only wait out its own reply time-out. The zone,
+// access and wanted values must outlive the writer.
+class DifferenceWriter {
+public:
+    DifferenceWriter(TRegulator& zone, SettingAccess& access, const ZoneSettings& wanted)
+        : zone_(zone), access_(access), wanted_(wanted) {}
+
+    // The next difference's result, or none when all are done. Blocking: at most two exchanges, and
+    // one more after DEG.
+    [[nodiscard]] std::optional<SettingWriteResult> Next();
+
+private:
+    [[nodiscard]] bool Differs(int line) const;
+    [[nodiscard]] int DifferencesFrom(std::size_t position) const;
+
+    TRegulator& zone_;
+    SettingAccess& access_;
+    const ZoneSettings& wanted_;
+    std::size_t position_ = 0; // into the write order
+};
+
+// Every result of a DifferenceWriter over the zone.
 [[nodiscard]] std::vector<SettingWriteResult> WriteDifferences(TRegulator& zone, SettingAccess& access,
                                                                const ZoneSettings& wanted);
 

@@ -5,6 +5,7 @@
 
 #include <QDialogButtonBox>
 #include <QListWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace hz70 {
@@ -13,6 +14,7 @@ TDZestaw::TDZestaw(const QString& title, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("DZestaw"));
     setWindowTitle(title);
     setAttribute(Qt::WA_DeleteOnClose);
+    setWindowModality(Qt::ApplicationModal);
     resize(560, 320);
 
     Lista = new QListWidget(this);
@@ -25,10 +27,16 @@ TDZestaw::TDZestaw(const QString& title, QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Lista);
     layout->addWidget(buttons);
+
+    stepTimer_ = new QTimer(this);
+    stepTimer_->setSingleShot(true);
+    stepTimer_->setInterval(0);
+    connect(stepTimer_, &QTimer::timeout, this, &TDZestaw::TakeStep);
 }
 
 void TDZestaw::AddLine(const std::string& text) {
     Lista->addItem(QString::fromStdString(text));
+    Lista->scrollToBottom();
 }
 
 QStringList TDZestaw::Lines() const {
@@ -37,6 +45,26 @@ QStringList TDZestaw::Lines() const {
         lines << Lista->item(row)->text();
     }
     return lines;
+}
+
+void TDZestaw::RunSteps(std::function<bool()> step) {
+    step_ = std::move(step);
+    stepTimer_->start();
+}
+
+void TDZestaw::TakeStep() {
+    if (step_() && !closed_) {
+        stepTimer_->start();
+        return;
+    }
+    step_ = nullptr;
+}
+
+// A step under way when the list closes ends on its own; no further one starts.
+void TDZestaw::done(int result) {
+    closed_ = true;
+    stepTimer_->stop();
+    QDialog::done(result);
 }
 
 } // namespace hz70

@@ -22,6 +22,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <fstream>
+#include <memory>
+#include <optional>
 #include <sstream>
 
 namespace hz70 {
@@ -428,6 +430,17 @@ void TOTabela::CopyZone() {
     WriteAfterQuestion(*list, targets);
 }
 
+// The targets and where the writing of them has got to.
+struct TOTabela::SetWriting {
+    SetWriting(ZoneOperations& zones, std::vector<SetTarget> chosen)
+        : access(zones), targets(std::move(chosen)) {}
+
+    ZoneOperationsAccess access;
+    std::vector<SetTarget> targets; // not resized: the writer refers to the current one
+    std::size_t current = 0;
+    std::optional<DifferenceWriter> writer;
+};
+
 void TOTabela::WriteAfterQuestion(TDZestaw& list, const std::vector<SetTarget>& targets) {
     bool anyDifference = false;
     for (const SetTarget& target : targets) {
@@ -440,17 +453,33 @@ void TOTabela::WriteAfterQuestion(TDZestaw& list, const std::vector<SetTarget>& 
         list.AddLine(kNothingToWriteText);
         return;
     }
-    if (QMessageBox::question(this, Text(kShortCaption), QString::fromUtf8(kWriteDifferencesQuestion),
+    if (QMessageBox::question(&list, Text(kShortCaption), QString::fromUtf8(kWriteDifferencesQuestion),
                               QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
         return;
     }
-    ZoneOperationsAccess access(zones_);
-    WaitCursor cursor;
-    for (const SetTarget& target : targets) {
-        for (const SettingWriteResult& result : WriteDifferences(*target.zone, access, target.wanted)) {
-            list.AddLine(WriteResultText(*target.zone, result));
+    // The list owns the writing: closing it ends the writes, and the records stay put while it is open.
+    auto writing = std::make_shared<SetWriting>(zones_, targets);
+    list.RunSteps([this, &list, writing] { return WriteNextSetting(list, *writing); });
+}
+
+bool TOTabela::WriteNextSetting(TDZestaw& list, SetWriting& writing) {
+    while (writing.current < writing.targets.size()) {
+        const SetTarget& target = writing.targets[writing.current];
+        if (!writing.writer) {
+            writing.writer.emplace(*target.zone, writing.access, target.wanted);
         }
+        if (const auto result = writing.writer->Next()) {
+            list.AddLine(WriteResultText(*target.zone, *result));
+            ShowEverySettingsColumn();
+            return true;
+        }
+        writing.writer.reset();
+        ++writing.current;
     }
+    return false;
+}
+
+void TOTabela::ShowEverySettingsColumn() {
     for (int zone = 0; zone < ZoneCount(); ++zone) {
         FillSettingsColumn(*zones_.zone(zone), zone);
     }

@@ -68,8 +68,14 @@ private:
         TRegulator* zone = nullptr;
         ZoneSettings wanted;
     };
-    // Lists the targets' differences and, once confirmed, writes them and lists how each went.
+    // Lists the targets' differences and, once confirmed, writes them one setting per turn of the event
+    // loop and lists how each went.
     void WriteAfterQuestion(TDZestaw& list, const std::vector<SetTarget>& targets);
+    struct SetWriting;
+    // Writes the next setting and lists the result; false when none is left.
+    bool WriteNextSetting(TDZestaw& list, SetWriting& writing);
+    // The settings grid from the records, without reading.
+    void ShowEverySettingsColumn();
 
     ZoneOperations& zones_;
 };

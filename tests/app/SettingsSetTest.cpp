@@ -119,11 +119,19 @@ TEST(SettingsSet, CopiesZoneOneToTheOthersUnitFirstSecurityCodeLeftOut) {
     SetLine line;
     const ZoneSettings first = ZoneSettingsOf(line.zone(0));
     line.bus.slaves[3].writeException = 3;
+    line.bus.slaves[4].silent = true;
     for (int slot = 1; slot < kZoneSlots; ++slot) {
         line.bus.requests.clear();
         const auto results = WriteDifferences(line.zone(slot), line.access, first);
         const auto address = static_cast<std::uint8_t>(slot + 1);
         ASSERT_FALSE(results.empty());
+        if (address == 4) { // the first write alone (sent twice), not every setting
+            EXPECT_EQ(line.bus.requests.size(), 2u);
+            ASSERT_EQ(results.size(), 1u);
+            EXPECT_EQ(std::pair(results[0].reason, results[0].skipped),
+                      std::pair(WriteReason::kNoAnswer, 15));
+            continue;
+        }
         EXPECT_EQ(results.front().line, kTemperatureUnitLine) << "the unit goes first";
         EXPECT_EQ(results.back().verdict, WriteVerdict::kLeftOut);
         EXPECT_EQ(results.back().line, kSecurityCodeLine);

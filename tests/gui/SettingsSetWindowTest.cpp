@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QPointer>
 #include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -35,7 +36,8 @@ protected:
         return program.bus.slaves[static_cast<std::uint8_t>(address)].registers[4000];
     }
 
-    // Runs `action` answering the question with `answer`; the list it showed and the writes on the bus.
+    // Runs `action` answering the question with `answer` and lets the writes run; the list it showed
+    // (none once closed) and the writes on the bus.
     std::pair<QStringList, long> Run(QAction& action, QMessageBox::StandardButton answer,
                                      std::size_t questions = 1) {
         const std::size_t before = program.bus.requests.size();
@@ -45,9 +47,10 @@ protected:
         for (const SeenMessage& seen : answers.seen()) {
             EXPECT_EQ(seen.text, "Zapisać różnice?");
         }
-        auto* list = table->findChild<TDZestaw*>();
-        const QStringList lines = list != nullptr ? list->Lines() : QStringList();
-        delete list;
+        const QPointer<TDZestaw> list = table->findChild<TDZestaw*>();
+        RunEventsUntil([&list] { return list.isNull() || !list->Running(); });
+        const QStringList lines = list ? list->Lines() : QStringList();
+        delete list.data();
         const long writes = std::count_if(program.bus.requests.begin() + static_cast<std::ptrdiff_t>(before),
                                           program.bus.requests.end(),
                                           [](const SeenRequest& request) { return request.function == 6; });
@@ -67,6 +70,16 @@ void AnswerFileDialog(const QString& path) {
     });
 }
 
+// Copies zone 1 to every other zone in the next copy dialog.
+void CopyZoneOneToAll() {
+    WhenDialogOpens<TDKopiuj>([](TDKopiuj& dialog) {
+        for (QCheckBox* target : dialog.Cele) {
+            target->setChecked(true);
+        }
+        dialog.accept();
+    });
+}
+
 // Restoring a saved set and copying zone 1 to the others: each lists the one difference, writes nothing
 // when the question is refused, and otherwise writes and reads back just that setting.
 TEST_F(SettingsSetWindow, OnlyTheDifferenceIsWrittenAndOnlyAfterTheQuestion) {
@@ -82,14 +95,7 @@ TEST_F(SettingsSetWindow, OnlyTheDifferenceIsWrittenAndOnlyAfterTheQuestion) {
     EXPECT_EQ(header, "line COM1, 9600 bit/s, rtu-8n1");
 
     const std::function<void()> openFile = [&] { AnswerFileDialog(path); };
-    const std::function<void()> copyZoneOne = [] {
-        WhenDialogOpens<TDKopiuj>([](TDKopiuj& dialog) {
-            for (QCheckBox* target : dialog.Cele) {
-                target->setChecked(true);
-            }
-            dialog.accept();
-        });
-    };
+    const std::function<void()> copyZoneOne = CopyZoneOneToAll;
     for (const auto& [action, answerDialog] :
          {std::pair{table->AkcjaPorownaj, openFile}, std::pair{table->AkcjaKopiuj, copyZoneOne}}) {
         for (const bool confirmed : {false, true}) {
@@ -121,6 +127,65 @@ TEST_F(SettingsSetWindow, RefusedFileWritesNothing) {
     EXPECT_EQ(lines.value(1), "Strefa 2 (adres 2, Piec 2): w pliku strefa 2 ma adres 7");
     EXPECT_EQ(lines.value(3), "Nic nie zapisano: plik zawiera błędy");
     EXPECT_EQ(writes, 0);
+}
+
+// Zone 1's SP and XP copied to zones 2 and 3: one setting is written per turn of the event loop, and
+// its result listed before the next goes out (the four difference lines come first). A silent zone
+// costs its first write alone, and closing the list stops the writes.
+TEST_F(SettingsSetWindow, WritesOneSettingPerTurnOfTheEventLoop) {
+    const struct {
+        const char* name;
+        bool zoneTwoSilent;
+        bool closeAtFirstWrite;
+        std::vector<int> linesAtTurns; // the list's length at the first write of each turn
+        long writes;
+        QString lastLine; // none once the list is closed
+    } cases[] = {
+        // First, while zone 2's record still holds what it held at start: a silent zone keeps its last
+        // values. Its one write is sent twice, as every write is.
+        {"zone 2 silent", true, false, {4, 5, 6}, 4, "Strefa 3 (adres 3, Wanna): XP 20: zapisano"},
+        {"all answer", false, false, {4, 5, 6, 7}, 4, "Strefa 3 (adres 3, Wanna): XP 20: zapisano"},
+        {"closed", false, true, {4}, 1, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (auto& [address, slave] : program.bus.slaves) {
+            slave.registers[4000] = address == 1 ? 150 : 200;
+            slave.registers[4006] = address == 1 ? 20 : 10;
+            slave.silent = address == 2 && c.zoneTwoSilent;
+        }
+        std::vector<int> linesAtTurns;
+        bool turned = true; // the event loop ran since the last write
+        QObject turnsSeen;
+        const auto send = program.port.onWrite;
+        program.port.onWrite = [&](const Bytes& frame) {
+            auto* list = table->findChild<TDZestaw*>();
+            if (frame.size() > 1 && frame[1] == 6 && list != nullptr) {
+                if (turned) {
+                    linesAtTurns.push_back(static_cast<int>(list->Lines().size()));
+                }
+                turned = false;
+                QMetaObject::invokeMethod(
+                    &turnsSeen, [&turned] { turned = true; }, Qt::QueuedConnection);
+                if (c.closeAtFirstWrite) {
+                    QMetaObject::invokeMethod(list, &QWidget::close, Qt::QueuedConnection);
+                }
+            }
+            send(frame);
+        };
+        CopyZoneOneToAll();
+        const auto [lines, writes] = Run(*table->AkcjaKopiuj, QMessageBox::Yes);
+        EXPECT_EQ(linesAtTurns, c.linesAtTurns);
+        EXPECT_EQ(writes, c.writes);
+        EXPECT_EQ(lines.value(lines.size() - 1), c.lastLine);
+        if (c.zoneTwoSilent) {
+            EXPECT_TRUE(
+                lines.contains("Strefa 2 (adres 2, Piec 2): SP 150: brak odpowiedzi — pozostałe nastawy "
+                               "strefy pominięte"))
+                << lines.join('\n').toStdString();
+        }
+        program.port.onWrite = send;
+    }
 }
 
 } // namespace

@@ -132,6 +132,8 @@ TEST(TableTexts, SettingsSetLinesInPolish) {
         result.max = 537;
         return result;
     };
+    SettingWriteResult silent = written(WriteVerdict::kNoAnswer, WriteReason::kNoAnswer);
+    silent.skipped = 4;
     const std::string title = "Strefa 2 (adres 5, Piec): ";
     const struct {
         std::string text;
@@ -167,6 +169,8 @@ TEST(TableTexts, SettingsSetLinesInPolish) {
          title + "SP 900: brak odpowiedzi"},
         {WriteResultText(zone, written(WriteVerdict::kNoAnswer, WriteReason::kNotReadBack)),
          title + "SP 900: brak odpowiedzi (zapisano, lecz odczyt nie powiódł się)"},
+        {WriteResultText(zone, silent),
+         title + "SP 900: brak odpowiedzi — pozostałe nastawy strefy pominięte"},
         {WriteResultText(zone, written(WriteVerdict::kLeftOut, WriteReason::kSecurityCode)),
          title + "SP 900: pominięto (kod zabezpieczenia zmienia się tylko w oknie parametrów)"},
     };

@@ -164,9 +164,11 @@ std::string ReasonText(const SettingWriteResult& result) {
 
 std::string WriteResultText(const SettingWriteResult& result) {
     const std::string reason = ReasonText(result);
+    const std::string skipped =
+        result.skipped == 0 ? "" : "; " + std::to_string(result.skipped) + " more not tried";
     return std::string(RegisterMap[kMeasuredRows + result.line].mnemonic) + " " +
            std::to_string(result.value) + ": " + VerdictText(result.verdict) +
-           (reason.empty() ? "" : " (" + reason + ")");
+           (reason.empty() ? "" : " (" + reason + ")") + skipped;
 }
 
 // Writes every target's differences and says how each went; kExitOk when all were written.

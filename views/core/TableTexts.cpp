@@ -242,7 +242,8 @@ std::string WriteResultText(const TRegulator& zone, const SettingWriteResult& re
     const std::string reason = ReasonText(result);
     return ZoneTitleText(zone) + ": " + RegisterMap[kMeasuredRows + result.line].mnemonic + " " +
            std::to_string(result.value) + ": " + VerdictText(result.verdict) +
-           (reason.empty() ? "" : " (" + reason + ")");
+           (reason.empty() ? "" : " (" + reason + ")") +
+           (result.skipped == 0 ? "" : " — pozostałe nastawy strefy pominięte");
 }
 
 std::string RefusalText(const SetRefusal& refusal) {

@@ -57,7 +57,8 @@ inline constexpr const char* kNothingWrittenText = "Nic nie zapisano: plik zawie
 [[nodiscard]] std::string ZoneTitleText(const TRegulator& zone);
 // "Strefa 1 (...): SP 180 °C, ma być 200".
 [[nodiscard]] std::string DifferenceText(const TRegulator& zone, const SettingDifference& difference);
-// "Strefa 1 (...): SP 200: zapisano" / "odmowa (...)" / "brak odpowiedzi" / "pominięto (...)".
+// "Strefa 1 (...): SP 200: zapisano" / "odmowa (...)" / "brak odpowiedzi" / "pominięto (...)"; a zone
+// that stopped answering adds that its other settings were not tried.
 [[nodiscard]] std::string WriteResultText(const TRegulator& zone, const SettingWriteResult& result);
 // "Wiersz 7: SP: 900 poza zakresem 0..537" for a line of the file that was refused.
 [[nodiscard]] std::string RefusalText(const SetRefusal& refusal);
