@@ -291,4 +291,25 @@ std::optional<std::size_t> FindEcho(std::span<const std::uint8_t> input,
     return std::nullopt;
 }
 
+std::string ModbusExceptionText(int code) {
+    static constexpr std::array<const char*, 12> kNames{"",
+                                                        "illegal function",
+                                                        "illegal data address",
+                                                        "illegal data value",
+                                                        "server device failure",
+                                                        "acknowledge",
+                                                        "server device busy",
+                                                        "",
+                                                        "memory parity error",
+                                                        "",
+                                                        "gateway path unavailable",
+                                                        "gateway target device failed to respond"};
+    const std::string number = std::to_string(code);
+    if (code < 0 || code >= static_cast<int>(kNames.size()) ||
+        *kNames[static_cast<std::size_t>(code)] == '\0') {
+        return number;
+    }
+    return number + " (" + kNames[static_cast<std::size_t>(code)] + ")";
+}
+
 } // namespace hz70

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 
 namespace hz70 {
 
@@ -17,6 +18,10 @@ enum ModbusFunction : std::uint8_t {
 };
 // Set in a reply's function code when the slave answers with an exception.
 inline constexpr int kExceptionFlag = 0x80;
+
+// An exception code with the protocol's name for it: "3 (illegal data value)"; only the number for a
+// code the protocol does not name.
+[[nodiscard]] std::string ModbusExceptionText(int code);
 
 enum class Framing { Rtu, Ascii };
 

@@ -109,27 +109,9 @@ std::string RangeReason(double min, double max) {
            std::to_string(static_cast<long>(max));
 }
 
-const char* ExceptionName(std::uint16_t code) {
-    switch (code) {
-    case 1:
-        return "illegal function";
-    case 2:
-        return "illegal data address";
-    case 3:
-        return "illegal data value";
-    case 4:
-        return "server device failure";
-    case 6:
-        return "server device busy";
-    default:
-        return "unknown";
-    }
-}
-
 std::string WriteFailure(ExchangeResult result, std::uint16_t writeException) {
     if (result == ExceptionReplyTo(kWriteSingleRegister)) {
-        return "wyjątek Modbus " + std::to_string(writeException) + " (" + ExceptionName(writeException) +
-               ")";
+        return "wyjątek Modbus " + ModbusExceptionText(writeException);
     }
     return std::string(RemoteCommands::kNoAnswer);
 }

@@ -34,9 +34,11 @@ TEST(ReplyTexts, ExceptionsCarryTheirModbusMeaning) {
     EXPECT_EQ(DescribeException(1), "exception 1 (illegal function)");
     EXPECT_EQ(DescribeException(2), "exception 2 (illegal data address)");
     EXPECT_EQ(DescribeException(3), "exception 3 (illegal data value)");
-    EXPECT_EQ(DescribeException(4), "exception 4 (slave device failure)");
+    EXPECT_EQ(DescribeException(4), "exception 4 (server device failure)");
+    EXPECT_EQ(DescribeException(11), "exception 11 (gateway target device failed to respond)");
     EXPECT_EQ(DescribeException(0), "exception 0");
-    EXPECT_EQ(DescribeException(11), "exception 11");
+    EXPECT_EQ(DescribeException(7), "exception 7");
+    EXPECT_EQ(DescribeException(12), "exception 12");
 }
 
 } // namespace

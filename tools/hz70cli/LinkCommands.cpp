@@ -4,7 +4,6 @@
 #include "model/Slohz70.h"
 #include "model/StatusWord.h"
 
-#include <array>
 #include <cstdio>
 #include <ostream>
 #include <vector>
@@ -91,13 +90,7 @@ std::string Hex4(unsigned value) {
 } // namespace
 
 std::string DescribeException(int code) {
-    static constexpr std::array<const char*, 5> kMeanings{"", "illegal function", "illegal data address",
-                                                          "illegal data value", "slave device failure"};
-    const std::string text = "exception " + std::to_string(code);
-    if (code < 1 || code >= static_cast<int>(kMeanings.size())) {
-        return text;
-    }
-    return text + " (" + kMeanings[static_cast<std::size_t>(code)] + ")";
+    return "exception " + ModbusExceptionText(code);
 }
 
 std::string FormatRegisterLine(std::uint16_t reg, std::uint16_t word, std::optional<bool> fahrenheit) {

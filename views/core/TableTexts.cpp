@@ -160,23 +160,6 @@ std::string Quoted(const std::string& text) {
     return "„" + text + "”";
 }
 
-const char* ExceptionName(int code) {
-    switch (code) {
-    case 1:
-        return "illegal function";
-    case 2:
-        return "illegal data address";
-    case 3:
-        return "illegal data value";
-    case 4:
-        return "server device failure";
-    case 6:
-        return "server device busy";
-    default:
-        return "unknown";
-    }
-}
-
 std::string ReasonText(const SettingWriteResult& result) {
     switch (result.reason) {
     case WriteReason::kNone:
@@ -187,8 +170,7 @@ std::string ReasonText(const SettingWriteResult& result) {
     case WriteReason::kOutOfRange:
         return RangeText(result.min, result.max);
     case WriteReason::kException:
-        return "wyjątek Modbus " + std::to_string(result.exception) + " (" + ExceptionName(result.exception) +
-               ")";
+        return "wyjątek Modbus " + ModbusExceptionText(result.exception);
     case WriteReason::kHeldOther:
         return "regulator ma inną wartość: " + std::to_string(result.held);
     case WriteReason::kNotReadBack:
