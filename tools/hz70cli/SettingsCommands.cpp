@@ -3,6 +3,7 @@
 
 #include "app/core/DeviceList.h"
 #include "app/core/PollCsv.h"
+#include "comm/ModbusFraming.h"
 #include "hz70cli/CliLink.h"
 #include "hz70cli/LinkCommands.h"
 #include "model/SettingsSet.h"
@@ -145,17 +146,16 @@ const char* VerdictText(WriteVerdict verdict) {
 std::string ReasonText(const SettingWriteResult& result) {
     switch (result.reason) {
     case WriteReason::kNone:
+    case WriteReason::kNoAnswer: // the verdict says it
         return "";
     case WriteReason::kSecurityCode:
         return "the security code is left to the parameters dialog";
     case WriteReason::kOutOfRange:
-        return "out of range";
+        return "out of range " + std::to_string(result.min) + ".." + std::to_string(result.max);
     case WriteReason::kException:
-        return "Modbus exception " + std::to_string(result.exception);
+        return "Modbus exception " + ModbusExceptionText(result.exception);
     case WriteReason::kHeldOther:
         return "the controller holds " + std::to_string(result.held);
-    case WriteReason::kNoAnswer:
-        return "no answer";
     case WriteReason::kNotReadBack:
         return "written, but not read back";
     }
