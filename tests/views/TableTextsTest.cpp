@@ -135,6 +135,8 @@ TEST(TableTexts, SettingsSetLinesInPolish) {
     SettingWriteResult silent = written(WriteVerdict::kNoAnswer, WriteReason::kNoAnswer);
     silent.skipped = 4;
     const std::string title = "Strefa 2 (adres 5, Piec): ";
+    ZoneSettings fileZoneThree;
+    fileZoneThree.zone = 3;
     const struct {
         std::string text;
         std::string expected;
@@ -157,6 +159,8 @@ TEST(TableTexts, SettingsSetLinesInPolish) {
          title + "w pliku brak strefy o adresie 5"},
         {PairingRefusalText(zone, {nullptr, PairingFault::kOtherAddress, 6}),
          title + "w pliku strefa 2 ma adres 6"},
+        {PairedByAddressText(zone, fileZoneThree),
+         title + "porównano ze strefą 3 z pliku, o tym samym adresie"},
         {WriteResultText(zone, written(WriteVerdict::kWritten, WriteReason::kNone)),
          title + "SP 900: zapisano"},
         {WriteResultText(zone, written(WriteVerdict::kRefused, WriteReason::kOutOfRange)),

@@ -251,4 +251,9 @@ std::string PairingRefusalText(const TRegulator& zone, const ZonePairing& pairin
     return ZoneTitleText(zone) + ": " + why;
 }
 
+std::string PairedByAddressText(const TRegulator& zone, const ZoneSettings& saved) {
+    return ZoneTitleText(zone) + ": porównano ze strefą " + std::to_string(saved.zone) +
+           " z pliku, o tym samym adresie";
+}
+
 } // namespace hz70

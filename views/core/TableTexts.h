@@ -53,6 +53,8 @@ inline constexpr const char* kCopyZoneCaption = "Kopiuj strefę...";
 inline constexpr const char* kWriteDifferencesQuestion = "Zapisać różnice?";
 inline constexpr const char* kNothingToWriteText = "Nastawy regulatorów są takie same";
 inline constexpr const char* kNothingWrittenText = "Nic nie zapisano: plik zawiera błędy";
+inline constexpr const char* kPickZonesText = "Plik zawiera błędy — zaznacz strefy do zapisania";
+inline constexpr const char* kWriteTickedCaption = "Zapisz zaznaczone";
 // "Strefa 1 (adres 5, Piec 1)".
 [[nodiscard]] std::string ZoneTitleText(const TRegulator& zone);
 // "Strefa 1 (...): SP 180 °C, ma być 200".
@@ -64,5 +66,7 @@ inline constexpr const char* kNothingWrittenText = "Nic nie zapisano: plik zawie
 [[nodiscard]] std::string RefusalText(const SetRefusal& refusal);
 // "Strefa 1 (...): w pliku strefa 1 ma adres 6" when the file's entry does not fit the zone.
 [[nodiscard]] std::string PairingRefusalText(const TRegulator& zone, const ZonePairing& pairing);
+// "Strefa 3 (...): porównano ze strefą 2 z pliku, o tym samym adresie".
+[[nodiscard]] std::string PairedByAddressText(const TRegulator& zone, const ZoneSettings& saved);
 
 } // namespace hz70
