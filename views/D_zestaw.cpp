@@ -2,13 +2,21 @@
 #include "views/D_zestaw.h"
 
 #include "views/ArialFont.h"
+#include "views/core/TableTexts.h"
 
 #include <QDialogButtonBox>
 #include <QListWidget>
+#include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
 namespace hz70 {
+namespace {
+
+// Headings carry their zone's number in the list; other lines carry none.
+constexpr int kZoneRole = Qt::UserRole;
+
+} // namespace
 
 TDZestaw::TDZestaw(const QString& title, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("DZestaw"));
@@ -22,7 +30,12 @@ TDZestaw::TDZestaw(const QString& title, QWidget* parent) : QDialog(parent) {
     Lista->setFont(ArialFont(12));
     Lista->setSelectionMode(QAbstractItemView::NoSelection);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    BtnZapisz = buttons->addButton(QString::fromUtf8(kWriteTickedCaption), QDialogButtonBox::ActionRole);
+    BtnZapisz->setObjectName(QStringLiteral("BtnZapisz"));
+    BtnZapisz->setEnabled(false);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
+    connect(BtnZapisz, &QPushButton::clicked, this, &TDZestaw::writeTickedRequested);
+    connect(Lista, &QListWidget::itemChanged, this, &TDZestaw::UpdateWriteButton);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Lista);
@@ -39,6 +52,33 @@ void TDZestaw::AddLine(const std::string& text) {
     Lista->scrollToBottom();
 }
 
+void TDZestaw::AddZone(const std::string& title, bool checkable, bool ticked) {
+    auto* heading = new QListWidgetItem(QString::fromStdString(title));
+    QFont bold = Lista->font();
+    bold.setBold(true);
+    heading->setFont(bold);
+    heading->setData(kZoneRole, zones_++);
+    if (checkable) {
+        heading->setFlags(heading->flags() | Qt::ItemIsUserCheckable);
+        heading->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
+    }
+    // Ticked before it is in the list, the item's tick is heard by no one.
+    Lista->addItem(heading);
+    Lista->scrollToBottom();
+    UpdateWriteButton();
+}
+
+std::vector<int> TDZestaw::TickedZones() const {
+    std::vector<int> ticked;
+    for (int row = 0; row < Lista->count(); ++row) {
+        const QListWidgetItem* item = Lista->item(row);
+        if (item->data(Qt::CheckStateRole).isValid() && item->checkState() == Qt::Checked) {
+            ticked.push_back(item->data(kZoneRole).toInt());
+        }
+    }
+    return ticked;
+}
+
 QStringList TDZestaw::Lines() const {
     QStringList lines;
     for (int row = 0; row < Lista->count(); ++row) {
@@ -48,8 +88,23 @@ QStringList TDZestaw::Lines() const {
 }
 
 void TDZestaw::RunSteps(std::function<bool()> step) {
+    started_ = true;
+    FreezeTicks();
     step_ = std::move(step);
     stepTimer_->start();
+}
+
+// The ticks stay in view, saying which zones are being written, but no longer change.
+void TDZestaw::FreezeTicks() {
+    for (int row = 0; row < Lista->count(); ++row) {
+        QListWidgetItem* item = Lista->item(row);
+        item->setFlags(item->flags() & ~Qt::ItemIsUserCheckable);
+    }
+    UpdateWriteButton();
+}
+
+void TDZestaw::UpdateWriteButton() {
+    BtnZapisz->setEnabled(!started_ && !TickedZones().empty());
 }
 
 void TDZestaw::TakeStep() {

@@ -384,30 +384,41 @@ void TOTabela::CompareAndRestore() {
     text << file.rdbuf();
     const ParsedSettingsSet parsed = ParseSettingsSet(text.str());
 
-    auto* list = new TDZestaw(QString::fromUtf8(kCompareSetsCaption), this);
-    list->show();
-    for (const SetRefusal& refusal : parsed.refusals) {
-        list->AddLine(RefusalText(refusal));
-    }
     ReadEveryZoneQuietly();
-    // A zone the file does not fit blocks every write.
-    std::vector<SetTarget> targets;
-    bool blocked = !parsed.refusals.empty();
+    std::vector<std::string> refusals;
+    for (const SetRefusal& refusal : parsed.refusals) {
+        refusals.push_back(RefusalText(refusal));
+    }
+    std::vector<ListedZone> zones;
+    bool mismatch = false;
     for (int zone = 0; zone < ZoneCount(); ++zone) {
-        TRegulator& record = *zones_.zone(zone);
-        const ZonePairing pairing = PairZone(parsed.set, record, false);
-        if (pairing.saved == nullptr) {
-            list->AddLine(PairingRefusalText(record, pairing));
-            blocked = true;
-            continue;
-        }
-        targets.push_back({&record, *pairing.saved});
+        zones.push_back(PairWithFile(parsed.set, *zones_.zone(zone)));
+        mismatch = mismatch || !zones.back().notes.empty();
     }
-    if (blocked) {
-        list->AddLine(kNothingWrittenText);
-        return;
+    auto* list = new TDZestaw(QString::fromUtf8(kCompareSetsCaption), this);
+    ListForChoice(*list, refusals, std::move(zones), !parsed.refusals.empty() || mismatch);
+    list->show();
+}
+
+// By the zone's number; failing that by its address, as when the operator names the zone by it: a
+// zone whose controller was given another address is still the operator's to pick. A section with a
+// refused line pairs as any other, without that line.
+TOTabela::ListedZone TOTabela::PairWithFile(const SettingsSet& set, TRegulator& zone) {
+    ListedZone listed{&zone, std::nullopt, {}, true};
+    const ZonePairing byNumber = PairZone(set, zone, false);
+    if (byNumber.saved != nullptr) {
+        listed.wanted = *byNumber.saved;
+        return listed;
     }
-    WriteAfterQuestion(*list, targets);
+    listed.notes.push_back(PairingRefusalText(zone, byNumber));
+    const ZonePairing byAddress = PairZone(set, zone, true);
+    if (byAddress.saved == nullptr) {
+        listed.notes.push_back(PairingRefusalText(zone, byAddress));
+        return listed;
+    }
+    listed.wanted = *byAddress.saved;
+    listed.notes.push_back(PairedByAddressText(zone, *byAddress.saved));
+    return listed;
 }
 
 void TOTabela::CopyZone() {
@@ -421,13 +432,54 @@ void TOTabela::CopyZone() {
     }
     ReadEveryZoneQuietly();
     const ZoneSettings source = ZoneSettingsOf(*zones_.zone(choice.SourceZone()));
-    std::vector<SetTarget> targets;
-    for (const int zone : choice.TargetZones()) {
-        targets.push_back({zones_.zone(zone), source});
+    const std::vector<int> chosen = choice.TargetZones();
+    std::vector<ListedZone> zones;
+    for (int zone = 0; zone < ZoneCount(); ++zone) {
+        const bool target = std::find(chosen.begin(), chosen.end(), zone) != chosen.end();
+        zones.push_back({zones_.zone(zone), source, {}, target});
     }
     auto* list = new TDZestaw(QString::fromUtf8(kCopyZoneCaption), this);
+    ListForChoice(*list, {}, std::move(zones), false);
     list->show();
-    WriteAfterQuestion(*list, targets);
+}
+
+void TOTabela::ListForChoice(TDZestaw& list, const std::vector<std::string>& lines,
+                             std::vector<ListedZone> zones, bool faultyFile) {
+    std::vector<std::vector<SettingDifference>> differences;
+    bool anyToWrite = false;
+    for (const ListedZone& listed : zones) {
+        differences.push_back(listed.wanted ? Differences(*listed.wanted, *listed.zone)
+                                            : std::vector<SettingDifference>{});
+        anyToWrite = anyToWrite || !differences.back().empty();
+    }
+    if (faultyFile) {
+        list.AddLine(anyToWrite ? kPickZonesText : kNothingWrittenText);
+    } else if (!anyToWrite) {
+        list.AddLine(kNothingToWriteText);
+    }
+    for (const std::string& line : lines) {
+        list.AddLine(line);
+    }
+    for (std::size_t i = 0; i < zones.size(); ++i) {
+        const ListedZone& listed = zones[i];
+        const bool writable = !differences[i].empty();
+        list.AddZone(ZoneTitleText(*listed.zone), writable, writable && listed.ticked && !faultyFile);
+        for (const std::string& note : listed.notes) {
+            list.AddLine(note);
+        }
+        for (const SettingDifference& difference : differences[i]) {
+            list.AddLine(DifferenceText(*listed.zone, difference));
+        }
+    }
+    auto listed = std::make_shared<const std::vector<ListedZone>>(std::move(zones));
+    connect(&list, &TDZestaw::writeTickedRequested, this, [this, &list, listed] {
+        std::vector<SetTarget> targets;
+        for (const int zone : list.TickedZones()) {
+            const ListedZone& ticked = listed->at(static_cast<std::size_t>(zone));
+            targets.push_back({ticked.zone, *ticked.wanted});
+        }
+        WriteAfterQuestion(list, targets);
+    });
 }
 
 // The targets and where the writing of them has got to.
@@ -442,17 +494,6 @@ struct TOTabela::SetWriting {
 };
 
 void TOTabela::WriteAfterQuestion(TDZestaw& list, const std::vector<SetTarget>& targets) {
-    bool anyDifference = false;
-    for (const SetTarget& target : targets) {
-        for (const SettingDifference& difference : Differences(target.wanted, *target.zone)) {
-            list.AddLine(DifferenceText(*target.zone, difference));
-            anyDifference = true;
-        }
-    }
-    if (!anyDifference) {
-        list.AddLine(kNothingToWriteText);
-        return;
-    }
     if (QMessageBox::question(&list, Text(kShortCaption), QString::fromUtf8(kWriteDifferencesQuestion),
                               QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
         return;

@@ -4,6 +4,8 @@
 #include "model/SettingsSet.h"
 #include "views/ViewWindow.h"
 
+#include <optional>
+#include <string>
 #include <vector>
 
 class QAction;
@@ -48,9 +50,10 @@ public:
 
     // The settings sets, from the settings grid's context menu: the page has no room for more buttons.
     void SaveSettingsSet();
-    // Opens a set, lists what differs from the zones now and, once confirmed, writes the differences.
+    // Opens a set and lists, zone by zone, what differs from the zones now; the zones ticked in the list
+    // are written once confirmed.
     void CompareAndRestore();
-    // Copies one zone's settings to the zones ticked, the same way.
+    // Copies one zone's settings to the zones chosen, the same way.
     void CopyZone();
     QAction* AkcjaZapisz = nullptr;
     QAction* AkcjaPorownaj = nullptr;
@@ -68,8 +71,21 @@ private:
         TRegulator* zone = nullptr;
         ZoneSettings wanted;
     };
-    // Lists the targets' differences and, once confirmed, writes them one setting per turn of the event
-    // loop and lists how each went.
+    // A zone of the list: what it is to hold, if anything, and the lines that say how it was paired
+    // with the file or why it could not be.
+    struct ListedZone {
+        TRegulator* zone = nullptr;
+        std::optional<ZoneSettings> wanted;
+        std::vector<std::string> notes;
+        bool ticked = false; // at first, if it can be written
+    };
+    [[nodiscard]] static ListedZone PairWithFile(const SettingsSet& set, TRegulator& zone);
+    // Lists every zone with its differences, a heading ticked or not, after `lines`; the zones ticked
+    // are written once confirmed. `faultyFile` says the operator must pick the zones.
+    void ListForChoice(TDZestaw& list, const std::vector<std::string>& lines, std::vector<ListedZone> zones,
+                       bool faultyFile);
+    // Once confirmed, writes the differences one setting per turn of the event loop and lists how each
+    // went.
     void WriteAfterQuestion(TDZestaw& list, const std::vector<SetTarget>& targets);
     struct SetWriting;
     // Writes the next setting and lists the result; false when none is left.

@@ -7,7 +7,9 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QListWidget>
 #include <QPointer>
+#include <QPushButton>
 #include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -32,22 +34,31 @@ protected:
         table->FormShow();
     }
 
-    std::uint16_t& SetPoint(int address) {
-        return program.bus.slaves[static_cast<std::uint8_t>(address)].registers[4000];
+    std::uint16_t& Setting(int address, std::uint16_t reg) {
+        return program.bus.slaves[static_cast<std::uint8_t>(address)].registers[reg];
     }
+    std::uint16_t& SetPoint(int address) { return Setting(address, 4000); }
 
-    // Runs `action` answering the question with `answer` and lets the writes run; the list it showed
-    // (none once closed) and the writes on the bus.
+    // Runs `action`, lets `pick` tick zones in the list it shows, presses "Zapisz zaznaczone" when a zone
+    // is ticked answering the question with `answer`, and lets the writes run; the list (none once
+    // closed) and the writes on the bus.
     std::pair<QStringList, long> Run(QAction& action, QMessageBox::StandardButton answer,
-                                     std::size_t questions = 1) {
+                                     std::size_t questions = 1,
+                                     const std::function<void(TDZestaw&)>& pick = nullptr) {
         const std::size_t before = program.bus.requests.size();
         MessageBoxAnswerer answers(answer);
         action.trigger();
+        const QPointer<TDZestaw> list = table->findChild<TDZestaw*>();
+        if (list && pick) {
+            pick(*list);
+        }
+        if (list && list->BtnZapisz->isEnabled()) {
+            list->BtnZapisz->click();
+        }
         EXPECT_EQ(answers.seen().size(), questions);
         for (const SeenMessage& seen : answers.seen()) {
             EXPECT_EQ(seen.text, "Zapisać różnice?");
         }
-        const QPointer<TDZestaw> list = table->findChild<TDZestaw*>();
         RunEventsUntil([&list] { return list.isNull() || !list->Running(); });
         const QStringList lines = list ? list->Lines() : QStringList();
         delete list.data();
@@ -103,7 +114,9 @@ TEST_F(SettingsSetWindow, OnlyTheDifferenceIsWrittenAndOnlyAfterTheQuestion) {
             SetPoint(2) = 150;
             answerDialog();
             const auto [lines, writes] = Run(*action, confirmed ? QMessageBox::Yes : QMessageBox::No);
-            QStringList expected{"Strefa 2 (adres 2, Piec 2): SP 150 °C, ma być 200"};
+            QStringList expected{"Strefa 1 (adres 1, Piec 1)", "Strefa 2 (adres 2, Piec 2)",
+                                 "Strefa 2 (adres 2, Piec 2): SP 150 °C, ma być 200",
+                                 "Strefa 3 (adres 3, Wanna)"};
             if (confirmed) {
                 expected << "Strefa 2 (adres 2, Piec 2): SP 200: zapisano";
             }
@@ -115,23 +128,59 @@ TEST_F(SettingsSetWindow, OnlyTheDifferenceIsWrittenAndOnlyAfterTheQuestion) {
     }
 }
 
-// A file with a refused line or a zone at another address is shown in words and writes nothing, unasked.
-TEST_F(SettingsSetWindow, RefusedFileWritesNothing) {
+// A file with a refused line and zones at other addresses is shown in words with nothing ticked, and
+// writes only the zones the operator ticks: zone 3 pairs with the file's zone at its address.
+TEST_F(SettingsSetWindow, AFaultyFileWritesOnlyTheZonesTicked) {
     const std::filesystem::path path = program.folder() / "zly.txt";
     std::ofstream(path)
-        << "zone 1\naddress 1\nname Piec 1\nSP 99999\n\nzone 2\naddress 7\nname Piec 2\nSP 100\n";
-    AnswerFileDialog(QString::fromStdString(path.string()));
-    const auto [lines, writes] = Run(*table->AkcjaPorownaj, QMessageBox::Yes, 0);
-    EXPECT_EQ(lines.size(), 4);
-    EXPECT_TRUE(lines.value(0).startsWith("Wiersz 4: "));
-    EXPECT_EQ(lines.value(1), "Strefa 2 (adres 2, Piec 2): w pliku strefa 2 ma adres 7");
-    EXPECT_EQ(lines.value(3), "Nic nie zapisano: plik zawiera błędy");
-    EXPECT_EQ(writes, 0);
+        << "zone 1\naddress 1\nname Piec 1\nSP 99999\nXP 20\n\nzone 2\naddress 3\nname Wanna\nSP 100\n";
+    const QStringList listed{
+        "Plik zawiera błędy — zaznacz strefy do zapisania",
+        "Wiersz 4: SP: 99999 poza zakresem 0..537",
+        "Strefa 1 (adres 1, Piec 1)",
+        "Strefa 1 (adres 1, Piec 1): XP 10 %, ma być 20",
+        "Strefa 2 (adres 2, Piec 2)",
+        "Strefa 2 (adres 2, Piec 2): w pliku strefa 2 ma adres 3",
+        "Strefa 2 (adres 2, Piec 2): w pliku brak strefy o adresie 2",
+        "Strefa 3 (adres 3, Wanna)",
+        "Strefa 3 (adres 3, Wanna): w pliku brak strefy 3",
+        "Strefa 3 (adres 3, Wanna): porównano ze strefą 2 z pliku, o tym samym adresie",
+        "Strefa 3 (adres 3, Wanna): SP 200 °C, ma być 100",
+    };
+    const struct {
+        QString ticked; // a heading, or none
+        QString written;
+        std::uint16_t xpAtOne;
+        std::uint16_t spAtThree;
+    } cases[] = {
+        {"", "", 10, 200},
+        {"Strefa 1 (adres 1, Piec 1)", "Strefa 1 (adres 1, Piec 1): XP 20: zapisano", 20, 200},
+        {"Strefa 3 (adres 3, Wanna)", "Strefa 3 (adres 3, Wanna): SP 100: zapisano", 10, 100},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ticked.toStdString());
+        Setting(1, 4006) = 10;
+        SetPoint(3) = 200;
+        AnswerFileDialog(QString::fromStdString(path.string()));
+        const auto tick = [&c](TDZestaw& list) {
+            EXPECT_TRUE(list.TickedZones().empty());
+            for (QListWidgetItem* heading : list.Lista->findItems(c.ticked, Qt::MatchExactly)) {
+                heading->setCheckState(Qt::Checked);
+            }
+        };
+        const auto [lines, writes] =
+            Run(*table->AkcjaPorownaj, QMessageBox::Yes, c.ticked.isEmpty() ? 0 : 1, tick);
+        EXPECT_EQ(lines, c.written.isEmpty() ? listed : QStringList(listed) << c.written)
+            << lines.join('\n').toStdString();
+        EXPECT_EQ(writes, c.ticked.isEmpty() ? 0 : 1);
+        EXPECT_EQ(Setting(1, 4006), c.xpAtOne);
+        EXPECT_EQ(SetPoint(3), c.spAtThree);
+    }
 }
 
 // Zone 1's SP and XP copied to zones 2 and 3: one setting is written per turn of the event loop, and
-// its result listed before the next goes out (the four difference lines come first). A silent zone
-// costs its first write alone, and closing the list stops the writes.
+// its result listed before the next goes out (three headings and four difference lines come first).
+// A silent zone costs its first write alone, and closing the list stops the writes.
 TEST_F(SettingsSetWindow, WritesOneSettingPerTurnOfTheEventLoop) {
     const struct {
         const char* name;
@@ -143,9 +192,9 @@ TEST_F(SettingsSetWindow, WritesOneSettingPerTurnOfTheEventLoop) {
     } cases[] = {
         // First, while zone 2's record still holds what it held at start: a silent zone keeps its last
         // values. Its one write is sent twice, as every write is.
-        {"zone 2 silent", true, false, {4, 5, 6}, 4, "Strefa 3 (adres 3, Wanna): XP 20: zapisano"},
-        {"all answer", false, false, {4, 5, 6, 7}, 4, "Strefa 3 (adres 3, Wanna): XP 20: zapisano"},
-        {"closed", false, true, {4}, 1, ""},
+        {"zone 2 silent", true, false, {7, 8, 9}, 4, "Strefa 3 (adres 3, Wanna): XP 20: zapisano"},
+        {"all answer", false, false, {7, 8, 9, 10}, 4, "Strefa 3 (adres 3, Wanna): XP 20: zapisano"},
+        {"closed", false, true, {7}, 1, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
