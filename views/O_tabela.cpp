@@ -417,7 +417,7 @@ TOTabela::ListedZone TOTabela::PairWithFile(const SettingsSet& set, TRegulator& 
         return listed;
     }
     listed.wanted = *byAddress.saved;
-    listed.notes.push_back(PairedByAddressText(zone, *byAddress.saved));
+    listed.notes.push_back(PairedByAddressText(*byAddress.saved));
     return listed;
 }
 
@@ -469,6 +469,12 @@ void TOTabela::ListForChoice(TDZestaw& list, const std::vector<std::string>& lin
         }
         for (const SettingDifference& difference : differences[i]) {
             list.AddLine(DifferenceText(*listed.zone, difference));
+        }
+        if (listed.wanted && differences[i].empty()) {
+            const auto& values = listed.wanted->values;
+            const bool saved =
+                std::any_of(values.begin(), values.end(), [](const auto& v) { return v.has_value(); });
+            list.AddLine(saved ? kNoDifferenceText : kNothingSavedText);
         }
     }
     auto listed = std::make_shared<const std::vector<ListedZone>>(std::move(zones));

@@ -114,9 +114,9 @@ TEST_F(SettingsSetWindow, OnlyTheDifferenceIsWrittenAndOnlyAfterTheQuestion) {
             SetPoint(2) = 150;
             answerDialog();
             const auto [lines, writes] = Run(*action, confirmed ? QMessageBox::Yes : QMessageBox::No);
-            QStringList expected{"Strefa 1 (adres 1, Piec 1)", "Strefa 2 (adres 2, Piec 2)",
-                                 "Strefa 2 (adres 2, Piec 2): SP 150 °C, ma być 200",
-                                 "Strefa 3 (adres 3, Wanna)"};
+            QStringList expected{"Strefa 1 (adres 1, Piec 1)", "bez różnic",
+                                 "Strefa 2 (adres 2, Piec 2)", "SP 150 °C, ma być 200",
+                                 "Strefa 3 (adres 3, Wanna)",  "bez różnic"};
             if (confirmed) {
                 expected << "Strefa 2 (adres 2, Piec 2): SP 200: zapisano";
             }
@@ -138,14 +138,14 @@ TEST_F(SettingsSetWindow, AFaultyFileWritesOnlyTheZonesTicked) {
         "Plik zawiera błędy — zaznacz strefy do zapisania",
         "Wiersz 4: SP: 99999 poza zakresem 0..537",
         "Strefa 1 (adres 1, Piec 1)",
-        "Strefa 1 (adres 1, Piec 1): XP 10 %, ma być 20",
+        "XP 10 %, ma być 20",
         "Strefa 2 (adres 2, Piec 2)",
-        "Strefa 2 (adres 2, Piec 2): w pliku strefa 2 ma adres 3",
-        "Strefa 2 (adres 2, Piec 2): w pliku brak strefy o adresie 2",
+        "w pliku strefa 2 ma adres 3",
+        "w pliku brak strefy o adresie 2",
         "Strefa 3 (adres 3, Wanna)",
-        "Strefa 3 (adres 3, Wanna): w pliku brak strefy 3",
-        "Strefa 3 (adres 3, Wanna): porównano ze strefą 2 z pliku, o tym samym adresie",
-        "Strefa 3 (adres 3, Wanna): SP 200 °C, ma być 100",
+        "w pliku brak strefy 3",
+        "porównano ze strefą 2 z pliku, o tym samym adresie",
+        "SP 200 °C, ma być 100",
     };
     const struct {
         QString ticked; // a heading, or none
@@ -179,7 +179,8 @@ TEST_F(SettingsSetWindow, AFaultyFileWritesOnlyTheZonesTicked) {
 }
 
 // Zone 1's SP and XP copied to zones 2 and 3: one setting is written per turn of the event loop, and
-// its result listed before the next goes out (three headings and four difference lines come first).
+// its result listed before the next goes out (three headings, zone 1's "bez różnic" and four
+// difference lines come first).
 // A silent zone costs its first write alone, and closing the list stops the writes.
 TEST_F(SettingsSetWindow, WritesOneSettingPerTurnOfTheEventLoop) {
     const struct {
@@ -192,9 +193,9 @@ TEST_F(SettingsSetWindow, WritesOneSettingPerTurnOfTheEventLoop) {
     } cases[] = {
         // First, while zone 2's record still holds what it held at start: a silent zone keeps its last
         // values. Its one write is sent twice, as every write is.
-        {"zone 2 silent", true, false, {7, 8, 9}, 4, "Strefa 3 (adres 3, Wanna): XP 20: zapisano"},
-        {"all answer", false, false, {7, 8, 9, 10}, 4, "Strefa 3 (adres 3, Wanna): XP 20: zapisano"},
-        {"closed", false, true, {7}, 1, ""},
+        {"zone 2 silent", true, false, {8, 9, 10}, 4, "Strefa 3 (adres 3, Wanna): XP 20: zapisano"},
+        {"all answer", false, false, {8, 9, 10, 11}, 4, "Strefa 3 (adres 3, Wanna): XP 20: zapisano"},
+        {"closed", false, true, {8}, 1, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -146,7 +146,7 @@ std::string DifferenceText(const TRegulator& zone, const SettingDifference& diff
         difference.now
             ? hz70::SettingText(difference.line, *difference.now, fahrenheit)
             : std::string(RegisterMap[kMeasuredRows + difference.line].mnemonic) + " " + kNoValueText;
-    return ZoneTitleText(zone) + ": " + now + ", ma być " + std::to_string(difference.wanted);
+    return now + ", ma być " + std::to_string(difference.wanted);
 }
 
 namespace {
@@ -233,27 +233,22 @@ std::string RefusalText(const SetRefusal& refusal) {
 }
 
 std::string PairingRefusalText(const TRegulator& zone, const ZonePairing& pairing) {
-    std::string why;
     switch (pairing.fault) {
     case PairingFault::kNone:
         return "";
     case PairingFault::kNoSuchZone:
-        why = "w pliku brak strefy " + std::to_string(zone.zoneNumber);
-        break;
+        return "w pliku brak strefy " + std::to_string(zone.zoneNumber);
     case PairingFault::kNoZoneAtAddress:
-        why = "w pliku brak strefy o adresie " + std::to_string(zone.address);
-        break;
+        return "w pliku brak strefy o adresie " + std::to_string(zone.address);
     case PairingFault::kOtherAddress:
-        why = "w pliku strefa " + std::to_string(zone.zoneNumber) + " ma adres " +
-              std::to_string(pairing.fileAddress);
-        break;
+        return "w pliku strefa " + std::to_string(zone.zoneNumber) + " ma adres " +
+               std::to_string(pairing.fileAddress);
     }
-    return ZoneTitleText(zone) + ": " + why;
+    return "";
 }
 
-std::string PairedByAddressText(const TRegulator& zone, const ZoneSettings& saved) {
-    return ZoneTitleText(zone) + ": porównano ze strefą " + std::to_string(saved.zone) +
-           " z pliku, o tym samym adresie";
+std::string PairedByAddressText(const ZoneSettings& saved) {
+    return "porównano ze strefą " + std::to_string(saved.zone) + " z pliku, o tym samym adresie";
 }
 
 } // namespace hz70

@@ -57,16 +57,19 @@ inline constexpr const char* kPickZonesText = "Plik zawiera błędy — zaznacz 
 inline constexpr const char* kWriteTickedCaption = "Zapisz zaznaczone";
 // "Strefa 1 (adres 5, Piec 1)".
 [[nodiscard]] std::string ZoneTitleText(const TRegulator& zone);
-// "Strefa 1 (...): SP 180 °C, ma być 200".
+// The lines under a zone's heading: "SP 180 °C, ma być 200" (in the zone's unit), or why there is
+// nothing to write.
 [[nodiscard]] std::string DifferenceText(const TRegulator& zone, const SettingDifference& difference);
+inline constexpr const char* kNoDifferenceText = "bez różnic";
+inline constexpr const char* kNothingSavedText = "w pliku brak nastaw tej strefy";
 // "Strefa 1 (...): SP 200: zapisano" / "odmowa (...)" / "brak odpowiedzi" / "pominięto (...)"; a zone
 // that stopped answering adds that its other settings were not tried.
 [[nodiscard]] std::string WriteResultText(const TRegulator& zone, const SettingWriteResult& result);
 // "Wiersz 7: SP: 900 poza zakresem 0..537" for a line of the file that was refused.
 [[nodiscard]] std::string RefusalText(const SetRefusal& refusal);
-// "Strefa 1 (...): w pliku strefa 1 ma adres 6" when the file's entry does not fit the zone.
+// "w pliku strefa 1 ma adres 6" when the file's entry does not fit the zone.
 [[nodiscard]] std::string PairingRefusalText(const TRegulator& zone, const ZonePairing& pairing);
-// "Strefa 3 (...): porównano ze strefą 2 z pliku, o tym samym adresie".
-[[nodiscard]] std::string PairedByAddressText(const TRegulator& zone, const ZoneSettings& saved);
+// "porównano ze strefą 2 z pliku, o tym samym adresie".
+[[nodiscard]] std::string PairedByAddressText(const ZoneSettings& saved);
 
 } // namespace hz70
