@@ -10,7 +10,6 @@ using enum ExchangeResult;
 
 namespace {
 
-constexpr int kFailuresBeforeGivingUp = 3;
 constexpr ExchangeResult kExceptionToWrite = ExceptionReplyTo(kWriteSingleRegister);
 
 // Modbus unicast addresses are 1..247; anything else in a record must not reach the wire, where it

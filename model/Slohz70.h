@@ -111,6 +111,14 @@ struct TRegulator {
     std::array<TParametr, kSettingsRows> settings{}; // index = register - 4000
 };
 
+// Consecutive failed poll attempts after which a zone counts as silent (its values cleared).
+inline constexpr int kFailuresBeforeGivingUp = 3;
+
+// The poll cycle found the zone silent: a blocking exchange with it would only wait out its time-out.
+[[nodiscard]] inline bool IsSilent(const TRegulator& record) {
+    return record.failCount >= kFailuresBeforeGivingUp;
+}
+
 // What a poll step did, by the numbers the poll step is known by.
 enum class PollOutcome : int {
     kNotPolled = -1, // a tick that ran no poll step: the zone is not monitored, or there is none

@@ -332,14 +332,18 @@ void TOTabela::ReadAllSettings() {
     }
 }
 
-void TOTabela::ReadEveryZoneQuietly() {
+std::vector<bool> TOTabela::ReadEveryZoneQuietly() {
     WaitCursor cursor;
+    std::vector<bool> answered;
     for (int zone = 0; zone < ZoneCount(); ++zone) {
         TRegulator& record = *zones_.zone(zone);
-        if (zones_.ReadZoneSettings(record) == ReadOutcome::kRead) {
+        const bool read = !IsSilent(record) && zones_.ReadZoneSettings(record) == ReadOutcome::kRead;
+        if (read) {
             FillSettingsColumn(record, zone);
         }
+        answered.push_back(read);
     }
+    return answered;
 }
 
 QString TOTabela::ChooseSetFile(bool forSaving) {
@@ -357,13 +361,17 @@ void TOTabela::SaveSettingsSet() {
     if (path.isEmpty()) {
         return;
     }
-    ReadEveryZoneQuietly();
+    const std::vector<bool> answered = ReadEveryZoneQuietly();
     SettingsSet set{
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString(),
         zones_.DescribeLink(),
         {}};
     for (int zone = 0; zone < ZoneCount(); ++zone) {
-        set.zones.push_back(ZoneSettingsOf(*zones_.zone(zone)));
+        const TRegulator& record = *zones_.zone(zone);
+        // A zone that did not answer is saved without values, not with what it held before.
+        set.zones.push_back(answered[static_cast<std::size_t>(zone)]
+                                ? ZoneSettingsOf(record)
+                                : ZoneSettings{record.zoneNumber, record.address, record.name, {}});
     }
     std::ofstream file(path.toStdString(), std::ios::binary | std::ios::trunc);
     file << FormatSettingsSet(set);
@@ -384,7 +392,7 @@ void TOTabela::CompareAndRestore() {
     text << file.rdbuf();
     const ParsedSettingsSet parsed = ParseSettingsSet(text.str());
 
-    ReadEveryZoneQuietly();
+    const std::vector<bool> answered = ReadEveryZoneQuietly();
     std::vector<std::string> refusals;
     for (const SetRefusal& refusal : parsed.refusals) {
         refusals.push_back(RefusalText(refusal));
@@ -393,6 +401,7 @@ void TOTabela::CompareAndRestore() {
     bool mismatch = false;
     for (int zone = 0; zone < ZoneCount(); ++zone) {
         zones.push_back(PairWithFile(parsed.set, *zones_.zone(zone)));
+        zones.back().answered = answered[static_cast<std::size_t>(zone)];
         mismatch = mismatch || !zones.back().notes.empty();
     }
     auto* list = new TDZestaw(QString::fromUtf8(kCompareSetsCaption), this);
@@ -430,13 +439,21 @@ void TOTabela::CopyZone() {
     if (choice.exec() != QDialog::Accepted || choice.TargetZones().empty()) {
         return;
     }
-    ReadEveryZoneQuietly();
-    const ZoneSettings source = ZoneSettingsOf(*zones_.zone(choice.SourceZone()));
+    const std::vector<bool> answered = ReadEveryZoneQuietly();
+    const int sourceZone = choice.SourceZone();
+    if (!answered[static_cast<std::size_t>(sourceZone)]) {
+        // It would hand on what it held before.
+        QMessageBox::warning(
+            this, Text(kShortCaption),
+            QString::fromStdString(ZoneTitleText(*zones_.zone(sourceZone)) + ": " + kZoneSilentText));
+        return;
+    }
+    const ZoneSettings source = ZoneSettingsOf(*zones_.zone(sourceZone));
     const std::vector<int> chosen = choice.TargetZones();
     std::vector<ListedZone> zones;
     for (int zone = 0; zone < ZoneCount(); ++zone) {
         const bool target = std::find(chosen.begin(), chosen.end(), zone) != chosen.end();
-        zones.push_back({zones_.zone(zone), source, {}, target});
+        zones.push_back({zones_.zone(zone), source, {}, target, answered[static_cast<std::size_t>(zone)]});
     }
     auto* list = new TDZestaw(QString::fromUtf8(kCopyZoneCaption), this);
     ListForChoice(*list, {}, std::move(zones), false);
@@ -448,8 +465,8 @@ void TOTabela::ListForChoice(TDZestaw& list, const std::vector<std::string>& lin
     std::vector<std::vector<SettingDifference>> differences;
     bool anyToWrite = false;
     for (const ListedZone& listed : zones) {
-        differences.push_back(listed.wanted ? Differences(*listed.wanted, *listed.zone)
-                                            : std::vector<SettingDifference>{});
+        differences.push_back(listed.wanted && listed.answered ? Differences(*listed.wanted, *listed.zone)
+                                                               : std::vector<SettingDifference>{});
         anyToWrite = anyToWrite || !differences.back().empty();
     }
     if (faultyFile) {
@@ -470,7 +487,9 @@ void TOTabela::ListForChoice(TDZestaw& list, const std::vector<std::string>& lin
         for (const SettingDifference& difference : differences[i]) {
             list.AddLine(DifferenceText(*listed.zone, difference));
         }
-        if (listed.wanted && differences[i].empty()) {
+        if (!listed.answered) {
+            list.AddLine(kZoneSilentText);
+        } else if (listed.wanted && differences[i].empty()) {
             const auto& values = listed.wanted->values;
             const bool saved =
                 std::any_of(values.begin(), values.end(), [](const auto& v) { return v.has_value(); });

@@ -64,7 +64,8 @@ private:
     void LayOutGrid(QTableWidget& grid, const QStringList& rowNames, int firstColumnWidth);
     QAction* AddSetAction(const char* caption, void (TOTabela::*slot)());
     // Reads every zone's settings without a message; the grid shows those read.
-    void ReadEveryZoneQuietly();
+    // Reads every zone's settings but those the poll cycle finds silent; which zones answered, by slot.
+    [[nodiscard]] std::vector<bool> ReadEveryZoneQuietly();
     [[nodiscard]] QString ChooseSetFile(bool forSaving);
     // A zone with the settings it is to hold.
     struct SetTarget {
@@ -77,7 +78,8 @@ private:
         TRegulator* zone = nullptr;
         std::optional<ZoneSettings> wanted;
         std::vector<std::string> notes;
-        bool ticked = false; // at first, if it can be written
+        bool ticked = false;  // at first, if it can be written
+        bool answered = true; // its settings were read just now
     };
     [[nodiscard]] static ListedZone PairWithFile(const SettingsSet& set, TRegulator& zone);
     // Lists every zone with its differences, a heading ticked or not, after `lines`; the zones ticked

@@ -62,6 +62,7 @@ inline constexpr const char* kWriteTickedCaption = "Zapisz zaznaczone";
 [[nodiscard]] std::string DifferenceText(const TRegulator& zone, const SettingDifference& difference);
 inline constexpr const char* kNoDifferenceText = "bez różnic";
 inline constexpr const char* kNothingSavedText = "w pliku brak nastaw tej strefy";
+inline constexpr const char* kZoneSilentText = "regulator nie odpowiada";
 // "Strefa 1 (...): SP 200: zapisano" / "odmowa (...)" / "brak odpowiedzi" / "pominięto (...)"; a zone
 // that stopped answering adds that its other settings were not tried.
 [[nodiscard]] std::string WriteResultText(const TRegulator& zone, const SettingWriteResult& result);
