@@ -41,8 +41,10 @@ constexpr Clock::duration kHandshakeStep = 20ms;
 constexpr Clock::duration kGoodbyeTime = 600ms;
 constexpr Clock::duration kStopTime = 1s;
 
-// Results waiting for the broker; beyond it the oldest go.
-constexpr std::size_t kReplyLimit = Publisher::kInboxLimit;
+// Results waiting for the broker; beyond it the oldest go. A flood of commands is refused as it is
+// read, hundreds in one read of the socket, before any result goes out: room for a whole queue's worth,
+// so that a flood's every command is still answered.
+constexpr std::size_t kReplyLimit = Publisher::kQueueLimit;
 // The user property a broker may put the publisher's user name in.
 constexpr std::string_view kUserProperty = "username";
 
