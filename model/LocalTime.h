@@ -16,4 +16,15 @@ namespace hz70 {
     return local;
 }
 
+// The same time in UTC, as thread-safe.
+[[nodiscard]] inline std::tm UtcTime(std::time_t time) {
+    std::tm utc{};
+#ifdef _WIN32
+    gmtime_s(&utc, &time);
+#else
+    gmtime_r(&time, &utc);
+#endif
+    return utc;
+}
+
 } // namespace hz70

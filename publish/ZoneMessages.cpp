@@ -146,13 +146,7 @@ std::string IsoLocalTime(system_clock::time_point when) {
     const std::time_t seconds = system_clock::to_time_t(std::chrono::floor<std::chrono::seconds>(when));
     const int ms = static_cast<int>((milliseconds.time_since_epoch().count() % 1000 + 1000) % 1000);
     const std::tm local = LocalTime(seconds);
-    std::tm utc{};
-#ifdef _WIN32
-    gmtime_s(&utc, &seconds);
-#else
-    gmtime_r(&seconds, &utc);
-#endif
-    const long long offset = (CalendarSeconds(local) - CalendarSeconds(utc)) / 60;
+    const long long offset = (CalendarSeconds(local) - CalendarSeconds(UtcTime(seconds))) / 60;
     const long long magnitude = offset < 0 ? -offset : offset;
     char text[48];
     const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);

@@ -91,13 +91,7 @@ std::string AlarmLog::Start(const std::filesystem::path& file, std::uintmax_t ma
     if (const std::uintmax_t size = std::filesystem::file_size(file, error); !error && size > maxBytes) {
         MoveAside(file);
     }
-    auto opened = OpenDurableAppender(file, std::string(kAlarmLogHeader) + "\n",
-                                      [](int descriptor) { return SyncToDisk(descriptor); });
-    if (const auto* failure = std::get_if<std::error_code>(&opened)) {
-        return failure->message();
-    }
-    appender_ = std::move(std::get<std::unique_ptr<DurableAppender>>(opened));
-    return {};
+    return StartAppending(appender_, file, kAlarmLogHeader);
 }
 
 void AlarmLog::ReadBack(const std::filesystem::path& file) {

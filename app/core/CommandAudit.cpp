@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/core/CommandAudit.h"
 
-#include "app/core/FileAccess.h"
 #include "app/core/RemoteCommands.h"
 #include "model/Utf8.h"
 #include "publish/Json.h"
@@ -62,14 +61,7 @@ std::string CommandAuditLine(const CommandReport& report) {
 }
 
 std::string CommandAudit::Start(const std::filesystem::path& file) {
-    appender_.reset();
-    auto opened = OpenDurableAppender(file, std::string(kCommandAuditHeader) + "\n",
-                                      [](int descriptor) { return SyncToDisk(descriptor); });
-    if (const auto* failure = std::get_if<std::error_code>(&opened)) {
-        return failure->message();
-    }
-    appender_ = std::move(std::get<std::unique_ptr<DurableAppender>>(opened));
-    return {};
+    return StartAppending(appender_, file, kCommandAuditHeader);
 }
 
 void CommandAudit::Append(const CommandReport& report) {

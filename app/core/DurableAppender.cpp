@@ -109,4 +109,16 @@ OpenDurableAppender(const std::filesystem::path& file, std::string_view header, 
     return appender;
 }
 
+std::string StartAppending(std::unique_ptr<DurableAppender>& appender, const std::filesystem::path& file,
+                           std::string_view header) {
+    appender.reset();
+    auto opened = OpenDurableAppender(file, std::string(header) + "\n",
+                                      [](int descriptor) { return SyncToDisk(descriptor); });
+    if (const auto* failure = std::get_if<std::error_code>(&opened)) {
+        return failure->message();
+    }
+    appender = std::move(std::get<std::unique_ptr<DurableAppender>>(opened));
+    return {};
+}
+
 } // namespace hz70

@@ -58,4 +58,9 @@ private:
 [[nodiscard]] std::variant<std::unique_ptr<DurableAppender>, std::error_code>
 OpenDurableAppender(const std::filesystem::path& file, std::string_view header, DurableAppender::Sync sync);
 
+// A log's start: `appender` (whatever it held is finished first) appends to `file` from now on, each line
+// synced to the disk; a new file begins with the `header` line. Empty, or why the file cannot be written.
+[[nodiscard]] std::string StartAppending(std::unique_ptr<DurableAppender>& appender,
+                                         const std::filesystem::path& file, std::string_view header);
+
 } // namespace hz70
