@@ -209,8 +209,11 @@ std::vector<AlarmEvent> AlarmLog::Observe(const PollTickResult& tick,
     const TRegulator& record = *tick.record;
     ZoneState& zone = zones_[record.zoneNumber];
     const bool byCommand = std::exchange(zone.commandExpected, false);
-    const std::string time = publish::IsoLocalTime(when);
+    std::string time; // formatted at the first event: most exchanges bring none
     const auto add = [&](std::string event, const char* change) {
+        if (time.empty()) {
+            time = publish::IsoLocalTime(when);
+        }
         Add({time, record.zoneNumber, record.address, record.name, std::move(event), change}, added);
     };
     if (tick.outcome == PollOutcome::kFailed) {
