@@ -236,20 +236,23 @@ std::string SettingText(int line, std::uint16_t value, bool fahrenheit) {
     return std::string(MapRow(line).mnemonic) + " " + std::to_string(value) + (*unit ? " " : "") + unit;
 }
 
+bool HasValues(const ZoneSettings& zone) {
+    return std::any_of(zone.values.begin(), zone.values.end(),
+                       [](const auto& value) { return value.has_value(); });
+}
+
 std::string FormatSettingsSet(const SettingsSet& set) {
     std::ostringstream out;
     out << "# HZ70wiz settings set\ntime " << set.time << "\nline " << set.line << "\n";
     for (const ZoneSettings& zone : set.zones) {
         out << "\nzone " << zone.zone << "\naddress " << zone.address << "\nname " << zone.name << "\n";
         const bool fahrenheit = zone.values[kTemperatureUnitLine] == 1;
-        bool any = false;
         for (int line = 0; line < kSettingsBlock; ++line) {
             if (const auto value = zone.values[static_cast<std::size_t>(line)]) {
                 out << SettingText(line, *value, fahrenheit) << "\n";
-                any = true;
             }
         }
-        if (!any) {
+        if (!HasValues(zone)) {
             out << "# no answer when saved\n";
         }
     }

@@ -85,6 +85,9 @@ struct ParsedSettingsSet {
 // The zone's settings as last read; none for those never read (a zone that did not answer).
 [[nodiscard]] ZoneSettings ZoneSettingsOf(const TRegulator& record);
 
+// Whether any setting has a value: none for a zone that did not answer when saved.
+[[nodiscard]] bool HasValues(const ZoneSettings& zone);
+
 [[nodiscard]] std::string FormatSettingsSet(const SettingsSet& set);
 
 // Parses a file; every value passes the parameters dialog's check. A refused line is left out.

@@ -490,10 +490,7 @@ void TOTabela::ListForChoice(TDZestaw& list, const std::vector<std::string>& lin
         if (!listed.answered) {
             list.AddLine(kZoneSilentText);
         } else if (listed.wanted && differences[i].empty()) {
-            const auto& values = listed.wanted->values;
-            const bool saved =
-                std::any_of(values.begin(), values.end(), [](const auto& v) { return v.has_value(); });
-            list.AddLine(saved ? kNoDifferenceText : kNothingSavedText);
+            list.AddLine(HasValues(*listed.wanted) ? kNoDifferenceText : kNothingSavedText);
         }
     }
     auto listed = std::make_shared<const std::vector<ListedZone>>(std::move(zones));

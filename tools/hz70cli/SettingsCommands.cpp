@@ -40,8 +40,7 @@ std::string ZoneTitle(const TRegulator& zone) {
 }
 
 bool Answered(const TRegulator& zone) {
-    const auto values = ZoneSettingsOf(zone).values;
-    return std::any_of(values.begin(), values.end(), [](const auto& value) { return value.has_value(); });
+    return HasValues(ZoneSettingsOf(zone));
 }
 
 bool Fahrenheit(const TRegulator& zone) {
