@@ -236,6 +236,10 @@ std::string SettingText(int line, std::uint16_t value, bool fahrenheit) {
     return std::string(MapRow(line).mnemonic) + " " + std::to_string(value) + (*unit ? " " : "") + unit;
 }
 
+bool SettingsInFahrenheit(const TRegulator& zone) {
+    return Held(zone, kTemperatureUnitLine) == 1;
+}
+
 bool HasValues(const ZoneSettings& zone) {
     return std::any_of(zone.values.begin(), zone.values.end(),
                        [](const auto& value) { return value.has_value(); });

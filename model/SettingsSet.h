@@ -85,6 +85,9 @@ struct ParsedSettingsSet {
 // The zone's settings as last read; none for those never read (a zone that did not answer).
 [[nodiscard]] ZoneSettings ZoneSettingsOf(const TRegulator& record);
 
+// Whether the zone's temperature unit setting (DEG), as last read, is °F.
+[[nodiscard]] bool SettingsInFahrenheit(const TRegulator& zone);
+
 // Whether any setting has a value: none for a zone that did not answer when saved.
 [[nodiscard]] bool HasValues(const ZoneSettings& zone);
 

@@ -43,11 +43,6 @@ bool Answered(const TRegulator& zone) {
     return HasValues(ZoneSettingsOf(zone));
 }
 
-bool Fahrenheit(const TRegulator& zone) {
-    return !IsNoValue(zone.settings[kTemperatureUnitLine].value) &&
-           zone.settings[kTemperatureUnitLine].raw == 1;
-}
-
 std::string RefusalText(const SetRefusal& refusal) {
     const std::string range =
         " is out of range " + std::to_string(refusal.min) + ".." + std::to_string(refusal.max);
@@ -115,7 +110,7 @@ int ShowDifferences(const std::vector<ZoneTarget>& targets, std::ostream& out) {
             continue;
         }
         const auto differences = Differences(*target.wanted, zone);
-        const bool fahrenheit = Fahrenheit(zone);
+        const bool fahrenheit = SettingsInFahrenheit(zone);
         for (const SettingDifference& difference : differences) {
             out << ZoneTitle(zone) << ": "
                 << (difference.now ? SettingText(difference.line, *difference.now, fahrenheit)

@@ -140,8 +140,7 @@ std::string ZoneTitleText(const TRegulator& zone) {
 }
 
 std::string DifferenceText(const TRegulator& zone, const SettingDifference& difference) {
-    const bool fahrenheit =
-        !IsNoValue(zone.settings[kTemperatureUnitLine].value) && zone.settings[kTemperatureUnitLine].raw == 1;
+    const bool fahrenheit = SettingsInFahrenheit(zone);
     const std::string now =
         difference.now
             ? hz70::SettingText(difference.line, *difference.now, fahrenheit)
