@@ -533,19 +533,14 @@ bool TOTabela::WriteNextSetting(TDZestaw& list, SetWriting& writing) {
         }
         if (const auto result = writing.writer->Next()) {
             list.AddLine(WriteResultText(*target.zone, *result));
-            ShowEverySettingsColumn();
+            // Only the zone written changed; its slot is its number less one.
+            FillSettingsColumn(*target.zone, target.zone->zoneNumber - 1);
             return true;
         }
         writing.writer.reset();
         ++writing.current;
     }
     return false;
-}
-
-void TOTabela::ShowEverySettingsColumn() {
-    for (int zone = 0; zone < ZoneCount(); ++zone) {
-        FillSettingsColumn(*zones_.zone(zone), zone);
-    }
 }
 
 } // namespace hz70

@@ -92,8 +92,6 @@ private:
     struct SetWriting;
     // Writes the next setting and lists the result; false when none is left.
     bool WriteNextSetting(TDZestaw& list, SetWriting& writing);
-    // The settings grid from the records, without reading.
-    void ShowEverySettingsColumn();
 
     ZoneOperations& zones_;
 };
